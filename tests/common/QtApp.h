@@ -1,0 +1,17 @@
+#pragma once
+// One QApplication per test program, created on first use (offscreen unless a display is asked for).
+#include <QApplication>
+
+namespace kestrum::test {
+
+inline QApplication& EnsureQtApp() {
+    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "kestrum-test";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
+
+} // namespace kestrum::test
