@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <stdexcept>
 
 class QIODevice;
 
@@ -70,12 +71,18 @@ bool DeleteFolder(const QString& path);
 QString GetTempDir();
 QString MakeTempFileName(const QString& folder, const QString& extension);
 
+// A text that is not what a conversion expects (a hexadecimal pair, a number).
+class EConvertError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // Texts and streams ---------------------------------------------------------------------------------------
 
 int SplitText(const QString& text, QChar delimiter, QStringList& list);
 int LastPos(const QString& part, const QString& text);
 QString StreamToHex(QIODevice& stream);
-// Throws EConvertError (std::invalid_argument) on a pair that is not hexadecimal.
+// Writes the bytes at the stream's position; throws EConvertError on a pair that is not hexadecimal.
 qint64 HexToStream(const QString& text, QIODevice* stream);
 // 0 none, 1 BMP, 2 JPEG, 3 GIF, 4 PNG, 5 icon, 6 cursor, 7 metafile, 8 enhanced metafile.
 int DetectPictureFormat(QIODevice& stream);
