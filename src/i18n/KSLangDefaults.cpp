@@ -1,0 +1,181 @@
+#include "i18n/KSLangDefaults.h"
+
+#include "i18n/OrvFontDesc.h"
+#include "i18n/OrvMultiLangs.h"
+
+namespace kestrum {
+
+namespace {
+
+constexpr uint32_t White = 0xFFFFFF;
+constexpr uint32_t Black = 0x000000;
+
+constexpr TLangFontRes FontRes[] = {
+    {0, u"Tahoma", fsBold, 12, White},
+    {1, u"Tahoma", fsBold, 10, White},
+    {2, u"Tahoma", fsBold, 12, Black},
+};
+
+constexpr TLangFontSet FontSets[] = {
+    {u"FormKSMain.SkinMgr.Title.Font", 0},       {u"FormKSMain.btnTabOverView.Font", 1},
+    {u"FormKSMain.btnTabOptimize.Font", 1},      {u"FormKSMain.btnTabUpgrade.Font", 1},
+    {u"FormKSMain.btnOverviewOptimize.Font", 1}, {u"FormKSMain.btnOptimize.Font", 1},
+    {u"FormKSMain.lblOptimize.Font", 1},         {u"FormKSAbout.SkinMgr.Title.Font", 1},
+    {u"FormKSAbout.lblTitle.Font", 2},           {u"FormKSSettings.SkinMgr.Title.Font", 1},
+};
+
+// One text; its first line break is "#N#R", the later ones "#N" alone.
+constexpr const char16_t* AboutDescription =
+    u"\"Kestrum\" offers user a smart and efficient feature of memory optimizing, it can optimize memory properly and "
+    u"efficiently, and help system run smoothly.#N#RIt can do as follow:#N1. Display current usage of memory resource "
+    u"on an easy to read graph;#N2. Monitor memory resource in background, and smart memory optimization; #N3. "
+    u"One-click optimizing and convenient hotkey operations;#N4. \"Do-Not-Disturb\" setting when for when users are "
+    u"enjoying a game or movie.";
+
+constexpr TLangText Texts[] = {
+    {u"String.Copyright", u"Copyright #(C) 2026 The Kestrum developers. All rights reserved."},
+    {u"String.URL.Home", u"https://kestrum.example.org/"},
+    {u"String.URL.Help", u"https://kestrum.example.org/help/"},
+    {u"String.Help.Topic", u"::/Bramblin_help/utility/memory.html"},
+    {u"String.Button.Yes", u"Yes"},
+    {u"String.Button.No", u"No"},
+    {u"String.Button.Ok", u"OK"},
+    {u"String.Button.Cancel", u"Cancel"},
+    {u"String.Button.Apply", u"Apply"},
+    {u"String.MsgTitle.Information", u"Information"},
+    {u"String.MsgTitle.Question", u"Question"},
+    {u"String.MsgTitle.Warning", u"Warning"},
+    {u"String.MsgTitle.Failure", u"Failure"},
+    {u"String.MsgTitle.Error", u"Error"},
+    {u"String.MsgTitle.Critical", u"Critical"},
+    {u"String.MsgText.HelpFailed", u"Sorry! Lost help file. Please reinstall this software to solve this problem."},
+    {u"String.MsgText.DeleteLogsQuery", u"Are you sure to delete all history logs?"},
+    {u"String.NA", u"N/A"},
+    {u"String.Usage", u"Usage"},
+    {u"String.CPU", u"CPU"},
+    {u"String.CPUUsage", u"CPU Usage"},
+    {u"String.CPUCore", u"CPU Core"},
+    {u"String.MEM", u"Memory Usage"},
+    {u"String.PF", u"Page File Usage"},
+    {u"String.AntiDistState", u"Do-not-disturb..."},
+    {u"String.OptimizeProcess.Result", u"Latest optimization report: available memory: %s -> %s, increased: %s."},
+    {u"String.LogAutomatically", u"Memory was optimized automatically in backgroud."},
+    {u"String.LogManually", u"Memory was optimized manually."},
+    {u"String.LogResult", u"%s -> %s, +%s."},
+    {u"FormKSMain.SkinMgr.Title.Text", u"Kestrum"},
+    {u"FormKSMain.Caption", u"Kestrum"},
+    {u"FormKSMain.btnTabOverView.Caption", u"Usage"},
+    {u"FormKSMain.btnTabOptimize.Caption", u"Optimize"},
+    {u"FormKSMain.btnTabUpgrade.Caption", u"Upgrade"},
+    {u"FormKSMain.btnTabLogs.Caption", u"Logs"},
+    {u"FormKSMain.lblStatusVersion.Caption", u"Kestrum Version: %s"},
+    {u"FormKSMain.lblStatusInfo.Caption", u""},
+    {u"FormKSMain.mniMainSettings.Caption", u"Settings..."},
+    {u"FormKSMain.mniMainLanguages.Caption", u"Languages"},
+    {u"FormKSMain.mniMainHelp.Caption", u"Help"},
+    {u"FormKSMain.mniMainHomePage.Caption", u"Homepage"},
+    {u"FormKSMain.mniMainAbout.Caption", u"About..."},
+    {u"FormKSMain.TrayIcon.Hint", u"Memory usage: %d %%"},
+    {u"FormKSMain.TrayIcon.Hint.AntiDist", u"#N#RDo-not-disturb..."},
+    {u"FormKSMain.TrayIcon.BalloonTitle", u"Kestrum"},
+    {u"FormKSMain.TrayIcon.BalloonHint", u"Before optimizing: %s#N#RAfter optimizing: %s#N#RIncreased: %s"},
+    {u"FormKSMain.mniTrayIconShowHide.Caption", u"Show/Hide Window"},
+    {u"FormKSMain.mniTrayIconOptimize.Caption", u"Optimize Memory"},
+    {u"FormKSMain.mniTrayIconSettings.Caption", u"Settings..."},
+    {u"FormKSMain.mniTrayIconAbout.Caption", u"About..."},
+    {u"FormKSMain.mniTrayIconHelp.Caption", u"Help"},
+    {u"FormKSMain.mniTrayIconHomePage.Caption", u"Homepage"},
+    {u"FormKSMain.mniTrayIconExit.Caption", u"Exit"},
+    {u"FormKSMain.chtOverview.Title.Text.Text",
+     u"Display current system usage, such as: usage of CPU, Memory and Page File."},
+    {u"FormKSMain.slineCPU.Title", u"CPU: %d %%#B#B#B#B"},
+    {u"FormKSMain.slineMEM.Title", u"MEM: %d %%#B#B#B#B"},
+    {u"FormKSMain.slinePF.Title", u"PF: %d %%#B#B#B#B"},
+    {u"FormKSMain.pnlOverviewMEM.Caption",
+     u"Usage of Memory: %d %%#N#R────────────#N#RTotal MEM: %s#N#RAvailable MEM: %s#N#RSystem Cache: %s#N#R"},
+    {u"FormKSMain.pnlOverviewPF.Caption",
+     u"Usage of Page File: %d %%#N#R────────────#N#RTotal PF: %s#N#RUsed PF: %s#N#RPeak Used PF: %s#N#R"},
+    {u"FormKSMain.btnOverviewOptimize.Caption", u"Free Now"},
+    {u"FormKSMain.btnOverviewOptimize.Hint", u"One-click memory optimization"},
+    {u"FormKSMain.lblOptimizeTitle.Caption", u"One-click to fully optimize memory and speed up system."},
+    {u"FormKSMain.btnOptimize.Caption", u"Free Now"},
+    {u"FormKSMain.lblOptimize.Caption", u"Freeing"},
+    {u"FormKSMain.lblOptimizeProc.Caption", u"Click \"Free Now\" to optimize memory."},
+    {u"FormKSMain.lblOptimizeSmart.Caption", u"Enable smart optimizing to automatically tune up memory resources."},
+    {u"FormKSMain.lblOptimizeAutoFree.Caption",
+     u"Enable automatic optimization when available memory falls below a certain level."},
+    {u"FormKSMain.lblOptimizeCPUProtection.Caption",
+     u"Temporary disable automatic memory optimization when CPU usage goes above a certain level."},
+    {u"FormKSMain.lblOptimizeMEMAllocation.Caption", u"Tune up memory to optimize system appearance and performance."},
+    {u"FormKSMain.lblOptimizeCPUAllocation.Caption",
+     u"Tune up CPU assignment for better utilization of CPU resources."},
+    {u"FormKSMain.lblOptimizeFreeNow.Caption", u"Optimize memory now."},
+    {u"FormKSMain.lblLogsRange.Caption", u"Select the date range to view:"},
+    {u"FormKSMain.lblLogsBeginDate.Caption", u"Start from:"},
+    {u"FormKSMain.lblLogsEndDate.Caption", u"End at:"},
+    {u"FormKSMain.lblLogsDelete.Caption", u"Delete Logs"},
+    {u"FormKSMain.lvLogsItems.Columns.Items[0].Caption", u"Time"},
+    {u"FormKSMain.lvLogsItems.Columns.Items[1].Caption", u"Operation"},
+    {u"FormKSMain.lvLogsItems.Columns.Items[2].Caption", u"Result"},
+    {u"FormKSMain.cbbLogsRange.Items[0]", u"View logs of today."},
+    {u"FormKSMain.cbbLogsRange.Items[1]", u"View logs within the last 3 days."},
+    {u"FormKSMain.cbbLogsRange.Items[2]", u"View logs within the latt 7 days."},
+    {u"FormKSMain.cbbLogsRange.Items[3]", u"View logs within the latt 15 days."},
+    {u"FormKSMain.cbbLogsRange.Items[4]", u"View logs within the latt 30 days."},
+    {u"FormKSMain.cbbLogsRange.Items[5]", u"Customize..."},
+    {u"FormKSAbout.SkinMgr.Title.Text", u"About Kestrum"},
+    {u"FormKSAbout.Caption", u"About Kestrum"},
+    {u"FormKSAbout.lblTitle.Caption", u"Kestrum"},
+    {u"FormKSAbout.lblVersion.Caption", u"Version %s"},
+    {u"FormKSAbout.lblHome.Caption", u"Homepage"},
+    {u"FormKSAbout.mmoDesc.Lines.Text", AboutDescription},
+    {u"FormKSSettings.SkinMgr.Title.Text", u"Kestrum - Settings"},
+    {u"FormKSSettings.Caption", u"Kestrum - Settings"},
+    {u"FormKSSettings.chkAutoStart.Caption", u"Execute at Windows Startup."},
+    {u"FormKSSettings.chkTrayIcon.Caption", u"Display icon on system tray."},
+    {u"FormKSSettings.rbTrayIconDynamic.Caption", u"Dynamic display current memory usage."},
+    {u"FormKSSettings.rbTrayIconStatic.Caption", u"Only display a static icon."},
+    {u"FormKSSettings.chkHotKey.Caption", u"Use hotkey below to optimize memory at any time."},
+    {u"FormKSSettings.lblHotKey.Caption", u"(This hotkey is allocated, please use another one.)"},
+    {u"FormKSSettings.chkSleep.Caption", u"Do not optimize in background repeatedly within:"},
+    {u"FormKSSettings.lblSleepMin.Caption", u"Minute(s)"},
+    {u"FormKSSettings.chkAntiDisturb.Caption", u"Enable \"Do-Not-Disturb\". (Recommended)"},
+    {u"FormKSSettings.lblAntiDisturb.Caption", u"(What is \"Do-Not-Disturb\"?)"},
+    {u"FormKSSettings.lblAntiDisturbHint.Caption",
+     u"To avoid of interrupting users' common operation, this application will not optimize memory automatically or "
+     u"popup any messages when users are playing games or running full-screen programs."},
+};
+
+} // namespace
+
+std::span<const TLangFontRes> DefaultFontRes() {
+    return FontRes;
+}
+std::span<const TLangFontSet> DefaultFontSets() {
+    return FontSets;
+}
+std::span<const TLangText> DefaultTexts() {
+    return Texts;
+}
+
+QStringList KeysWithoutDefault() {
+    return {QStringLiteral("FormKSMain.lblOptimizeResult.Caption"), QStringLiteral("String.Upgrade"),
+            QStringLiteral("String.MsgText.Upgrade")};
+}
+
+QStringList FontKeysWithoutDefault() {
+    return {QStringLiteral("FormKSMain.btnTabLogs.Font")};
+}
+
+void MultiLangsMakeDefault(TOrvMultiLangs* langs) {
+    for (const TLangFontRes& f : FontRes)
+        langs->AddFontRes(f.Number, QString::fromUtf16(f.Name), f.Style, f.Size, f.Color);
+    for (const TLangFontSet& s : FontSets) langs->AddFontSet(QString::fromUtf16(s.Key), s.Number);
+    for (const TLangText& t : Texts) langs->AddText(QString::fromUtf16(t.Key), QString::fromUtf16(t.Text));
+}
+
+QString LangPackFileName(const QString& appDir, int languageNumber) {
+    return appDir + QStringLiteral("Langs/") + QString::number(languageNumber) + QStringLiteral("/Kestrum.ini");
+}
+
+} // namespace kestrum

@@ -1,0 +1,177 @@
+#include "i18n/OrvMultiLangs.h"
+
+#include "i18n/EIniFileException.h"
+#include "support/IniFile.h"
+
+#include <QFileInfo>
+#include <QSet>
+
+namespace kestrum {
+
+namespace {
+
+struct TEscape {
+    const char16_t* Code;
+    char16_t Char;
+};
+// Order matters: a "#" made by the first two takes part in the later ones ("##N" ends as a line feed).
+constexpr TEscape Escapes[] = {
+    {u"##", u'#'},        {u"#35", u'#'},       {u"#R", 13},           {u"#13", 13},
+    {u"#N", 10},          {u"#10", 10},         {u"#B", u' '},         {u"#32", u' '},
+    {u"#T", 9},           {u"#9", 9},           {u"#(C)", u'\u00A9'},  {u"#169", u'\u00A9'},
+    {u"#(R)", u'\u00AE'}, {u"#174", u'\u00AE'}, {u"#(TM)", u'\u2122'}, {u"#8482", u'\u2122'},
+};
+
+// Key/value pairs of a section in file order; a key written twice counts once, with its first value,
+// as a profile-file lookup of that key would give.
+std::vector<std::pair<QString, QString>> SectionValues(const TIniFile& ini, const QString& section) {
+    std::vector<std::pair<QString, QString>> values = ini.ReadSectionValues(section);
+    QSet<QString> seen;
+    std::erase_if(values, [&seen](const auto& kv) {
+        const QString folded = kv.first.toLower();
+        if (seen.contains(folded)) return true;
+        seen.insert(folded);
+        return false;
+    });
+    return values;
+}
+
+} // namespace
+
+TOrvMultiLangs::TOrvMultiLangs(QObject* owner) : QObject(owner) {}
+
+TOrvMultiLangs::~TOrvMultiLangs() = default;
+
+void TOrvMultiLangs::SetOnMakeDefault(THandler handler) {
+    disconnect(FMakeDefaultLink);
+    FMakeDefault = std::move(handler);
+    if (!FMakeDefault) return;
+    FMakeDefaultLink = connect(this, &TOrvMultiLangs::OnMakeDefault, this, FMakeDefault);
+    FMakeDefault(this);
+    if (FLanguageChanged) FLanguageChanged(this);
+}
+
+void TOrvMultiLangs::SetOnLanguageChanged(THandler handler) {
+    disconnect(FLanguageChangedLink);
+    FLanguageChanged = std::move(handler);
+    if (!FLanguageChanged) return;
+    FLanguageChangedLink = connect(this, &TOrvMultiLangs::OnLanguageChanged, this, FLanguageChanged);
+    FLanguageChanged(this);
+}
+
+void TOrvMultiLangs::FireLanguageChanged() {
+    emit OnLanguageChanged(this);
+}
+
+const TOrvLanguage* TOrvMultiLangs::Languages(int index) const {
+    if (index < 0 || index >= LanguageCount()) return nullptr;
+    return FLanguages[size_t(index)].get();
+}
+
+QString TOrvMultiLangs::DecodeText(const QString& text) {
+    QString result = text;
+    for (const TEscape& e : Escapes) {
+        if (!result.contains(u'#')) break; // every code starts with "#"
+        result.replace(QString::fromUtf16(e.Code), QString(QChar(e.Char)), Qt::CaseInsensitive);
+    }
+    return result;
+}
+
+void TOrvMultiLangs::AddText(const QString& key, const QString& text) {
+    FTexts.AddValue(key, DecodeText(text));
+}
+
+void TOrvMultiLangs::AddFontRes(int number, const QString& name, unsigned style, int size, uint32_t color) {
+    FFonts.AddFont(QString::number(number), new TOrvFontDesc(name, style, size, color));
+}
+
+void TOrvMultiLangs::AddFontSet(const QString& key, int number) {
+    FFontSets.AddValue(key, QString::number(number));
+}
+
+QString TOrvMultiLangs::GetText(const QString& key) const {
+    return FTexts.GetValue(key);
+}
+
+QString TOrvMultiLangs::FormatText(const QString& key, const TFormatArgs& args) const {
+    return FormatTemplate(GetText(key), args);
+}
+
+const TOrvFontDesc* TOrvMultiLangs::GetFontRes(int number) const {
+    return FFonts.GetFont(QString::number(number));
+}
+
+const TOrvFontDesc* TOrvMultiLangs::GetFontSet(const QString& key) const {
+    bool ok = false;
+    const int number = FFontSets.GetValue(key).toInt(&ok, 10);
+    return ok ? GetFontRes(number) : nullptr;
+}
+
+void TOrvMultiLangs::ApplyPack(const QString& path) {
+    const TIniFile ini(path);
+    for (const auto& [key, value] : SectionValues(ini, QStringLiteral("FONT_RES"))) {
+        if (value.trimmed().isEmpty()) continue;
+        FFonts.AddFont(key, new TOrvFontDesc(TOrvFontDesc::FromDescription(value)));
+    }
+    for (const auto& [key, value] : SectionValues(ini, QStringLiteral("FONT_SET"))) FFontSets.AddValue(key, value);
+    for (const auto& [key, value] : SectionValues(ini, QStringLiteral("LANG_ITEMS"))) AddText(key, value);
+}
+
+void TOrvMultiLangs::WriteSelected(const TOrvLanguage& language, bool selected) {
+    TIniFile ini(language.FileName);
+    if (!ini.WriteString(QStringLiteral("HEAD"), QStringLiteral("Selected"),
+                         selected ? QStringLiteral("1") : QStringLiteral("0")))
+        throw EIniFileException(language.FileName);
+}
+
+void TOrvMultiLangs::LoadLanguages(const QStringList& paths) {
+    FLanguages.clear();
+    if (paths.isEmpty()) return;
+    bool anySelected = false;
+    for (int i = 0; i < paths.size(); ++i) {
+        auto language = std::make_unique<TOrvLanguage>();
+        language->FileName = paths[i];
+        const TIniFile ini(paths[i]);
+        const QString head = QStringLiteral("HEAD");
+        language->LCID = ini.ReadString(head, QStringLiteral("LCID"), QString());
+        language->Code = ini.ReadString(head, QStringLiteral("Code"), QString());
+        language->Name = ini.ReadString(head, QStringLiteral("Name"), QString());
+        language->Selected = ini.ReadInteger(head, QStringLiteral("Selected"), 0) != 0;
+        const bool selected = language->Selected;
+        FLanguages.push_back(std::move(language));
+        if (selected) {
+            anySelected = true;
+            FItemIndex = i;
+            ApplyPack(paths[i]);
+            FireLanguageChanged();
+        }
+    }
+    if (!anySelected) {
+        FItemIndex = 0;
+        ApplyPack(paths[0]);
+        FireLanguageChanged();
+    }
+}
+
+void TOrvMultiLangs::SetItemIndex(int index) {
+    if (index < 0 || index >= LanguageCount()) return;
+    if (TOrvLanguage* old =
+            FItemIndex >= 0 && FItemIndex < LanguageCount() ? FLanguages[size_t(FItemIndex)].get() : nullptr) {
+        old->Selected = false;
+        WriteSelected(*old, false);
+    }
+    FItemIndex = index;
+    TOrvLanguage& language = *FLanguages[size_t(index)];
+    language.Selected = true;
+    ApplyPack(language.FileName);
+    WriteSelected(language, true);
+    FireLanguageChanged();
+}
+
+void TOrvMultiLangs::LoadFromFile(const QString& path) {
+    if (path.isEmpty() || !QFileInfo(path).isFile()) return;
+    LoadLanguages(QStringList{path});
+    SetItemIndex(0);
+}
+
+} // namespace kestrum

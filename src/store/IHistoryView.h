@@ -1,0 +1,29 @@
+#pragma once
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+
+namespace kestrum {
+
+// One row of the history list: newest rows are inserted at the top.
+struct THistoryRow {
+    QDateTime Time;    // the record's time (invalid for a record stamped 0)
+    QString TimeText;  // the caption: short date, a space, long time (time left out at exactly midnight)
+    QString Operation; // first field of the record
+    QString Result;    // second field of the record
+};
+
+// What the history needs from the logs page: the two picker dates and a list that takes rows at the top.
+class IHistoryView {
+public:
+    virtual ~IHistoryView() = default;
+    virtual QDate BeginDate() const = 0;
+    virtual QDate EndDate() const = 0;
+    virtual void ClearRows() = 0;
+    virtual void InsertRowAtTop(const THistoryRow& row) = 0;
+    // Bracket a bulk load so a list widget can repaint once.
+    virtual void BeginUpdate() {}
+    virtual void EndUpdate() {}
+};
+
+} // namespace kestrum

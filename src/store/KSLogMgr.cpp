@@ -1,0 +1,112 @@
+#include "store/KSLogMgr.h"
+
+#include "support/KSUtils.h"
+
+#include <QFileInfo>
+#include <algorithm>
+
+namespace kestrum {
+
+namespace {
+
+// The locale's long time format without its time-zone letters, which a local history time does not need.
+QString LongTimeFormat(const QLocale& locale) {
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    format.remove(u't');
+    return format.simplified();
+}
+
+} // namespace
+
+QString HistoryTimeText(TDateTime time, const QLocale& locale) {
+    const QDateTime dt = DateTimeToQt(time);
+    QString text = locale.toString(dt.date(), QLocale::ShortFormat);
+    if (dt.time() != QTime(0, 0)) text += u' ' + locale.toString(dt.time(), LongTimeFormat(locale));
+    return text;
+}
+
+TKSLogMgr::TKSLogMgr(QString appDir, TNowFunc now)
+    : FFolder(appDir + QStringLiteral("Logs/Kestrum/")),
+      FNow(now ? std::move(now) : TNowFunc([] { return QDateTime::currentDateTime(); })),
+      FLocale(QLocale::system()),
+      FReader(std::make_unique<TOrvLogManager>()),
+      FWriter(std::make_unique<TOrvLogManager>()) {
+    FReader->SetClock(FNow);
+    FWriter->SetClock(FNow);
+    FWriter->SetLogFile(DayFile(FNow().date()));
+    FWriter->LoadFromFile();
+}
+
+std::unique_ptr<TKSLogMgr> TKSLogMgr::Create() {
+    return std::make_unique<TKSLogMgr>(GetAppDir());
+}
+
+TKSLogMgr::~TKSLogMgr() {
+    // The reader only ever reads: rewriting its file at exit could overwrite records the writer appended
+    // after the view loaded that day, or bring back a file deleted meanwhile.
+    FReader->SetLogFile(QString());
+    // A writer without records (nothing today, or history deleted) must not leave an empty day file.
+    if (FWriter->Count() == 0) FWriter->SetLogFile(QString());
+}
+
+QString TKSLogMgr::DayFile(const QDate& day) const {
+    return FFolder + DateToStamp(DateFromQt(day)) + QStringLiteral(".log");
+}
+
+THistoryRow TKSLogMgr::MakeRow(const TOrvLogItem& item) const {
+    THistoryRow row;
+    row.Time = DateTimeToQt(item.Time);
+    row.TimeText = HistoryTimeText(item.Time, FLocale);
+    row.Operation = item.Fields.value(0);
+    row.Result = item.Fields.value(1);
+    return row;
+}
+
+void TKSLogMgr::AddHistoryRecord(const QString& operation, const QString& result) {
+    TOrvLogItem* item = FWriter->AddItem();
+    item->Time = DateTimeFromQt(FNow());
+    item->Code = 0;
+    item->Fields = QStringList{operation, result};
+    item->Append();
+    if (!FView) return;
+    const QDate day = DateOfDateTime(item->Time);
+    if (FView->BeginDate() <= day && day <= FView->EndDate()) FView->InsertRowAtTop(MakeRow(*item));
+}
+
+void TKSLogMgr::LoadHistoryView() {
+    if (!FView) return;
+    FView->BeginUpdate();
+    FView->ClearRows();
+    const QDate begin = FView->BeginDate();
+    const QDate end = FView->EndDate();
+    if (begin <= end) {
+        QStringList files;
+        ListFiles(files, FFolder, QStringLiteral("*.log"),
+                  {QStringLiteral("desktop.ini"), QStringLiteral("Thumbs.db")});
+        // Directory listings come in no particular order here; ascending names are ascending days.
+        std::sort(files.begin(), files.end(),
+                  [](const QString& a, const QString& b) { return FileBaseName(a) < FileBaseName(b); });
+        for (const QString& path : files) {
+            if (!QFileInfo::exists(path)) continue;
+            const QDate day = DateOfDateTime(StampToDate(FileBaseName(path)));
+            if (day < begin || end < day) continue;
+            FReader->SetLogFile(path);
+            if (!FReader->LoadFromFile()) continue;
+            for (int i = 0; i < FReader->Count(); ++i) FView->InsertRowAtTop(MakeRow(*FReader->Items(i)));
+        }
+    }
+    FView->EndUpdate();
+}
+
+bool TKSLogMgr::DeleteAllHistory() {
+    const bool removed = DeleteFolder(FFolder);
+    // Only when the files are really gone: otherwise the writer's rewrite at exit must keep today's records.
+    if (!QFileInfo::exists(FFolder)) {
+        FWriter->Clear();
+        FReader->Clear();
+        FReader->SetLogFile(QString());
+    }
+    return removed;
+}
+
+} // namespace kestrum

@@ -1,0 +1,61 @@
+#pragma once
+#include "store/IHistoryView.h"
+#include "store/OrvLogManager.h"
+
+#include <QLocale>
+#include <QString>
+#include <memory>
+
+namespace kestrum {
+
+// The day-by-day optimization history below "<data folder>Logs/Kestrum/": a writer that appends today's
+// records and a reader that loads day files for the logs page. The main window owns one instance.
+class TKSLogMgr {
+public:
+    using TNowFunc = TOrvLogManager::TNowFunc;
+
+    // Fixes the writer's day file from the current date and loads what it already holds.
+    explicit TKSLogMgr(QString appDir, TNowFunc now = {});
+    // The history of the data folder GetAppDir() names.
+    static std::unique_ptr<TKSLogMgr> Create();
+    ~TKSLogMgr();
+    TKSLogMgr(const TKSLogMgr&) = delete;
+    TKSLogMgr& operator=(const TKSLogMgr&) = delete;
+
+    QString HistoryFolder() const { return FFolder; }
+    QString DayFile(const QDate& day) const;
+
+    TOrvLogManager& HistoryWriter() { return *FWriter; }
+    TOrvLogManager& HistoryReader() { return *FReader; }
+
+    // The logs page; absent until the main window exists.
+    void SetView(IHistoryView* view) { FView = view; }
+    IHistoryView* View() const { return FView; }
+    // Locale of the row captions (the user's own by default).
+    void SetLocale(const QLocale& locale) { FLocale = locale; }
+
+    // Appends one record to the writer's file and shows it when its day is in the view's range.
+    // Throws EInOutError when the file cannot be written; the row is then not shown.
+    void AddHistoryRecord(const QString& operation, const QString& result);
+    // Refills the view with the records of the day files in its range, newest first.
+    void LoadHistoryView();
+    // Removes the history folder. When it is gone the records held in memory go too, so nothing deleted
+    // is written back at exit and the next record starts a new day file.
+    bool DeleteAllHistory();
+
+private:
+    THistoryRow MakeRow(const TOrvLogItem& item) const;
+
+    QString FFolder;
+    TNowFunc FNow;
+    QLocale FLocale;
+    IHistoryView* FView = nullptr;
+    std::unique_ptr<TOrvLogManager> FReader;
+    std::unique_ptr<TOrvLogManager> FWriter;
+};
+
+// The row caption: the date in the locale's short format, then a space and the time in its long format
+// (without a time zone); the time is left out when it is exactly midnight.
+QString HistoryTimeText(TDateTime time, const QLocale& locale);
+
+} // namespace kestrum

@@ -1,0 +1,216 @@
+#include "store/OrvLogItem.h"
+
+#include "store/OrvLogManager.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cmath>
+
+namespace kestrum {
+
+namespace {
+
+constexpr qint64 MSecsPerDay = 86400000;
+const QDate DayZero(1899, 12, 30);
+
+// Whole-day number and milliseconds of the day; the time of day of a negative value counts forwards too.
+void Split(TDateTime value, qint64& days, qint64& msecs) {
+    if (value >= 0) {
+        const qint64 total = std::llround(value * double(MSecsPerDay));
+        days = total / MSecsPerDay;
+        msecs = total % MSecsPerDay;
+        return;
+    }
+    days = static_cast<qint64>(std::trunc(value));
+    msecs = std::llround((double(days) - value) * double(MSecsPerDay));
+    if (msecs >= MSecsPerDay) {
+        days -= 1;
+        msecs -= MSecsPerDay;
+    }
+}
+
+// A decimal integer with an optional sign; anything else (also an absent piece) counts as 0.
+int Piece(const QString& text, int from, int length) {
+    bool ok = false;
+    const int value = text.mid(from, length).toInt(&ok, 10);
+    return ok ? value : 0;
+}
+
+bool NeedsQuotes(const QString& field, QChar delimiter) {
+    for (QChar c : field) {
+        if ((c.unicode() >= 1 && c.unicode() <= 32) || c == u'"' || c == delimiter) return true;
+    }
+    return false;
+}
+
+bool IsBlank(QChar c) {
+    return c.unicode() >= 1 && c.unicode() <= 32;
+}
+
+} // namespace
+
+TDateTime DateFromQt(const QDate& value) {
+    return double(DayZero.daysTo(value));
+}
+
+TDateTime DateTimeFromQt(const QDateTime& value) {
+    const double days = double(DayZero.daysTo(value.date()));
+    const double frac = double(value.time().msecsSinceStartOfDay()) / double(MSecsPerDay);
+    return days >= 0 ? days + frac : days - frac;
+}
+
+QDateTime DateTimeToQt(TDateTime value) {
+    qint64 days = 0, msecs = 0;
+    Split(value, days, msecs);
+    const QDate date = DayZero.addDays(days);
+    if (!date.isValid() || date.year() < 1 || date.year() > 9999) return {};
+    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(int(msecs)));
+}
+
+QDate DateOfDateTime(TDateTime value) {
+    qint64 days = 0, msecs = 0;
+    Split(value, days, msecs);
+    return DayZero.addDays(days);
+}
+
+QString DateTimeToStamp(TDateTime value) {
+    if (value == 0) return QStringLiteral("00000000000000000");
+    const QDateTime dt = DateTimeToQt(value);
+    const QDate d = dt.date();
+    const QTime t = dt.time();
+    return QString::asprintf("%.4d%.2d%.2d%.2d%.2d%.2d%.3d", d.year(), d.month(), d.day(), t.hour(), t.minute(),
+                             t.second(), t.msec());
+}
+
+TDateTime StampToDateTime(const QString& text) {
+    const int n = int(text.size());
+    const int year = n > 3 ? Piece(text, 0, 4) : 0;
+    const int month = n > 5 ? Piece(text, 4, 2) : 0;
+    const int day = n > 7 ? Piece(text, 6, 2) : 0;
+    const int hour = n > 9 ? Piece(text, 8, 2) : 0;
+    const int minute = n > 11 ? Piece(text, 10, 2) : 0;
+    const int second = n > 13 ? Piece(text, 12, 2) : 0;
+    const int msec = n > 16 ? Piece(text, 14, 3) : 0;
+    if (year < 1 || year > 9999 || !QDate::isValid(year, month, day)) return 0;
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || msec < 0 || msec > 999)
+        return 0;
+    return DateTimeFromQt(QDateTime(QDate(year, month, day), QTime(hour, minute, second, msec)));
+}
+
+QString DateToStamp(TDateTime value) {
+    if (value == 0) return QStringLiteral("00000000");
+    const QDate d = DateOfDateTime(value);
+    return QString::asprintf("%.4d%.2d%.2d", d.year(), d.month(), d.day());
+}
+
+TDateTime StampToDate(const QString& text) {
+    const QString head = text.left(8);
+    const int n = int(head.size());
+    const int year = n > 3 ? Piece(head, 0, 4) : 0;
+    const int month = n > 5 ? Piece(head, 4, 2) : 0;
+    const int day = n > 7 ? Piece(head, 6, 2) : 0;
+    if (year < 1 || year > 9999 || !QDate::isValid(year, month, day)) return 0;
+    return DateFromQt(QDate(year, month, day));
+}
+
+namespace logline {
+
+QString EncodeFields(const QStringList& fields, QChar delimiter) {
+    if (fields.size() == 1 && fields.front().isEmpty()) return QStringLiteral("\"\"");
+    QString out;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i > 0) out += delimiter;
+        const QString& f = fields[i];
+        if (NeedsQuotes(f, delimiter)) {
+            out += u'"';
+            for (QChar c : f) {
+                if (c == u'"') out += u'"';
+                out += c;
+            }
+            out += u'"';
+        } else {
+            out += f;
+        }
+    }
+    return out;
+}
+
+QStringList Tokenize(const QString& line, QChar delimiter) {
+    QStringList tokens;
+    // A NUL ends the line, as it would for a NUL-terminated buffer.
+    const qsizetype nul = line.indexOf(QChar(0));
+    const QStringView s = nul < 0 ? QStringView(line) : QStringView(line).left(nul);
+    const qsizetype n = s.size();
+    qsizetype i = 0;
+    while (i < n && IsBlank(s[i])) ++i;
+    while (i < n) {
+        QString token;
+        if (s[i] == u'"') {
+            ++i;
+            while (i < n) {
+                if (s[i] == u'"') {
+                    if (i + 1 < n && s[i + 1] == u'"') {
+                        token += u'"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                token += s[i++];
+            }
+        } else {
+            const qsizetype start = i;
+            while (i < n && s[i].unicode() > 32 && s[i] != delimiter) ++i;
+            token = s.mid(start, i - start).toString();
+        }
+        tokens.append(token);
+        while (i < n && IsBlank(s[i])) ++i;
+        if (i < n && s[i] == delimiter) {
+            if (i == n - 1) tokens.append(QString());
+            ++i;
+            while (i < n && IsBlank(s[i])) ++i;
+        }
+    }
+    return tokens;
+}
+
+} // namespace logline
+
+TOrvLogItem::TOrvLogItem(TOrvLogManager* manager) : FManager(manager) {
+    if (manager) {
+        Index = manager->Count();
+        Time = manager->Now();
+    } else {
+        Time = DateTimeFromQt(QDateTime::currentDateTime());
+    }
+}
+
+QChar TOrvLogItem::Delimter() const {
+    return FManager ? FManager->Delimter() : QChar(u'|');
+}
+
+QString TOrvLogItem::ToLine() const {
+    const QString d(Delimter());
+    return DateTimeToStamp(Time) + d + QString::number(Code) + d + logline::EncodeFields(Fields, Delimter());
+}
+
+bool TOrvLogItem::Append() const {
+    if (!FManager || Index < FManager->LoadedCount()) return false;
+    const QString path = FManager->LogFile();
+    const QByteArray line = (ToLine() + QStringLiteral("\r\n")).toUtf8();
+
+    std::lock_guard<std::mutex> lock(TOrvLogManager::LogLock());
+    QFile file(path);
+    if (!path.isEmpty() && !file.exists()) QDir().mkpath(QFileInfo(path).absolutePath());
+    if (path.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Append))
+        throw EInOutError(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()).toStdString());
+    const bool written = file.write(line) == line.size() && file.flush();
+    const QString reason = file.errorString();
+    file.close();
+    if (!written) throw EInOutError(QStringLiteral("Cannot write %1: %2").arg(path, reason).toStdString());
+    return true;
+}
+
+} // namespace kestrum
