@@ -1,6 +1,111 @@
+#include <unistd.h>
+
 #include <QApplication>
+#include <QDir>
+#include <QFontDatabase>
+#include <QMessageBox>
+#include <cstdio>
+
+#include "app/KSCmdLine.h"
+#include "app/KSSingleInst.h"
+#include "app/frmKSMain.h"
+#include "platform/Platform.h"
+#include "store/KSSettings.h"
+#include "support/KSUtils.h"
+
+using namespace kestrum;
+
+namespace {
+
+QStringList RawArguments(int argc, char* argv[]) {
+    QStringList args;
+    for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    return args;
+}
+
+std::string RuntimeDir() {
+    QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (dir.isEmpty()) dir = QDir::tempPath() + u"/kestrum-"_qs + QString::number(getuid());
+    return dir.toStdString();
+}
+
+void LoadTahoma() {
+    // Debian's fonts-wine ships a Tahoma-compatible face; the windows are laid out for Tahoma 8 pt.
+    for (const char* f : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"})
+        QFontDatabase::addApplicationFont(QString::fromLatin1(f));
+}
+
+void* X11Connection() {
+    if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) return x11->connection();
+    return nullptr;
+}
+
+int PlatformMessageBox(void* owner, const QString& text, const QString& caption, unsigned flags, unsigned) {
+    QMessageBox box(static_cast<QWidget*>(owner));
+    box.setWindowTitle(caption);
+    box.setText(text);
+    switch (flags & 0xF0) {
+        case 0x10: box.setIcon(QMessageBox::Critical); break;
+        case 0x20: box.setIcon(QMessageBox::Question); break;
+        case 0x30: box.setIcon(QMessageBox::Warning); break;
+        case 0x40: box.setIcon(QMessageBox::Information); break;
+    }
+    switch (flags & 0x0F) {
+        case 4: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+        case 1: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+        default: box.setStandardButtons(QMessageBox::Ok); break;
+    }
+    switch (box.exec()) {
+        case QMessageBox::Yes: return 6;
+        case QMessageBox::No: return 7;
+        case QMessageBox::Cancel: return 2;
+        default: return 1;
+    }
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
+    const QStringList args = RawArguments(argc, argv);
+
+    // Single instance first: a second start hands its tab code over and ends before it opens anything.
+    std::unique_ptr<platform::ISingleInstance> single = platform::MakeLinuxSingleInstance(RuntimeDir());
+    {
+        TKSSingleInstance probe(*single);
+        if (!probe.Check(ParsePopupCode(args))) return 0;
+        single->Release();
+    }
+
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fprintf(stderr,
+                     "Kestrum needs a graphical display (DISPLAY is not set).\n"
+                     "Without one, use the headless companion: kestrum-cli status | kestrum-cli free\n");
+        return 2;
+    }
+
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(u"Kestrum"_qs);
+    QApplication::setApplicationDisplayName(u"Kestrum"_qs);
+    QApplication::setQuitOnLastWindowClosed(false);  // hiding to the tray is not an end
+    LoadTahoma();
+    SetPlatformMessageBox(PlatformMessageBox);
+
+    platform::TLinuxPlatformOptions options;
+    options.DataDir = GetAppDir().toStdString();
+    options.RuntimeDir = RuntimeDir();
+    options.OwnVersion = KESTRUM_FILE_VERSION;
+    options.XcbConnection = X11Connection();
+    platform::TPlatform plat = platform::MakeLinuxPlatform(options);
+
+    TKSSingleInstance instance(*plat.SingleInstance);
+    if (!instance.Check(ParsePopupCode(args))) return 0;  // another start won the race meanwhile
+
+    TKSSettings settings;
+    TFormKSMain main(plat, settings, args);
+    instance.Listen([&main](long long code) { main.HandOver(code); });
+    main.FormCreate();
+    int rc = app.exec();
+    instance.Release();
+    return rc;
 }

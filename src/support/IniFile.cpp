@@ -1,9 +1,10 @@
 #include "support/IniFile.h"
 
+#include "support/AtomicFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QDir>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -70,14 +71,7 @@ bool Store(const QString& path, const QString& text, TEncoding enc) {
             bytes = text.toUtf8();
             break;
     }
-    // Temporary file beside the target, renamed over it only when every byte is on disk.
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) return false;
-    if (f.write(bytes) != bytes.size()) {
-        f.cancelWriting();
-        return false;
-    }
-    return f.commit();
+    return WriteFileAtomically(path, bytes);
 }
 
 // One line of the file, without its '\n'; a trailing '\r' stays in Raw so the line ending survives.

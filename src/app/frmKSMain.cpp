@@ -1,0 +1,282 @@
+#include "app/frmKSMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <cstdio>
+
+#include "app/KSCmdLine.h"
+#include "platform/Platform.h"
+#include "store/KSSettings.h"
+#include "support/IniFile.h"
+#include "support/KSUtils.h"
+
+namespace kestrum {
+
+namespace {
+
+const QColor kBackground(230, 240, 255);
+
+QIcon TrayPicture(int index) {
+    QString path = QStringLiteral(":/assets/tray/tray%1.png").arg(index, 2, 10, QLatin1Char('0'));
+    if (QFileInfo::exists(path)) return QIcon(path);
+    // Without the artwork a plain gauge square still marks the program in the tray.
+    QPixmap pm(16, 16);
+    pm.fill(QColor(40, 90, 170));
+    return QIcon(pm);
+}
+
+} // namespace
+
+TFormKSMain::TFormKSMain(platform::TPlatform& platform, TKSSettings& settings, QStringList arguments, QWidget* parent)
+    : QWidget(parent), FPlatform(platform), FSettings(settings), FArguments(std::move(arguments)) {
+    setObjectName(u"FormKSMain"_qs);
+    setWindowTitle(u"Kestrum"_qs);
+    setFixedSize(800, 600);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    BuildControls();
+    BuildTrayIcon();
+}
+
+TFormKSMain::~TFormKSMain() = default;
+
+QString TFormKSMain::ConfigPath() const { return GetAppDir() + u"Config/Config.ini"_qs; }
+
+void TFormKSMain::FormCreate() {
+    MakeLanguageGlobal();  // 1
+    ArrangeSkin();         // 2
+    ApplySettings();       // 3
+    ApplyCommandLine();    // 4
+    LoadLanguage();        // 5
+    RegisterTabs();        // 6
+    ResetChecklist();      // 7
+    InitLogsRange();       // 8
+    StartSmartMode();      // 9
+    SelectTabByCode(ParsePopupCode(FArguments));  // 10
+    ShowAdvertising();     // 11
+    // 12: centred on the screen when first shown. An automatic start with the tray icon on stays in
+    // the notification area instead of popping a minimized window onto the taskbar.
+    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    if (HasSwitch(FArguments, u"-autostart"_qs) && FSettings.ShowTrayIcon) {
+        Trace(u"hidden"_qs);
+    } else {
+        show();
+        Trace(u"shown"_qs);
+    }
+    // 13: after the window has painted.
+    QTimer::singleShot(0, this, [this] { OfferUpgrade(); });
+}
+
+void TFormKSMain::BuildControls() {
+    QFont f(u"Tahoma"_qs);
+    f.setPointSize(8);
+    setFont(f);
+
+    const char* captions[] = {"Usage", "Optimize", "Upgrade", "Logs"};
+    const char* names[] = {"btnTabOverview", "btnTabOptimize", "btnTabUpgrade", "btnTabLogs"};
+    const int xs[] = {24, 107, 190, 273};
+    for (int i = 0; i < 4; ++i) {
+        auto* b = new QPushButton(QString::fromLatin1(captions[i]), this);
+        b->setObjectName(QString::fromLatin1(names[i]));
+        b->setGeometry(xs[i], 36, 77, 80);
+        b->setCursor(Qt::PointingHandCursor);
+        QFont bf(u"Tahoma"_qs);
+        bf.setPointSize(10);
+        bf.setBold(true);
+        b->setFont(bf);
+        FTabButtons << b;
+    }
+    pgcMain = new QStackedWidget(this);
+    pgcMain->setObjectName(u"pgcMain"_qs);
+    pgcMain->setGeometry(15, 126, 770, 435);
+    for (const char* page : {"tsOverview", "tsOptimize", "tsLogs"}) {
+        auto* w = new QWidget(pgcMain);
+        w->setObjectName(QString::fromLatin1(page));
+        pgcMain->addWidget(w);
+    }
+    lblStatusVersion = new QLabel(this);
+    lblStatusVersion->setObjectName(u"lblStatusVersion"_qs);
+    lblStatusVersion->move(15, 575);
+    lblStatusInfo = new QLabel(this);
+    lblStatusInfo->setObjectName(u"lblStatusInfo"_qs);
+}
+
+void TFormKSMain::BuildTrayIcon() {
+    FTrayIcon = new QSystemTrayIcon(this);
+    FTrayIcon->setToolTip(u"Kestrum"_qs);
+    pmTrayIcon = new QMenu(this);
+    mniTrayIconShowHide = pmTrayIcon->addAction(u"Show/Hide Window"_qs);
+    QFont bold = pmTrayIcon->font();
+    bold.setBold(true);
+    mniTrayIconShowHide->setFont(bold);  // the default item
+    pmTrayIcon->addSeparator();
+    mniTrayIconExit = pmTrayIcon->addAction(u"Exit"_qs);
+    connect(mniTrayIconShowHide, &QAction::triggered, this, [this] { mniTrayIconShowHideClick(); });
+    connect(mniTrayIconExit, &QAction::triggered, this, [this] { mniTrayIconExitClick(); });
+    FTrayIcon->setContextMenu(pmTrayIcon);
+    connect(FTrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
+        if (r == QSystemTrayIcon::DoubleClick || r == QSystemTrayIcon::Trigger) mniTrayIconShowHideClick();
+    });
+}
+
+// Step 1. Seam: the language component becomes the program-wide catalogue here.
+void TFormKSMain::MakeLanguageGlobal() {}
+
+// Step 2. Seam: the skin manager's caption parts are placed here; until then the window system's frame.
+void TFormKSMain::ArrangeSkin() { QCoreApplication::processEvents(); }
+
+// Step 3.
+void TFormKSMain::ApplySettings() {
+    LoadSettings(FSettings, ConfigPath());
+    // Seam: auto-start registration ("/add" or "/del") runs here at every start.
+    ApplyTrayIcon();
+    // Seam: hotkey registration when UseHotKey; the do-not-disturb switch from AntiDisturb.
+}
+
+void TFormKSMain::ApplyTrayIcon() {
+    // The do-not-disturb picture (12) needs the detector; until it is wired the static icon stands for it.
+    FTrayPictureIndex = FSettings.DynTrayIcon ? 1 : 0;
+    FTrayIcon->setIcon(TrayPicture(FTrayPictureIndex));
+    FTrayIcon->setVisible(FSettings.ShowTrayIcon);
+}
+
+// Step 4.
+void TFormKSMain::ApplyCommandLine() {
+    if (HasSwitch(FArguments, u"-regrun"_qs)) {
+        FSettings.AutoStart = true;
+        FSettings.ShowTrayIcon = true;
+        SaveSettings(FSettings, ConfigPath());
+        // Seam: auto-start registration again, now with "/add".
+        // The tray icon follows the new setting at once rather than at the next start.
+        ApplyTrayIcon();
+    }
+    if (HasSwitch(FArguments, u"-autostart"_qs)) {
+        setWindowState(windowState() | Qt::WindowMinimized);
+        setVisible(!FSettings.ShowTrayIcon);
+    }
+}
+
+// Step 5.
+void TFormKSMain::LoadLanguage() {
+    TIniFile ini(ConfigPath());
+    FLanguageId = static_cast<uint16_t>(ini.ReadInteger(u"LANGUAGE"_qs, u"Language"_qs, 0) & 0xFFFF);
+    FLanguageFolder = QString::number(FLanguageId) + u'/';
+    FLanguagePackPath = GetAppDir() + u"Langs/"_qs + FLanguageFolder + u"Kestrum.ini"_qs;
+    // Seam: the pack at LanguagePackPath is loaded into the language component when it exists.
+    QString version = GetFileVersionString(*FPlatform.FileVersion);
+    lblStatusVersion->setText(u"Kestrum Version: %1"_qs.arg(version));
+    lblStatusVersion->adjustSize();
+    lblStatusInfo->move(lblStatusVersion->x() + lblStatusVersion->width() + 6, lblStatusVersion->y());
+}
+
+// Step 6. The first registered tab is the active one; "Upgrade" is not a tab.
+void TFormKSMain::RegisterTabs() {
+    const int pageOf[] = {0, 1, -1, 2};
+    for (int i = 0; i < FTabButtons.size(); ++i) {
+        if (pageOf[i] < 0) continue;
+        int page = pageOf[i];
+        connect(FTabButtons[i], &QPushButton::clicked, this, [this, page] { SelectTab(page); });
+    }
+    SelectTab(0);
+}
+
+// Step 7. Seam: progress bar width 0, checklist pictures pending.
+void TFormKSMain::ResetChecklist() {}
+// Step 8. Seam: the logs page's "last 3 days" range and first fill.
+void TFormKSMain::InitLogsRange() {}
+// Step 9. Seam: the freeing engine's smart mode is switched on here.
+void TFormKSMain::StartSmartMode() {}
+// Step 11. Seam: the advertising picture becomes visible.
+void TFormKSMain::ShowAdvertising() {}
+
+// Step 13. Only offered when the updater is really there: asking without one would start nothing.
+void TFormKSMain::OfferUpgrade() {
+    QString updater = GetProgramDir() + u"Fetchup"_qs;
+    if (!QFileInfo(updater).isFile()) return;
+    int answer = ShowMessageBox(this, QString(), QString(), 0x44, 0);  // texts come from a language pack
+    if (answer == 6) LaunchProcess(*FPlatform.Shell, u'"' + updater + u'"', 1);
+}
+
+void TFormKSMain::SelectTab(int index) {
+    if (index < 0 || index >= pgcMain->count()) return;
+    pgcMain->setCurrentIndex(index);
+    Trace(u"tab %1"_qs.arg(index));
+    emit TabSelected(index);
+}
+
+int TFormKSMain::ActiveTabIndex() const { return pgcMain->currentIndex(); }
+
+void TFormKSMain::SelectTabByCode(long long code) { SelectTab(TabIndexForPopupCode(code)); }
+
+void TFormKSMain::HandOver(long long code) {
+    SelectTabByCode(code);
+    BringMainWindowToFront();
+}
+
+void TFormKSMain::BringMainWindowToFront() {
+    if (!isVisible()) show();
+    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
+    Trace(u"front"_qs);
+}
+
+void TFormKSMain::mniTrayIconShowHideClick() {
+    if (isVisible() && !isMinimized()) {
+        setWindowState(windowState() | Qt::WindowMinimized);
+        hide();
+    } else {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        show();
+        raise();
+        activateWindow();
+    }
+}
+
+void TFormKSMain::mniTrayIconExitClick() {
+    FExitRequested = true;
+    close();
+}
+
+void TFormKSMain::closeEvent(QCloseEvent* event) {
+    if (!FExitRequested && FSettings.ShowTrayIcon) {
+        setWindowState(windowState() | Qt::WindowMinimized);
+        hide();
+        event->ignore();
+        Trace(u"hidden"_qs);
+        return;
+    }
+    event->accept();
+    Trace(u"closing"_qs);
+    FTrayIcon->hide();
+    QCoreApplication::quit();
+}
+
+void TFormKSMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Give back what start-up or the hidden time made resident; the pages come back as they are used.
+    if (FPlatform.Processes) FPlatform.Processes->TrimWorkingSet(FPlatform.Processes->CurrentProcessId());
+}
+
+void TFormKSMain::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), kBackground);
+}
+
+void TFormKSMain::Trace(const QString& line) const {
+    // A line per state change on stderr when KESTRUM_TRACE is set, for the tests that drive the program.
+    static const bool on = qEnvironmentVariableIsSet("KESTRUM_TRACE");
+    if (on) std::fprintf(stderr, "kestrum: %s\n", qPrintable(line));
+}
+
+} // namespace kestrum

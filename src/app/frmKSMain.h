@@ -1,0 +1,99 @@
+#pragma once
+#include <QStringList>
+#include <QWidget>
+#include <cstdint>
+
+class QLabel;
+class QMenu;
+class QAction;
+class QStackedWidget;
+class QSystemTrayIcon;
+class QPushButton;
+
+namespace kestrum {
+
+struct TKSSettings;
+namespace platform {
+struct TPlatform;
+}
+
+// The main window: the hub that owns the engine, the sampler, the hotkey manager, the do-not-disturb
+// detector, the language component, the skin and the tabs. Its creation sequence (FormCreate) is the one
+// place where the parts meet, in a fixed order.
+class TFormKSMain : public QWidget {
+    Q_OBJECT
+public:
+    TFormKSMain(platform::TPlatform& platform, TKSSettings& settings, QStringList arguments, QWidget* parent = nullptr);
+    ~TFormKSMain() override;
+
+    // Runs the creation sequence, shows the window and makes the upgrade offer.
+    void FormCreate();
+
+    // Hand-over from a second start: select the tab the code names, then come to the front.
+    void HandOver(long long code);
+    void SelectTabByCode(long long code);
+    void BringMainWindowToFront();
+
+    // Tray menu commands.
+    void mniTrayIconShowHideClick();
+    void mniTrayIconExitClick();
+
+    int ActiveTabIndex() const;
+    bool ExitRequested() const { return FExitRequested; }
+    uint16_t LanguageId() const { return FLanguageId; }
+    const QString& LanguagePackPath() const { return FLanguagePackPath; }
+    QSystemTrayIcon* TrayIcon() const { return FTrayIcon; }
+    int TrayPictureIndex() const { return FTrayPictureIndex; }
+    // Where Config.ini lives.
+    QString ConfigPath() const;
+
+signals:
+    // A tab became active (index 0 Usage, 1 Optimize, 2 Logs).
+    void TabSelected(int index);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    // The creation steps, in the order FormCreate runs them.
+    void MakeLanguageGlobal();
+    void ArrangeSkin();
+    void ApplySettings();
+    void ApplyCommandLine();
+    void LoadLanguage();
+    void RegisterTabs();
+    void ResetChecklist();
+    void InitLogsRange();
+    void StartSmartMode();
+    void ShowAdvertising();
+    void OfferUpgrade();
+
+    void BuildControls();
+    void BuildTrayIcon();
+    void ApplyTrayIcon();
+    void SelectTab(int index);
+    void Trace(const QString& line) const;
+
+    platform::TPlatform& FPlatform;
+    TKSSettings& FSettings;
+    QStringList FArguments;
+
+    bool FExitRequested = false;
+    uint16_t FLanguageId = 0;
+    QString FLanguageFolder;
+    QString FLanguagePackPath;
+    int FTrayPictureIndex = 0;
+
+    QList<QPushButton*> FTabButtons;
+    QStackedWidget* pgcMain = nullptr;
+    QLabel* lblStatusVersion = nullptr;
+    QLabel* lblStatusInfo = nullptr;
+    QSystemTrayIcon* FTrayIcon = nullptr;
+    QMenu* pmTrayIcon = nullptr;
+    QAction* mniTrayIconShowHide = nullptr;
+    QAction* mniTrayIconExit = nullptr;
+};
+
+} // namespace kestrum

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QSystemTrayIcon>
+
+#include "app/KSCmdLine.h"
+#include "app/KSSingleInst.h"
+#include "app/frmKSMain.h"
+#include "common/QtApp.h"
+#include "common/TestHome.h"
+#include "platform/fake/FakePlatform.h"
+#include "platform/fake/FakeProcesses.h"
+#include "store/KSSettings.h"
+#include "support/IniFile.h"
+#include "support/KSUtils.h"
+
+using namespace kestrum;
+
+TEST(CommandLine, ParsePopupCode) {
+    struct {
+        QStringList args;
+        int want;
+    } cases[] = {
+        {{"k", "-popup", "73826"}, 73826},
+        {{"k", "-POPUP", "73825"}, 73825},
+        {{"k", "-popup"}, 0},                            // last argument: no code
+        {{"k", "-popup", "abc", "-popup", "5"}, 5},      // not a number: the scan goes on
+        {{"k", "-popup", "-popup", "73826"}, 73826},     // the next argument is scanned again
+        {{"k", "", "-popup", "73826"}, 0},               // the scan ends at the first empty argument
+        {{"k", "-popupx", "73826"}, 0},
+        {{"k", "-regrun"}, 0},
+    };
+    for (auto& c : cases) EXPECT_EQ(ParsePopupCode(c.args), c.want) << c.args.join(' ').toStdString();
+    EXPECT_EQ(TabIndexForPopupCode(73825), 0);
+    EXPECT_EQ(TabIndexForPopupCode(73826), 1);
+    EXPECT_EQ(TabIndexForPopupCode(5), -1);
+    EXPECT_EQ(TabIndexForPopupCode(0), -1);
+}
+
+TEST(SingleInstance, SecondStartHandsItsCodeToTheFirst) {
+    auto registry = std::make_shared<platform::TFakeSingleInstance::TRegistry>();
+    platform::TFakeSingleInstance a(registry), b(registry);
+    TKSSingleInstance first(a), second(b);
+    long long got = 0;
+    ASSERT_TRUE(first.Check(0));
+    first.Listen([&](long long code) { got = code; });
+    EXPECT_FALSE(second.Check(73826));
+    a.Poll();
+    EXPECT_EQ(got, 73826);
+    first.Release();
+    EXPECT_TRUE(second.Check(0));  // the marker is free again
+}
+
+namespace {
+
+struct TMainFixture : ::testing::Test {
+    test::TTestHome Home;
+    platform::TFakeHandles Fakes;
+    platform::TPlatform Plat = platform::MakeFakePlatform(&Fakes);
+    TKSSettings Settings;
+
+    void SetUp() override { test::EnsureQtApp(); }
+
+    void WriteConfig(const QByteArray& text) {
+        QDir().mkpath(Home.File("Config"));
+        QFile f(Home.File("Config/Config.ini"));
+        f.open(QIODevice::WriteOnly);
+        f.write(text);
+    }
+};
+
+} // namespace
+
+TEST_F(TMainFixture, CreationAppliesSettingsLanguageAndPopupTab) {
+    WriteConfig("[LANGUAGE]\nLanguage=1031\n[KESTRUM]\nShowTrayIcon=0\nDynTrayIcon=0\n");
+    TFormKSMain w(Plat, Settings, {"Kestrum", "-popup", "73826"});
+    w.FormCreate();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.size(), QSize(800, 600));
+    EXPECT_EQ(w.ActiveTabIndex(), 1);
+    EXPECT_FALSE(Settings.ShowTrayIcon);
+    EXPECT_FALSE(w.TrayIcon()->isVisible());
+    EXPECT_EQ(w.TrayPictureIndex(), 0);
+    EXPECT_EQ(w.LanguageId(), 1031);
+    EXPECT_EQ(w.LanguagePackPath(), Home.File("Langs/1031/Kestrum.ini"));
+    // Shown: the program's own working set was trimmed.
+    EXPECT_EQ(Fakes.Processes->Trimmed, std::vector<uint32_t>{Fakes.Processes->OwnId});
+}
+
+TEST_F(TMainFixture, GarbageConfigStartsWithDefaults) {
+    WriteConfig("[KESTRUM]\nAutoStart=\xff\xfe junk\nShowTrayIcon=maybe\nHotKeyValue=0xZZ\nSleepValue=1e9\n[LANGUAGE]\nLanguage=x\n");
+    TFormKSMain w(Plat, Settings, {"Kestrum"});
+    w.FormCreate();
+    EXPECT_TRUE(Settings.AutoStart);
+    EXPECT_TRUE(Settings.ShowTrayIcon);
+    EXPECT_EQ(Settings.HotKeyValue, 32845);
+    EXPECT_EQ(Settings.SleepValue, 30);
+    EXPECT_EQ(w.LanguageId(), 0);
+    EXPECT_EQ(w.ActiveTabIndex(), 0);
+}
+
+TEST_F(TMainFixture, RegrunWritesAllNineKeysWithTrayAndAutoStartOn) {
+    WriteConfig("[KESTRUM]\nShowTrayIcon=0\nAutoStart=0\n");
+    TFormKSMain w(Plat, Settings, {"Kestrum", "-REGRUN"});
+    w.FormCreate();
+    TIniFile ini(Home.File("Config/Config.ini"));
+    EXPECT_EQ(ini.ReadSection("KESTRUM"),
+              (QStringList{"ShowTrayIcon", "AutoStart", "Language", "DynTrayIcon", "UseHotKey", "HotKeyValue",
+                           "SleepEnabled", "SleepValue", "AntiDisturb"}));
+    EXPECT_EQ(ini.ReadString("KESTRUM", "ShowTrayIcon", ""), "1");
+    EXPECT_EQ(ini.ReadString("KESTRUM", "AutoStart", ""), "1");
+}
+
+TEST_F(TMainFixture, CloseHidesWithTrayIconAndEndsWithout) {
+    TFormKSMain w(Plat, Settings, {"Kestrum"});
+    w.FormCreate();
+    ASSERT_TRUE(Settings.ShowTrayIcon);
+    QCloseEvent hideIt;
+    QCoreApplication::sendEvent(&w, &hideIt);
+    EXPECT_FALSE(hideIt.isAccepted());
+    EXPECT_FALSE(w.isVisible());
+
+    w.mniTrayIconShowHideClick();  // comes back
+    EXPECT_TRUE(w.isVisible());
+    w.mniTrayIconShowHideClick();  // and goes again
+    EXPECT_FALSE(w.isVisible());
+    w.HandOver(73825);  // a second start brings it forward
+    EXPECT_TRUE(w.isVisible());
+
+    Settings.ShowTrayIcon = false;
+    QCloseEvent endIt;
+    QCoreApplication::sendEvent(&w, &endIt);
+    EXPECT_TRUE(endIt.isAccepted());
+}
+
+TEST_F(TMainFixture, ExitFromTrayClosesEvenWithTrayIcon) {
+    TFormKSMain w(Plat, Settings, {"Kestrum"});
+    w.FormCreate();
+    w.mniTrayIconExitClick();
+    EXPECT_TRUE(w.ExitRequested());
+    EXPECT_FALSE(w.isVisible());
+}
+
+TEST_F(TMainFixture, AutostartWithTrayIconStaysInTheTray) {
+    TFormKSMain w(Plat, Settings, {"Kestrum", "-autostart"});
+    w.FormCreate();
+    EXPECT_FALSE(w.isVisible());
+    Settings.ShowTrayIcon = false;
+    WriteConfig("[KESTRUM]\nShowTrayIcon=0\n");
+    TFormKSMain v(Plat, Settings, {"Kestrum", "-autostart"});
+    v.FormCreate();
+    EXPECT_TRUE(v.isVisible());
+    EXPECT_TRUE(v.isMinimized());
+}
+
+TEST_F(TMainFixture, UpgradeOfferOnlyWhenTheUpdaterExists) {
+    int asked = 0;
+    SetMessageBoxHook([&](void*, const QString&, const QString&, unsigned, unsigned) { return ++asked, 6; });
+    TFormKSMain w(Plat, Settings, {"Kestrum"});
+    w.FormCreate();
+    QCoreApplication::processEvents();
+    SetMessageBoxHook({});
+    // The test program's folder has no updater: nobody is asked and nothing is started.
+    ASSERT_FALSE(QFile::exists(GetProgramDir() + "Fetchup"));
+    EXPECT_EQ(asked, 0);
+    EXPECT_TRUE(Fakes.Shell->Launched.empty());
+}
