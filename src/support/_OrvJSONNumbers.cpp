@@ -1,0 +1,132 @@
+#include "support/_OrvJSONNumbers.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <string>
+
+namespace kestrum::json {
+
+namespace {
+
+bool IsDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+int HexValue(QChar c) {
+    char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9') return u - u'0';
+    if (u >= u'A' && u <= u'F') return u - u'A' + 10;
+    if (u >= u'a' && u <= u'f') return u - u'a' + 10;
+    return -1;
+}
+
+} // namespace
+
+QStringView TrimBlanks(QStringView text) {
+    qsizetype first = 0, last = text.size();
+    while (first < last && text[first].unicode() <= 32) ++first;
+    while (last > first && text[last - 1].unicode() <= 32) --last;
+    return text.mid(first, last - first);
+}
+
+bool ReadFloat(QStringView text, double& value) {
+    qsizetype i = 0, n = text.size();
+    if (i < n && (text[i] == u'+' || text[i] == u'-')) ++i;
+    qsizetype digits = 0;
+    while (i < n && IsDigit(text[i])) ++i, ++digits;
+    if (i < n && text[i] == u'.') {
+        ++i;
+        while (i < n && IsDigit(text[i])) ++i, ++digits;
+    }
+    if (digits == 0) return false;
+    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
+        ++i;
+        if (i < n && (text[i] == u'+' || text[i] == u'-')) ++i;
+        qsizetype exponentDigits = 0;
+        while (i < n && IsDigit(text[i])) ++i, ++exponentDigits;
+        if (exponentDigits == 0) return false;
+    }
+    if (i != n) return false;
+
+    // Only ASCII is left; from_chars neither reads the locale nor accepts a leading "+".
+    std::string ascii = text.toLatin1().toStdString();
+    const char* first = ascii.data();
+    if (*first == '+') ++first;
+    double result = 0;
+    auto [end, ec] = std::from_chars(first, ascii.data() + ascii.size(), result);
+    if (ec != std::errc() || end != ascii.data() + ascii.size() || !std::isfinite(result)) return false;
+    value = result;
+    return true;
+}
+
+bool ReadHexDigits(QStringView digits, int32_t& value) {
+    if (digits.isEmpty()) return false;
+    uint32_t sum = 0;
+    for (QChar c : digits) {
+        int d = HexValue(c);
+        if (d < 0) return false;
+        sum = sum * 16u + uint32_t(d);
+    }
+    value = int32_t(sum);
+    return true;
+}
+
+bool ReadInteger(QStringView text, int32_t& value) {
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+    QStringView rest = text.mid(i);
+    if (rest.isEmpty()) return false;
+
+    int64_t magnitude = 0;
+    if (rest.startsWith(u'$') || rest.startsWith(u"0x") || rest.startsWith(u"0X")) {
+        QStringView digits = rest.mid(rest.startsWith(u'$') ? 1 : 2);
+        if (digits.isEmpty() || digits.size() > 8) return false;
+        int32_t bits = 0;
+        if (!ReadHexDigits(digits, bits)) return false;
+        magnitude = int64_t(uint32_t(bits));
+        value = int32_t(uint32_t(negative ? 0u - uint32_t(magnitude) : uint32_t(magnitude)));
+        return true;
+    }
+    for (QChar c : rest) {
+        if (!IsDigit(c)) return false;
+        magnitude = magnitude * 10 + (c.unicode() - u'0');
+        if (magnitude > int64_t(std::numeric_limits<int32_t>::max()) + 1) return false;
+    }
+    int64_t signedValue = negative ? -magnitude : magnitude;
+    if (signedValue > std::numeric_limits<int32_t>::max()) return false;
+    value = int32_t(signedValue);
+    return true;
+}
+
+QString FormatFloat(double value) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.15G", value);
+    // "%G" writes "1E+15" and "1E-05"; the general format writes "1E15" and "1E-5".
+    std::string text(buffer);
+    auto e = text.find('E');
+    if (e != std::string::npos) {
+        std::string mantissa = text.substr(0, e);
+        std::string exponent = text.substr(e + 1);
+        std::string sign;
+        if (!exponent.empty() && (exponent[0] == '+' || exponent[0] == '-')) {
+            if (exponent[0] == '-') sign = "-";
+            exponent.erase(0, 1);
+        }
+        auto nonZero = exponent.find_first_not_of('0');
+        exponent = nonZero == std::string::npos ? "0" : exponent.substr(nonZero);
+        text = mantissa + "E" + sign + exponent;
+    }
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
+
+int32_t SaturateToInt(double value) {
+    if (std::isnan(value)) return 0;
+    if (value >= double(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
+    if (value <= double(std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
+    return int32_t(value);
+}
+
+} // namespace kestrum::json
