@@ -26,6 +26,7 @@ constexpr TEscape Escapes[] = {
 // as a profile-file lookup of that key would give.
 std::vector<std::pair<QString, QString>> SectionValues(const TIniFile& ini, const QString& section) {
     std::vector<std::pair<QString, QString>> values = ini.ReadSectionValues(section);
+    for (auto& kv : values) kv.second.truncate(TIniFile::MaxValueLength);
     QSet<QString> seen;
     std::erase_if(values, [&seen](const auto& kv) {
         const QString folded = kv.first.toLower();
