@@ -1,0 +1,82 @@
+#include "app/OrvAntiDisturb.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+
+#include "app/ExeImports.h"
+
+namespace kestrum {
+
+TOrvAntiDisturb::TOrvAntiDisturb(platform::IDesktop& desktop, platform::IProcesses& processes, QObject* owner)
+    : QObject(owner), FDesktop(desktop), FProcesses(processes), FTimer(this) {
+    if (const char* prefix = std::getenv("WINEPREFIX"); prefix && *prefix)
+        FWinePrefix = prefix;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        FWinePrefix = std::string(home) + "/.wine";
+    FTimer.setInterval(3000);
+    connect(&FTimer, &QTimer::timeout, this, &TOrvAntiDisturb::Poll);
+    FTimer.start();
+}
+
+void TOrvAntiDisturb::SetEnabled(bool value) {
+    if (value) {
+        if (!FTimer.isActive()) FTimer.start();
+        return;
+    }
+    FTimer.stop();
+    FState = false;
+    if (FNotified) {
+        FNotified = false;
+        emit OnStateChanged(this);
+    }
+}
+
+void TOrvAntiDisturb::SetInteval(uint32_t value) {
+    FTimer.setInterval(int(std::min<uint32_t>(value, INT32_MAX)));
+}
+
+void TOrvAntiDisturb::Poll() {
+    const bool s = DetectState();
+    FState = s;
+    if (s != FNotified) {
+        FNotified = s;
+        emit OnStateChanged(this);
+    }
+}
+
+bool TOrvAntiDisturb::DetectState() {
+    return IsFullScreenForeground() || IsGameRunning();
+}
+
+bool TOrvAntiDisturb::IsFullScreenForeground() {
+    const platform::TWindowId w = FDesktop.ForegroundWindow();
+    if (!w) return false;
+    // The desktop and the panels are the shell's own windows: they cover the screen without being a program.
+    if (FDesktop.IsShellWindow(w)) return false;
+    const auto rect = FDesktop.WindowRect(w);
+    if (!rect) return false;
+    return *rect == FDesktop.PrimaryScreenRect();
+}
+
+bool TOrvAntiDisturb::IsGameRunning() {
+    const auto snapshot = FProcesses.Snapshot();
+    if (!snapshot) return false;
+    const uint32_t self = FProcesses.CurrentProcessId();
+    for (const auto& p : *snapshot) {
+        // Our own program is never the game the user is playing, whatever a build links into it.
+        if (p.KernelThread || p.ProcessId == self) continue;
+        std::string path = FProcesses.ExecutablePath(p.ProcessId);
+        if (path.empty()) continue;
+        if (IsWineLoader(path)) {
+            // A Windows program under Wine is judged by its own executable, not by the loader.
+            if (!FCommandLine) continue;
+            path = WineExecutablePath(FCommandLine(p.ProcessId), FWinePrefix);
+            if (path.empty()) continue;
+        }
+        if (FImports.ImportsGameLibrary(path)) return true;
+    }
+    return false;
+}
+
+} // namespace kestrum

@@ -1,0 +1,54 @@
+#pragma once
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/ExeImportsCache.h"
+#include "platform/IDesktop.h"
+#include "platform/IProcesses.h"
+
+namespace kestrum {
+
+// Tells whether the user plays a game or runs a full-screen program (the "Do-Not-Disturb" state), by a poll.
+class TOrvAntiDisturb : public QObject {
+    Q_OBJECT
+public:
+    // The command line of a process (its arguments); used to find the Windows program a Wine loader runs.
+    using TCommandLineReader = std::function<std::vector<std::string>(uint32_t processId)>;
+
+    TOrvAntiDisturb(platform::IDesktop& desktop, platform::IProcesses& processes, QObject* owner = nullptr);
+
+    bool Enabled() const { return FTimer.isActive(); }
+    void SetEnabled(bool value);
+    uint32_t Inteval() const { return uint32_t(FTimer.interval()); }
+    void SetInteval(uint32_t value);
+    bool State() const { return FState; }
+
+    void SetCommandLineReader(TCommandLineReader reader) { FCommandLine = std::move(reader); }
+    void SetWinePrefix(const std::string& prefix) { FWinePrefix = prefix; }
+
+    // The answer the poll stores in State; a subclass may replace the rule.
+    virtual bool DetectState();
+    bool IsFullScreenForeground();
+    bool IsGameRunning();
+
+    // One poll: what the timer does at each tick.
+    void Poll();
+
+signals:
+    void OnStateChanged(TOrvAntiDisturb* Sender);
+
+private:
+    platform::IDesktop& FDesktop;
+    platform::IProcesses& FProcesses;
+    QTimer FTimer;
+    bool FState = false;
+    bool FNotified = false;
+    TExeImportsCache FImports;
+    TCommandLineReader FCommandLine;
+    std::string FWinePrefix;
+};
+
+} // namespace kestrum

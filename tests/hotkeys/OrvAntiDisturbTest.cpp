@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <QEventLoop>
+#include <map>
+
+#include "app/OrvAntiDisturb.h"
+#include "common/QtApp.h"
+#include "platform/fake/FakeDesktop.h"
+#include "platform/fake/FakeProcesses.h"
+
+using namespace kestrum;
+using platform::TFakeDesktop;
+using platform::TFakeProcesses;
+using platform::TRect;
+
+namespace {
+
+std::string Fixture(const char* rel) {
+    return std::string(KESTRUM_FIXTURES) + "/" + rel;
+}
+
+// A detector with the fakes it looks at and a record of its notifications (the state seen by the handler).
+struct TRig {
+    TFakeDesktop Desktop;
+    TFakeProcesses Processes;
+    std::unique_ptr<TOrvAntiDisturb> Detector;
+    std::vector<bool> Notified;
+    TRig() {
+        test::EnsureQtApp();
+        Detector = std::make_unique<TOrvAntiDisturb>(Desktop, Processes);
+        QObject::connect(Detector.get(), &TOrvAntiDisturb::OnStateChanged,
+                         [this](TOrvAntiDisturb* s) { Notified.push_back(s->State()); });
+    }
+    void AddProcess(uint32_t pid, const std::string& path) {
+        Processes.Processes.push_back({pid, path.substr(path.find_last_of('/') + 1), false});
+        Processes.Paths[pid] = path;
+    }
+    void Foreground(TRect r, bool shell = false) {
+        Desktop.Foreground = 7;
+        Desktop.Rects[7] = r;
+        if (shell) Desktop.ShellWindows.insert(7);
+    }
+};
+
+// Counts snapshots, to see whether the process scan ran.
+class TCountingProcesses : public platform::IProcesses {
+public:
+    TFakeProcesses Inner;
+    int Snapshots = 0;
+    std::optional<std::vector<platform::TProcessEntry>> Snapshot() override { return ++Snapshots, Inner.Snapshot(); }
+    std::string ExecutablePath(uint32_t pid) override { return Inner.ExecutablePath(pid); }
+    platform::TTrimResult TrimWorkingSet(uint32_t pid) override { return Inner.TrimWorkingSet(pid); }
+    uint32_t CurrentProcessId() override { return Inner.CurrentProcessId(); }
+};
+
+} // namespace
+
+TEST(OrvAntiDisturb, DefaultsAndTimer) {
+    TRig r;
+    EXPECT_TRUE(r.Detector->Enabled());
+    EXPECT_EQ(r.Detector->Inteval(), 3000u);
+    EXPECT_FALSE(r.Detector->State());
+    r.Detector->SetInteval(500);
+    EXPECT_EQ(r.Detector->Inteval(), 500u);
+}
+
+TEST(OrvAntiDisturb, FullScreenForegroundRule) {
+    struct {
+        const char* What;
+        TRect Window;
+        bool Shell;
+        bool FullScreen;
+    } cases[] = {
+        {"exactly the screen", {0, 0, 1920, 1080}, false, true},
+        {"one pixel larger", {0, 0, 1921, 1080}, false, false},
+        {"moved by one pixel", {1, 0, 1921, 1080}, false, false},
+        {"maximized with its frame past the edges", {-8, -8, 1928, 1088}, false, false},
+        {"the desktop covering the screen", {0, 0, 1920, 1080}, true, false},
+        {"on the secondary monitor", {1920, 0, 3840, 1080}, false, false},
+    };
+    for (const auto& c : cases) {
+        TRig r;
+        r.Foreground(c.Window, c.Shell);
+        EXPECT_EQ(r.Detector->IsFullScreenForeground(), c.FullScreen) << c.What;
+    }
+    TRig none;
+    EXPECT_FALSE(none.Detector->IsFullScreenForeground());
+    none.Desktop.Foreground = 9; // a window whose rectangle cannot be read
+    EXPECT_FALSE(none.Detector->IsFullScreenForeground());
+    // The primary screen need not start at the origin.
+    TRig offset;
+    offset.Desktop.Screen = {1280, 0, 3200, 1080};
+    offset.Foreground({1280, 0, 3200, 1080});
+    EXPECT_TRUE(offset.Detector->IsFullScreenForeground());
+}
+
+TEST(OrvAntiDisturb, GameDetectionOverTheProcessList) {
+    TRig r;
+    r.AddProcess(10, Fixture("elf/plain_prog"));
+    r.AddProcess(11, Fixture("pe/d3dx9_x64.exe"));
+    r.AddProcess(12, ""); // path unreadable
+    r.Processes.Processes.push_back({13, "kthreadd", true});
+    EXPECT_FALSE(r.Detector->IsGameRunning());
+    r.AddProcess(14, Fixture("pe/dplayx_x86.exe"));
+    EXPECT_TRUE(r.Detector->IsGameRunning());
+
+    r.Processes.SnapshotFails = true;
+    EXPECT_FALSE(r.Detector->IsGameRunning());
+
+    // Our own process is left out, whatever it links.
+    TRig self;
+    self.AddProcess(self.Processes.OwnId, Fixture("elf/gl_prog"));
+    EXPECT_FALSE(self.Detector->IsGameRunning());
+    self.AddProcess(20, Fixture("elf/gl_prog"));
+    EXPECT_TRUE(self.Detector->IsGameRunning());
+}
+
+TEST(OrvAntiDisturb, WineProgramsAreJudgedByTheirWindowsExecutable) {
+    TRig r;
+    r.AddProcess(30, "/usr/lib/wine/wine64-preloader");
+    EXPECT_FALSE(r.Detector->IsGameRunning()); // no command line to read
+    std::map<uint32_t, std::vector<std::string>> lines;
+    r.Detector->SetCommandLineReader([&](uint32_t pid) { return lines[pid]; });
+    lines[30] = {"Z:" + Fixture("pe/plain_x86.exe")};
+    EXPECT_FALSE(r.Detector->IsGameRunning());
+    r.AddProcess(31, "/usr/bin/wine");
+    lines[31] = {"/usr/bin/wine", Fixture("pe/opengl32_x86.exe")};
+    EXPECT_TRUE(r.Detector->IsGameRunning());
+}
+
+TEST(OrvAntiDisturb, FullScreenAnswerSkipsTheProcessScan) {
+    test::EnsureQtApp();
+    TFakeDesktop desktop;
+    TCountingProcesses processes;
+    TOrvAntiDisturb d(desktop, processes);
+    desktop.Foreground = 1;
+    desktop.Rects[1] = desktop.Screen;
+    EXPECT_TRUE(d.DetectState());
+    EXPECT_EQ(processes.Snapshots, 0);
+    desktop.Rects[1].Right -= 1;
+    EXPECT_FALSE(d.DetectState());
+    EXPECT_EQ(processes.Snapshots, 1);
+}
+
+TEST(OrvAntiDisturb, NotifiesOnlyOnChangesAndDisablingWithdraws) {
+    TRig r;
+    r.AddProcess(40, Fixture("pe/d3d9_x64.exe")); // running from before the first tick
+    r.Detector->Poll();
+    r.Detector->Poll();
+    EXPECT_TRUE(r.Detector->State());
+    EXPECT_EQ(r.Notified, (std::vector<bool>{true}));
+
+    r.Detector->SetEnabled(false); // withdrawn at once, with State already false
+    EXPECT_FALSE(r.Detector->Enabled());
+    EXPECT_FALSE(r.Detector->State());
+    EXPECT_EQ(r.Notified, (std::vector<bool>{true, false}));
+    r.Detector->SetEnabled(false);
+    EXPECT_EQ(r.Notified.size(), 2u);
+
+    r.Detector->SetEnabled(true); // no immediate check
+    EXPECT_FALSE(r.Detector->State());
+    EXPECT_EQ(r.Notified.size(), 2u);
+    r.Detector->Poll();
+    EXPECT_EQ(r.Notified, (std::vector<bool>{true, false, true}));
+
+    r.Processes.Processes.clear();
+    r.Detector->Poll();
+    EXPECT_EQ(r.Notified, (std::vector<bool>{true, false, true, false}));
+}
+
+TEST(OrvAntiDisturb, TimerDrivesThePollAndSubclassesReplaceTheRule) {
+    test::EnsureQtApp();
+    struct TAlways : TOrvAntiDisturb {
+        using TOrvAntiDisturb::TOrvAntiDisturb;
+        bool DetectState() override { return true; }
+    };
+    TFakeDesktop desktop;
+    TFakeProcesses processes;
+    TAlways d(desktop, processes);
+    d.SetInteval(10);
+    QEventLoop loop;
+    QObject::connect(&d, &TOrvAntiDisturb::OnStateChanged, &loop, &QEventLoop::quit);
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_TRUE(d.State());
+}
