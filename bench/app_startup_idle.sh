@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Whole-program figures of the Kestrum window, measured from outside the process:
+#   start-up: from exec to the main window shown (the "shown" trace line), median of RUNS starts;
+#   idle: processor time used over IDLE_SECONDS after start-up (percent of one core) and resident memory.
+# Needs DISPLAY (run under Xvfb: scripts/xvfb.sh). Usage: bench/app_startup_idle.sh [build-dir]
+set -euo pipefail
+BUILD=${1:-build}
+BIN="$BUILD/bin/Kestrum"
+RUNS=${RUNS:-7}
+IDLE_SECONDS=${IDLE_SECONDS:-30}
+work=$(mktemp -d)
+trap 'pkill -f "$BIN" 2>/dev/null || true; rm -rf "$work"' EXIT
+export KESTRUM_HOME="$work/home" XDG_RUNTIME_DIR="$work/run" KESTRUM_TRACE=1
+mkdir -p "$KESTRUM_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+median() { sort -n | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
+
+starts=()
+for _ in $(seq 1 "$RUNS"); do
+  log="$work/start.log"
+  : >"$log"
+  t0=$(date +%s%N)
+  "$BIN" 2>"$log" &
+  pid=$!
+  until grep -q "kestrum: shown" "$log"; do sleep 0.005; done
+  t1=$(date +%s%N)
+  starts+=($(( (t1 - t0) / 1000000 )))
+  kill "$pid"; wait "$pid" 2>/dev/null || true
+done
+echo "start-up to window shown (ms), $RUNS runs: ${starts[*]}; median $(printf '%s\n' "${starts[@]}" | median)"
+
+"$BIN" 2>/dev/null &
+pid=$!
+sleep 3
+tck=$(getconf CLK_TCK)
+cpu() { awk '{print $14+$15}' "/proc/$pid/stat"; }
+c0=$(cpu)
+sleep "$IDLE_SECONDS"
+c1=$(cpu)
+rss=$(awk '/VmRSS/ {print $2}' "/proc/$pid/status")
+pss=$(awk '/^Pss:/ {print $2}' "/proc/$pid/smaps_rollup")
+echo "idle over ${IDLE_SECONDS}s: $(awk -v a="$c0" -v b="$c1" -v t="$tck" -v s="$IDLE_SECONDS" 'BEGIN {printf "%.3f", (b-a)/t/s*100}') % of one core; VmRSS ${rss} KiB; Pss ${pss} KiB"
+kill "$pid"; wait "$pid" 2>/dev/null || true
