@@ -10,15 +10,32 @@ namespace kestrum::platform {
 // One entry of a process snapshot.
 struct TProcessEntry {
     uint32_t ProcessId = 0;
-    std::string ExeName;   // executable file name without folder ("firefox-esr"), else the kernel's comm
-    bool KernelThread = false;  // kernel threads have no user memory and are never trimmed
+    std::string ExeName;       // executable file name without folder ("firefox-esr"), else the kernel's comm
+    bool KernelThread = false; // kernel threads have no user memory and are never trimmed
 };
 
 // What trimming one process did.
 enum class TTrimStatus { Trimmed, Gone, NoRight, Failed };
 struct TTrimResult {
     TTrimStatus Status = TTrimStatus::Failed;
-    uint64_t BytesRequested = 0;  // bytes of mappings handed to the kernel
+    uint64_t BytesRequested = 0; // bytes of mappings handed to the kernel
+    // Resident memory before and after the trim, in bytes (0 when it could not be read).
+    uint64_t ResidentBefore = 0, ResidentAfter = 0;
+    uint64_t AnonBefore = 0, AnonAfter = 0; // the anonymous part of it
+    int Error = 0;                          // errno of a Failed trim
+};
+
+// Memory a run pushed out of one process, for the follow-up reclaim.
+struct TPushedOut {
+    uint32_t ProcessId = 0;
+    uint64_t Bytes = 0;
+};
+
+// What the follow-up reclaim did.
+struct TReclaimResult {
+    uint64_t BytesRequested = 0; // asked of the kernel
+    uint64_t BytesDone = 0;      // requests the kernel completed
+    bool Available = false;      // false: the kernel offers no bounded reclaim here
 };
 
 // Processes: snapshot, executable paths, working-set trimming.
@@ -32,6 +49,13 @@ public:
     // Moves the process's resident pages out of physical memory.
     virtual TTrimResult TrimWorkingSet(uint32_t processId) = 0;
     virtual uint32_t CurrentProcessId() = 0;
+    // After a trim run: lets what the run pushed out (anonymous pages waiting as swap cache) become free
+    // memory, never asking for more than `pushedOut` adds up to, and never reclaiming where a process of
+    // `spare` lives. Backends without a bounded reclaim do nothing.
+    virtual TReclaimResult ReclaimPushedOut(const std::vector<TPushedOut>& pushedOut,
+                                            const std::vector<uint32_t>& spare) {
+        return {};
+    }
 };
 
 // `procRoot` is "/proc" on a real system; tests point it at fixture folders.

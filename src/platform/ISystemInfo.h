@@ -1,13 +1,59 @@
 #pragma once
+#include <chrono>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace kestrum::platform {
 
-// Raw system counters for the status sampler (filled in by the memory engine work).
+// Times of one processor, in 100-nanosecond units. Kernel time includes the idle time, as the
+// status sampler's arithmetic expects.
+struct TProcessorTimes {
+    int64_t IdleTime = 0;
+    int64_t KernelTime = 0;
+    int64_t UserTime = 0;
+    int64_t DpcTime = 0;
+    int64_t InterruptTime = 0;
+};
+
+// One processor sample, in 100-nanosecond units.
+struct TProcessorSample {
+    int64_t CurrentTime = 0;     // time of day as the sampler measures intervals with
+    int64_t IdleProcessTime = 0; // idle time of the whole machine (all processors)
+    std::vector<TProcessorTimes> Processors;
+};
+
+// The memory snapshot: counts of `PageSize` bytes each (64-bit so no figure wraps), plus plain counts.
+struct TPerformanceInfo {
+    uint64_t CommitTotal = 0;
+    uint64_t CommitLimit = 0;
+    uint64_t CommitPeak = 0;
+    uint64_t PhysicalTotal = 0;
+    uint64_t PhysicalAvailable = 0;
+    uint64_t SystemCache = 0;
+    uint64_t KernelTotal = 0;
+    uint64_t KernelPaged = 0;
+    uint64_t KernelNonpaged = 0;
+    uint64_t PageSize = 0; // bytes per counted unit
+    uint32_t HandleCount = 0;
+    uint32_t ProcessCount = 0;
+    uint32_t ThreadCount = 0;
+};
+
+// Raw system counters for the status sampler; the sampler does the arithmetic.
 class ISystemInfo {
 public:
     virtual ~ISystemInfo() = default;
+    // Number of processors; empty when it cannot be read.
+    virtual std::optional<uint32_t> ProcessorCount() = 0;
+    // When the system started; empty when unknown.
+    virtual std::optional<std::chrono::system_clock::time_point> BootTime() = 0;
+    // A sample with at least `processorCount` processor entries; empty on failure.
+    virtual std::optional<TProcessorSample> ProcessorSample(uint32_t processorCount) = 0;
+    // The memory snapshot; empty on failure.
+    virtual std::optional<TPerformanceInfo> PerformanceInfo() = 0;
 };
 
 std::unique_ptr<ISystemInfo> MakeLinuxSystemInfo(const std::string& procRoot);

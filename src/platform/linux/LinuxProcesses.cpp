@@ -1,20 +1,268 @@
-#include "platform/IProcesses.h"
-
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/syscall.h>
+#include <sys/uio.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <thread>
+
+#include "platform/IProcesses.h"
+#include "platform/linux/ProcFile.h"
+#include "platform/linux/ProcMaps.h"
+#include "platform/linux/ProcPid.h"
+
+#ifndef MADV_PAGEOUT
+#define MADV_PAGEOUT 21
+#endif
+#ifndef SYS_pidfd_open
+#define SYS_pidfd_open 434
+#endif
+#ifndef SYS_process_madvise
+#define SYS_process_madvise 440
+#endif
 
 namespace kestrum::platform {
 
 namespace {
-// Placeholder until the memory engine's backend lands.
-class TNoProcesses final : public IProcesses {
+
+class TFd {
 public:
-    std::optional<std::vector<TProcessEntry>> Snapshot() override { return std::nullopt; }
-    std::string ExecutablePath(uint32_t) override { return {}; }
-    TTrimResult TrimWorkingSet(uint32_t) override { return {}; }
-    uint32_t CurrentProcessId() override { return static_cast<uint32_t>(getpid()); }
+    explicit TFd(int fd = -1) : FFd(fd) {}
+    ~TFd() {
+        if (FFd >= 0) ::close(FFd);
+    }
+    TFd(const TFd&) = delete;
+    TFd& operator=(const TFd&) = delete;
+    int Get() const { return FFd; }
+
+private:
+    int FFd;
 };
+
+std::string ReadLink(const std::string& path) {
+    char buf[4096];
+    ssize_t n = ::readlink(path.c_str(), buf, sizeof buf);
+    if (n <= 0) return {};
+    return std::string(buf, static_cast<size_t>(n));
+}
+
+bool IsPidName(const char* s) {
+    if (*s < '1' || *s > '9') return false;
+    for (; *s; ++s)
+        if (*s < '0' || *s > '9') return false;
+    return true;
+}
+
+class TLinuxProcesses final : public IProcesses {
+public:
+    explicit TLinuxProcesses(std::string procRoot) : FRoot(std::move(procRoot)) {
+        long ps = sysconf(_SC_PAGESIZE);
+        FPageSize = ps > 0 ? static_cast<uint64_t>(ps) : 4096;
+    }
+
+    std::optional<std::vector<TProcessEntry>> Snapshot() override {
+        DIR* dir = ::opendir(FRoot.c_str());
+        if (!dir) return std::nullopt;
+        std::vector<TProcessEntry> out;
+        while (dirent* d = ::readdir(dir)) {
+            if (!IsPidName(d->d_name)) continue;
+            const std::string base = FRoot + "/" + d->d_name;
+            TProcessEntry e;
+            e.ProcessId = static_cast<uint32_t>(std::strtoul(d->d_name, nullptr, 10));
+            std::string link = ReadLink(base + "/exe");
+            if (!link.empty()) {
+                e.ExeName = proc::ExeNameFromLink(link);
+            } else {
+                // No executable link: a kernel thread, a zombie, or a process we may not look into.
+                std::string comm = proc::ReadSmallFile(base + "/comm");
+                while (!comm.empty() && (comm.back() == '\n' || comm.back() == '\r')) comm.pop_back();
+                e.ExeName = comm;
+                e.KernelThread = proc::IsKernelThreadStat(proc::ReadSmallFile(base + "/stat"));
+            }
+            out.push_back(std::move(e));
+        }
+        ::closedir(dir);
+        return out;
+    }
+
+    std::string ExecutablePath(uint32_t processId) override {
+        if (processId == 0) return {};
+        std::string link = ReadLink(FRoot + "/" + std::to_string(processId) + "/exe");
+        return link.empty() ? std::string() : proc::CleanExeLink(link);
+    }
+
+    uint32_t CurrentProcessId() override { return static_cast<uint32_t>(::getpid()); }
+
+    TTrimResult TrimWorkingSet(uint32_t processId) override {
+        TTrimResult result;
+        const std::string base = FRoot + "/" + std::to_string(processId);
+        ReadResident(base, result.ResidentBefore, result.AnonBefore);
+
+        // The pidfd pins the process: a pid reused while we work cannot redirect the advice.
+        TFd pidfd(static_cast<int>(::syscall(SYS_pidfd_open, static_cast<pid_t>(processId), 0)));
+        if (pidfd.Get() < 0) {
+            result.Status = errno == ESRCH ? TTrimStatus::Gone : TTrimStatus::Failed;
+            result.Error = errno;
+            return result;
+        }
+        std::string maps = ReadAll(base + "/maps");
+        auto entries = proc::SplitLargeRanges(proc::ParseMapsForPageout(maps));
+        result.Status = TTrimStatus::Trimmed;
+        if (!entries.empty()) Advise(pidfd.Get(), entries, result);
+        if (result.Status == TTrimStatus::Trimmed) ReadResident(base, result.ResidentAfter, result.AnonAfter);
+        return result;
+    }
+
+    TReclaimResult ReclaimPushedOut(const std::vector<TPushedOut>& pushedOut,
+                                    const std::vector<uint32_t>& spare) override;
+
+private:
+    void Advise(int pidfd, const std::vector<proc::TRange>& entries, TTrimResult& result) {
+        std::vector<iovec> iov;
+        iov.reserve(proc::kMaxBatchEntries);
+        size_t first = 0;
+        int retries = 0;
+        while (first < entries.size()) {
+            const size_t count = proc::BatchSize(entries, first);
+            iov.clear();
+            uint64_t bytes = 0;
+            for (size_t i = first; i < first + count; ++i) {
+                iov.push_back({reinterpret_cast<void*>(entries[i].Start), entries[i].Length});
+                bytes += entries[i].Length;
+            }
+            long done = ::syscall(SYS_process_madvise, pidfd, iov.data(), iov.size(), MADV_PAGEOUT, 0u);
+            if (done >= 0 && static_cast<uint64_t>(done) >= bytes) {
+                result.BytesRequested += bytes;
+                first += count;
+                retries = 0;
+                continue;
+            }
+            if (done >= 0) {
+                // The kernel stopped at the entry at that offset (locked, huge-page or vanished mapping):
+                // count what went through, skip that one entry, go on with the rest.
+                result.BytesRequested += static_cast<uint64_t>(done);
+                first = proc::EntryAtOffset(entries, first, count, static_cast<uint64_t>(done)) + 1;
+                retries = 0;
+                continue;
+            }
+            const int err = errno;
+            switch (err) {
+                case ESRCH: // exited while we worked
+                    result.Status = TTrimStatus::Gone;
+                    return;
+                case EPERM:
+                case EACCES:
+                    result.Status = TTrimStatus::NoRight;
+                    result.Error = err;
+                    return;
+                case EINTR:
+                case EAGAIN:
+                    if (++retries <= 3) continue;
+                    [[fallthrough]];
+                case EINVAL:
+                case ENOMEM:
+                case EFAULT:
+                    // The first entry of the batch was refused; skip just that entry.
+                    ++first;
+                    retries = 0;
+                    continue;
+                default:
+                    // Anything else (EBADF, ENOSYS ...) concerns the whole call, not one entry.
+                    result.Status = TTrimStatus::Failed;
+                    result.Error = err;
+                    return;
+            }
+        }
+    }
+
+    void ReadResident(const std::string& base, uint64_t& resident, uint64_t& anon) {
+        auto statm = proc::ParseStatm(proc::ReadSmallFile(base + "/statm"));
+        if (!statm) return;
+        resident = statm->Resident * FPageSize;
+        anon = statm->Anon() * FPageSize;
+    }
+
+    // Multi-record /proc files return a page or so per read; read to the end.
+    static std::string ReadAll(const std::string& path) { return proc::ReadSmallFile(path); }
+
+    std::string FRoot;
+    uint64_t FPageSize = 4096;
+};
+
+// Pages pushed out to swap stay in memory as swap cache until the next reclaim; with the memory
+// controller of cgroup v2 we can ask for exactly that much back, in the cgroups the run trimmed.
+TReclaimResult TLinuxProcesses::ReclaimPushedOut(const std::vector<TPushedOut>& pushedOut,
+                                                 const std::vector<uint32_t>& spare) {
+    TReclaimResult result;
+    auto mount = proc::CgroupV2Mount(proc::ReadSmallFile(FRoot + "/self/mountinfo"));
+    if (!mount) return result;
+    auto cgroupOf = [&](uint32_t pid) {
+        return proc::CgroupV2Path(proc::ReadSmallFile(FRoot + "/" + std::to_string(pid) + "/cgroup"));
+    };
+    std::vector<std::string> spared;
+    for (uint32_t pid : spare)
+        if (auto c = cgroupOf(pid)) spared.push_back(*c);
+    auto holdsSpared = [&](const std::string& group) {
+        for (const auto& s : spared)
+            if (proc::CgroupWithin(s, group)) return true;
+        return false;
+    };
+
+    // Each trimmed process's bytes go to the nearest cgroup (its own or an ancestor) that offers a
+    // reclaim and holds no spared process; bytes with no such cgroup are left alone.
+    std::map<std::string, uint64_t> perGroup;
+    for (const auto& p : pushedOut) {
+        if (p.Bytes == 0) continue;
+        auto group = cgroupOf(p.ProcessId);
+        if (!group) continue;
+        std::string g = *group;
+        for (;;) {
+            if (holdsSpared(g)) break;
+            if (::access((*mount + (g == "/" ? "" : g) + "/memory.reclaim").c_str(), W_OK) == 0) {
+                perGroup[g] += p.Bytes;
+                result.Available = true;
+                break;
+            }
+            if (g == "/" || g.empty()) break;
+            size_t slash = g.rfind('/');
+            g = slash == 0 ? "/" : g.substr(0, slash);
+        }
+    }
+    if (perGroup.empty()) return result;
+
+    // Pages still under writeback cannot be freed yet; give the swap device a moment (bounded).
+    for (int i = 0; i < 200; ++i) {
+        auto wb = proc::MeminfoWritebackKb(proc::ReadSmallFile(FRoot + "/meminfo"));
+        if (!wb || *wb < 1024) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+
+    for (const auto& [group, bytes] : perGroup) {
+        const std::string file = *mount + (group == "/" ? "" : group) + "/memory.reclaim";
+        TFd fd(::open(file.c_str(), O_WRONLY | O_CLOEXEC));
+        if (fd.Get() < 0) continue;
+        result.BytesRequested += bytes;
+        // Anonymous pages only where the kernel knows the key (6.12+); plain request otherwise.
+        std::string request = std::to_string(bytes) + " swappiness=200";
+        ssize_t n = ::write(fd.Get(), request.data(), request.size());
+        if (n < 0 && errno == EINVAL) {
+            request = std::to_string(bytes);
+            n = ::write(fd.Get(), request.data(), request.size());
+        }
+        // EAGAIN: the kernel reclaimed less than asked; the rest stays cached.
+        if (n >= 0) result.BytesDone += bytes;
+    }
+    return result;
+}
+
 } // namespace
 
-std::unique_ptr<IProcesses> MakeLinuxProcesses(const std::string&) { return std::make_unique<TNoProcesses>(); }
+std::unique_ptr<IProcesses> MakeLinuxProcesses(const std::string& procRoot) {
+    return std::make_unique<TLinuxProcesses>(procRoot.empty() ? "/proc" : procRoot);
+}
 
 } // namespace kestrum::platform

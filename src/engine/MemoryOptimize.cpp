@@ -1,0 +1,286 @@
+#include "engine/MemoryOptimize.h"
+
+#include <QDir>
+#include <QSet>
+#include <QTimer>
+#include <algorithm>
+
+#include "support/IniFile.h"
+#include "support/KSUtils.h"
+
+namespace kestrum {
+
+namespace {
+const QString kItems = QStringLiteral("ITEMS");
+
+bool ContainsName(const QStringList& list, const QString& name) {
+    return list.contains(name, Qt::CaseInsensitive);
+}
+} // namespace
+
+TMemoryOptimize::TMemoryOptimize(platform::IDesktop& desktop, platform::IProcesses& processes, QObject* owner)
+    : QObject(owner), FDesktop(desktop), FProcesses(processes) {
+    FTrackingTimer = new QTimer(this);
+    FTrackingTimer->setInterval(TrackingIntervalMs);
+    connect(FTrackingTimer, &QTimer::timeout, this, &TMemoryOptimize::TrackUsage);
+    LoadList(LIST_BLACK);
+    LoadList(LIST_WHITE);
+}
+
+TMemoryOptimize::~TMemoryOptimize() = default;
+
+void TMemoryOptimize::SetSmartMode(bool on) {
+    FSelectionMode = on ? MODE_SMART : MODE_ALL;
+    if (on)
+        FTrackingTimer->start();
+    else
+        FTrackingTimer->stop();
+}
+
+// Lists --------------------------------------------------------------------------------------------------
+
+QString TMemoryOptimize::ListFileName(int list) {
+    switch (list) {
+        case LIST_BLACK:
+            return GetAppDir() + QStringLiteral("Lists/black.lst");
+        case LIST_WHITE:
+            return GetAppDir() + QStringLiteral("Lists/white.lst");
+        default:
+            return {};
+    }
+}
+
+QStringList* TMemoryOptimize::ListById(int list) {
+    switch (list) {
+        case LIST_BLACK:
+            return &FBlackList;
+        case LIST_WHITE:
+            return &FWhiteList;
+        case LIST_PROTECTED:
+            return &FProtectedList;
+        default:
+            return nullptr;
+    }
+}
+
+const QStringList* TMemoryOptimize::ListById(int list) const {
+    return const_cast<TMemoryOptimize*>(this)->ListById(list);
+}
+
+bool TMemoryOptimize::NameListContains(const QStringList& list, const QString& name) {
+    if (name.trimmed().isEmpty()) return false;
+    if (ContainsName(list, name)) return true;
+    // An entry "notepad" also matches "notepad.exe": the last four characters are dropped, whatever they are.
+    // A name of four characters or fewer has nothing left to match.
+    if (name.size() <= 4) return false;
+    return ContainsName(list, name.left(name.size() - 4));
+}
+
+bool TMemoryOptimize::ListContains(int list, const QString& name) const {
+    std::lock_guard lock(FListMutex);
+    const QStringList* l = ListById(list);
+    return l && NameListContains(*l, name);
+}
+
+bool TMemoryOptimize::LoadList(int list) {
+    if (list != LIST_BLACK && list != LIST_WHITE) return false;
+    TIniFile ini(ListFileName(list));
+    if (!ini.Exists()) return false;
+    QStringList names = ini.ReadSection(kItems);
+    std::lock_guard lock(FListMutex);
+    *ListById(list) = std::move(names);
+    return true;
+}
+
+bool TMemoryOptimize::AddListItem(int list, const QString& name) {
+    if (list != LIST_BLACK && list != LIST_WHITE) return false;
+    const QString item = name.trimmed();
+    if (item.isEmpty()) return false;
+    {
+        std::lock_guard lock(FListMutex);
+        QStringList* l = ListById(list);
+        if (ContainsName(*l, item)) return false;
+        l->append(item);
+    }
+    QDir().mkpath(GetAppDir() + QStringLiteral("Lists"));
+    // A write that did not reach the file is reported; the entry stays in memory for this session.
+    return TIniFile(ListFileName(list)).WriteString(kItems, item, QString());
+}
+
+bool TMemoryOptimize::RemoveListItem(int list, const QString& name) {
+    if (list != LIST_BLACK && list != LIST_WHITE) return false;
+    const QString item = name.trimmed();
+    if (item.isEmpty()) return false;
+    {
+        std::lock_guard lock(FListMutex);
+        QStringList* l = ListById(list);
+        const auto it = std::find_if(l->begin(), l->end(),
+                                     [&](const QString& s) { return s.compare(item, Qt::CaseInsensitive) == 0; });
+        if (it == l->end()) return false;
+        l->erase(it);
+    }
+    TIniFile ini(ListFileName(list));
+    if (!ini.Exists()) return false;
+    return ini.DeleteKey(kItems, item);
+}
+
+bool TMemoryOptimize::SaveList(int list) {
+    if (list != LIST_BLACK && list != LIST_WHITE) return false;
+    QDir().mkpath(GetAppDir() + QStringLiteral("Lists"));
+    QStringList items;
+    {
+        std::lock_guard lock(FListMutex);
+        items = *ListById(list);
+    }
+    if (items.isEmpty()) return false;
+    TIniFile ini(ListFileName(list));
+    bool ok = ini.EraseSection(kItems) || !ini.Exists();
+    for (const QString& s : items) {
+        const QString item = s.trimmed();
+        if (!item.isEmpty()) ok = ini.WriteString(kItems, item, QString()) && ok;
+    }
+    return ok;
+}
+
+QStringList TMemoryOptimize::BlackList() const {
+    std::lock_guard lock(FListMutex);
+    return FBlackList;
+}
+QStringList TMemoryOptimize::WhiteList() const {
+    std::lock_guard lock(FListMutex);
+    return FWhiteList;
+}
+QStringList TMemoryOptimize::ProtectedList() const {
+    std::lock_guard lock(FListMutex);
+    return FProtectedList;
+}
+
+// Usage tracking -----------------------------------------------------------------------------------------
+
+QString TMemoryOptimize::ForegroundProgramName() {
+    const platform::TWindowId window = FDesktop.ForegroundWindow();
+    if (window == 0) return {};
+    const uint32_t pid = FDesktop.WindowProcessId(window);
+    if (pid == 0) return {};
+    const QString path = QString::fromStdString(FProcesses.ExecutablePath(pid));
+    const qsizetype cut = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
+    return path.mid(cut + 1);
+}
+
+void TMemoryOptimize::TrackUsage() {
+    const QString name = ForegroundProgramName().trimmed();
+    if (!name.isEmpty()) {
+        auto it = std::find_if(FUsageItems.begin(), FUsageItems.end(), [&](const TSmartItem& item) {
+            return QString::compare(item.Name, name, Qt::CaseInsensitive) == 0;
+        });
+        if (it != FUsageItems.end())
+            ++it->UsageCount;
+        else
+            FUsageItems.push_back({name, 1, false});
+    }
+    std::stable_sort(FUsageItems.begin(), FUsageItems.end(),
+                     [](const TSmartItem& a, const TSmartItem& b) { return a.UsageCount > b.UsageCount; });
+
+    auto snapshot = FProcesses.Snapshot();
+    if (!snapshot || snapshot->empty()) return;
+    QSet<QString> running;
+    for (const auto& e : *snapshot) running.insert(QString::fromStdString(e.ExeName).toCaseFolded());
+    for (auto& item : FUsageItems) item.Running = running.contains(item.Name.toCaseFolded());
+
+    if (FUsageItems.empty()) return;
+    QStringList protectedNames;
+    for (const auto& item : FUsageItems) {
+        if (protectedNames.size() >= ProtectedCount) break;
+        if (item.Running) protectedNames.append(item.Name);
+    }
+    std::lock_guard lock(FListMutex);
+    FProtectedList = std::move(protectedNames);
+}
+
+// Freeing run --------------------------------------------------------------------------------------------
+
+TFreeRunReport TMemoryOptimize::FreeMemory() {
+    return FreeMemoryBy(FSelectionMode);
+}
+
+TFreeRunReport TMemoryOptimize::FreeMemoryBy(uint8_t mode) {
+    QStringList selection;
+    {
+        std::lock_guard lock(FListMutex);
+        if (mode == MODE_BLACK)
+            selection = FBlackList;
+        else if (mode == MODE_NOT_WHITE)
+            selection = FWhiteList;
+        else if (mode == MODE_SMART)
+            selection = FProtectedList;
+    }
+    return Run(mode, selection);
+}
+
+TFreeRunReport TMemoryOptimize::FreeMemoryExcept(const QStringList& spared) {
+    return Run(MODE_NOT_WHITE, spared);
+}
+
+TFreeRunReport TMemoryOptimize::Run(uint8_t mode, const QStringList& selection) {
+    TFreeRunReport report;
+    try {
+        auto snapshot = FProcesses.Snapshot();
+        if (!snapshot) return report;
+        report.SnapshotTaken = true;
+        std::vector<platform::TPushedOut> pushedOut;
+        std::vector<uint32_t> spared;
+        for (const auto& e : *snapshot) {
+            ++report.Candidates;
+            const QString name = QString::fromStdString(e.ExeName);
+            bool skip = false;
+            switch (mode) {
+                case MODE_BLACK:
+                    skip = !NameListContains(selection, name);
+                    break;
+                case MODE_NOT_WHITE:
+                case MODE_SMART:
+                    skip = NameListContains(selection, name);
+                    break;
+                default:
+                    break;
+            }
+            if (skip) spared.push_back(e.ProcessId);
+            // Kernel threads have no user memory to trim.
+            if (skip || e.KernelThread || e.ProcessId == 0) {
+                ++report.Skipped;
+                continue;
+            }
+            const platform::TTrimResult r = FProcesses.TrimWorkingSet(e.ProcessId);
+            switch (r.Status) {
+                case platform::TTrimStatus::Trimmed:
+                    ++report.Trimmed;
+                    break;
+                case platform::TTrimStatus::Gone:
+                    ++report.Gone;
+                    break;
+                case platform::TTrimStatus::NoRight:
+                    ++report.NoRight;
+                    break;
+                case platform::TTrimStatus::Failed:
+                    ++report.Failed;
+                    if (!report.FirstError) report.FirstError = r.Error;
+                    break;
+            }
+            if (r.Status != platform::TTrimStatus::Trimmed) continue;
+            report.BytesRequested += r.BytesRequested;
+            // 0 after the trim means the figure could not be read (the process left meanwhile).
+            if (r.ResidentAfter == 0) continue;
+            if (r.ResidentBefore > r.ResidentAfter) report.ResidentTaken += r.ResidentBefore - r.ResidentAfter;
+            if (r.AnonBefore > r.AnonAfter) {
+                report.AnonTaken += r.AnonBefore - r.AnonAfter;
+                pushedOut.push_back({e.ProcessId, r.AnonBefore - r.AnonAfter});
+            }
+        }
+        if (FFollowUpReclaim && !pushedOut.empty()) report.Reclaim = FProcesses.ReclaimPushedOut(pushedOut, spared);
+    } catch (...) {
+        // A failure inside the walk ends the run; callers are never disturbed.
+    }
+    return report;
+}
+
+} // namespace kestrum

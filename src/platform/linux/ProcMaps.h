@@ -1,0 +1,35 @@
+#pragma once
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace kestrum::platform::proc {
+
+// One address range of a process.
+struct TRange {
+    uint64_t Start = 0;
+    uint64_t Length = 0;
+    bool operator==(const TRange&) const = default;
+};
+
+// Ranges worth handing to the kernel from the text of /proc/PID/maps: every mapping but the ones the
+// kernel refuses to page out for everybody ([vsyscall], [vvar*]) and anything at or above the user
+// address space's end (0x800000000000 on x86-64). Unparsable lines are skipped.
+std::vector<TRange> ParseMapsForPageout(std::string_view text);
+
+// Largest byte count one process_madvise call accepts (MAX_RW_COUNT), and most iovecs (IOV_MAX).
+constexpr uint64_t kMaxBatchBytes = 0x7ffff000;
+constexpr size_t kMaxBatchEntries = 1024;
+
+// Cuts the ranges into entries of at most kMaxBatchBytes each (page-aligned cuts).
+std::vector<TRange> SplitLargeRanges(const std::vector<TRange>& ranges);
+
+// Starting at entry `first`, how many entries go into one call: at most kMaxBatchEntries and at most
+// kMaxBatchBytes in total (at least one entry while any is left).
+size_t BatchSize(const std::vector<TRange>& entries, size_t first);
+
+// Which entry a partial byte count stopped at: the index of the entry that starts at byte offset `done`
+// of the batch starting at `first` (entries before it completed).
+size_t EntryAtOffset(const std::vector<TRange>& entries, size_t first, size_t count, uint64_t done);
+
+} // namespace kestrum::platform::proc

@@ -1,0 +1,114 @@
+#include "platform/linux/ProcPid.h"
+
+#include <charconv>
+
+namespace kestrum::platform::proc {
+
+namespace {
+
+bool NextU64(std::string_view& s, uint64_t& v) {
+    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (r.ec != std::errc()) return false;
+    s.remove_prefix(static_cast<size_t>(r.ptr - s.data()));
+    return true;
+}
+
+std::string_view StripDeleted(std::string_view t) {
+    constexpr std::string_view kDeleted = " (deleted)";
+    if (t.ends_with(kDeleted)) t.remove_suffix(kDeleted.size());
+    return t;
+}
+
+} // namespace
+
+std::optional<TStatm> ParseStatm(std::string_view text) {
+    uint64_t size = 0;
+    TStatm s;
+    if (!NextU64(text, size) || !NextU64(text, s.Resident) || !NextU64(text, s.Shared)) return std::nullopt;
+    return s;
+}
+
+bool IsKernelThreadStat(std::string_view text) {
+    constexpr uint64_t kPfKthread = 0x00200000;
+    // The command name may hold spaces and parentheses; the fields start after the last ")".
+    size_t close = text.rfind(')');
+    if (close == std::string_view::npos) return false;
+    std::string_view rest = text.substr(close + 1);
+    // state ppid pgrp session tty_nr tpgid flags
+    for (int field = 0; field < 6; ++field) {
+        while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+        size_t sp = rest.find(' ');
+        if (sp == std::string_view::npos) return false;
+        rest.remove_prefix(sp);
+    }
+    uint64_t flags = 0;
+    if (!NextU64(rest, flags)) return false;
+    return (flags & kPfKthread) != 0;
+}
+
+std::string CleanExeLink(std::string_view target) {
+    return std::string(StripDeleted(target));
+}
+
+std::string ExeNameFromLink(std::string_view target) {
+    target = StripDeleted(target);
+    size_t slash = target.rfind('/');
+    if (slash != std::string_view::npos) target.remove_prefix(slash + 1);
+    return std::string(target);
+}
+
+std::optional<std::string> CgroupV2Path(std::string_view text) {
+    while (!text.empty()) {
+        size_t eol = text.find('\n');
+        std::string_view line = text.substr(0, eol);
+        text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
+        if (line.starts_with("0::")) {
+            line.remove_prefix(3);
+            // A process that left the hierarchy shows " (deleted)"; such a cgroup cannot be reclaimed in.
+            if (line.ends_with(" (deleted)")) return std::nullopt;
+            return std::string(line);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> CgroupV2Mount(std::string_view mountinfo) {
+    while (!mountinfo.empty()) {
+        size_t eol = mountinfo.find('\n');
+        std::string_view line = mountinfo.substr(0, eol);
+        mountinfo.remove_prefix(eol == std::string_view::npos ? mountinfo.size() : eol + 1);
+        // id parent major:minor root mountpoint options [optional...] - fstype source superoptions
+        size_t dash = line.find(" - ");
+        if (dash == std::string_view::npos) continue;
+        std::string_view tail = line.substr(dash + 3);
+        if (!tail.starts_with("cgroup2 ")) continue;
+        std::string_view head = line.substr(0, dash);
+        std::string_view fields[5];
+        for (auto& f : fields) {
+            size_t sp = head.find(' ');
+            f = head.substr(0, sp);
+            head.remove_prefix(sp == std::string_view::npos ? head.size() : sp + 1);
+        }
+        if (fields[3] != "/") continue; // a bind mount of a sub-tree is not the hierarchy's root
+        return std::string(fields[4]);
+    }
+    return std::nullopt;
+}
+
+bool CgroupWithin(std::string_view inner, std::string_view outer) {
+    if (outer == "/") return true;
+    if (!inner.starts_with(outer)) return false;
+    return inner.size() == outer.size() || inner[outer.size()] == '/';
+}
+
+std::optional<uint64_t> MeminfoWritebackKb(std::string_view text) {
+    size_t pos = text.find("\nWriteback:");
+    if (pos == std::string_view::npos) return std::nullopt;
+    std::string_view rest = text.substr(pos + 11);
+    uint64_t v = 0;
+    if (!NextU64(rest, v)) return std::nullopt;
+    return v;
+}
+
+} // namespace kestrum::platform::proc
