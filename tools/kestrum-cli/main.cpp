@@ -1,0 +1,239 @@
+// kestrum-cli: prints one status sample or runs one freeing run, without a window.
+#include <unistd.h>
+
+#include <QStringList>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "engine/MemoryOptimize.h"
+#include "engine/SystemStatus.h"
+#include "platform/IDesktop.h"
+#include "platform/IProcesses.h"
+#include "platform/ISystemInfo.h"
+#include "support/KSUtils.h"
+
+using namespace kestrum;
+
+namespace {
+
+enum TExitCode {
+    EXIT_OK = 0,
+    EXIT_USAGE = 1,
+    EXIT_NO_FIGURES = 2,
+    EXIT_NO_RIGHTS = 3,
+    EXIT_NO_SNAPSHOT = 4,
+};
+
+const char* kHelp =
+    "Usage: kestrum-cli COMMAND [OPTIONS]\n"
+    "\n"
+    "Commands:\n"
+    "  status [--interval MS]       one sample: processor usage (total and per processor, measured over\n"
+    "                               MS milliseconds, default 500), memory and commit figures\n"
+    "  free [--except NAME...] [--no-reclaim] [--bytes]\n"
+    "                               trims the resident memory of every process (the smart selection is\n"
+    "                               off), or of every process but those named; prints available memory\n"
+    "                               before and after, the gain and the resident memory taken\n"
+    "  --help                       this text\n"
+    "\n"
+    "Options of free:\n"
+    "  --except NAME...   spare these programs (executable file names; \"name\" also spares \"name.xyz\")\n"
+    "  --no-reclaim       skip the bounded follow-up reclaim of what went to swap\n"
+    "  --bytes            add one line of plain byte counts for scripts\n"
+    "\n"
+    "Trimming other processes needs root or CAP_SYS_NICE, and CAP_SYS_PTRACE for other users' processes.\n"
+    "\n"
+    "Exit codes:\n"
+    "  0  success\n"
+    "  1  wrong command line\n"
+    "  2  the system figures could not be read\n"
+    "  3  no right to trim other processes (run as root or grant CAP_SYS_NICE)\n"
+    "  4  the process list could not be read\n";
+
+// No windows here: the smart selection is off, so the desktop is never asked.
+class TNoDesktop final : public platform::IDesktop {
+public:
+    platform::TWindowId ForegroundWindow() override { return 0; }
+    uint32_t WindowProcessId(platform::TWindowId) override { return 0; }
+    std::optional<platform::TRect> WindowRect(platform::TWindowId) override { return std::nullopt; }
+    bool IsShellWindow(platform::TWindowId) override { return false; }
+    platform::TRect PrimaryScreenRect() override { return {}; }
+};
+
+std::string Size(int64_t bytes) {
+    const QString text = FormatSize(static_cast<uint64_t>(bytes < 0 ? -bytes : bytes), 2).trimmed();
+    return (bytes < 0 ? "-" : "") + text.toStdString();
+}
+
+// Effective capability bits of this process.
+uint64_t EffectiveCapabilities() {
+    std::ifstream in("/proc/self/status");
+    std::string key;
+    while (in >> key) {
+        if (key == "CapEff:") {
+            std::string hex;
+            in >> hex;
+            return std::stoull(hex, nullptr, 16);
+        }
+    }
+    return 0;
+}
+
+int Status(const QStringList& args) {
+    int interval = 500;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == "--interval" && i + 1 < args.size()) {
+            bool ok = false;
+            interval = args[++i].toInt(&ok);
+            if (!ok || interval < 1 || interval > 60000) {
+                std::fprintf(stderr, "kestrum-cli: --interval wants 1 to 60000 milliseconds\n");
+                return EXIT_USAGE;
+            }
+        } else {
+            std::fprintf(stderr, "kestrum-cli: unknown option %s (see --help)\n", qPrintable(args[i]));
+            return EXIT_USAGE;
+        }
+    }
+    auto info = platform::MakeLinuxSystemInfo("/proc");
+    TSystemStatus status(*info);
+    if (!status.RefreshCPU() || !status.RefreshMemory()) {
+        std::fprintf(stderr, "kestrum-cli: cannot read /proc/stat or /proc/meminfo\n");
+        return EXIT_NO_FIGURES;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(interval));
+    // Within one clock tick no time has passed; try again a little later.
+    bool cpu = status.RefreshCPU();
+    for (int i = 0; !cpu && i < 10; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        cpu = status.RefreshCPU();
+    }
+    status.RefreshMemory();
+
+    const int64_t total = status.PhysicalTotal();
+    const int64_t avail = status.PhysicalAvailable();
+    std::printf("Processors:         %u\n", status.ProcessorCount());
+    std::printf("CPU Usage:          %u %%%s\n", status.GetCPUUsage(0), cpu ? "" : " (no new sample)");
+    if (status.ProcessorCount() >= 2)
+        for (uint32_t i = 1; i <= status.ProcessorCount(); ++i)
+            std::printf("  CPU Core %-3u      %u %%\n", i, status.GetCPUUsage(i));
+    std::printf("Physical memory:    %s total, %s available, %s in use (%d %%)\n", Size(total).c_str(),
+                Size(avail).c_str(), Size(total - avail).c_str(),
+                total > 0 ? static_cast<int>((total - avail) * 100 / total) : 0);
+    std::printf("System cache:       %s\n", Size(status.SystemCache()).c_str());
+    std::printf("Commit:             %s used, %s limit, %s peak seen\n", Size(status.CommitTotal()).c_str(),
+                Size(status.CommitLimit()).c_str(), Size(status.CommitPeak()).c_str());
+    std::printf("Kernel memory:      %s (%s reclaimable, %s not)\n", Size(status.KernelTotal()).c_str(),
+                Size(status.KernelPaged()).c_str(), Size(status.KernelNonpaged()).c_str());
+    std::printf("Processes:          %u, threads %u, open files %u\n", status.ProcessCount(), status.ThreadCount(),
+                status.HandleCount());
+    return EXIT_OK;
+}
+
+int Free(const QStringList& args) {
+    QStringList except;
+    bool reclaim = true, bytes = false, exceptGiven = false;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == "--except") {
+            exceptGiven = true;
+            while (i + 1 < args.size() && !args[i + 1].startsWith("--")) except << args[++i];
+        } else if (args[i] == "--no-reclaim") {
+            reclaim = false;
+        } else if (args[i] == "--bytes") {
+            bytes = true;
+        } else {
+            std::fprintf(stderr, "kestrum-cli: unknown option %s (see --help)\n", qPrintable(args[i]));
+            return EXIT_USAGE;
+        }
+    }
+    if (exceptGiven && except.isEmpty()) {
+        std::fprintf(stderr, "kestrum-cli: --except wants at least one program name\n");
+        return EXIT_USAGE;
+    }
+
+    constexpr uint64_t kCapSysPtrace = 1ull << 19, kCapSysNice = 1ull << 23;
+    const uint64_t caps = EffectiveCapabilities();
+    if (!(caps & kCapSysNice)) {
+        std::fprintf(stderr,
+                     "kestrum-cli: no right to trim other processes. Run as root, or grant the program "
+                     "CAP_SYS_NICE (and CAP_SYS_PTRACE for other users' processes), e.g.\n"
+                     "  sudo setcap cap_sys_nice,cap_sys_ptrace+ep %s\n",
+                     qPrintable(QString::fromLocal8Bit(program_invocation_name)));
+        return EXIT_NO_RIGHTS;
+    }
+    if (!(caps & kCapSysPtrace))
+        std::fprintf(stderr, "kestrum-cli: without CAP_SYS_PTRACE only your own processes are trimmed\n");
+
+    auto info = platform::MakeLinuxSystemInfo("/proc");
+    auto processes = platform::MakeLinuxProcesses("/proc");
+    TNoDesktop desktop;
+    TSystemStatus status(*info);
+    TMemoryOptimize engine(desktop, *processes);
+    engine.SetFollowUpReclaim(reclaim);
+
+    if (!status.RefreshMemory()) {
+        std::fprintf(stderr, "kestrum-cli: cannot read /proc/meminfo\n");
+        return EXIT_NO_FIGURES;
+    }
+    const int64_t before = status.PhysicalAvailable();
+    const auto start = std::chrono::steady_clock::now();
+    const TFreeRunReport r =
+        except.isEmpty() ? engine.FreeMemoryBy(TMemoryOptimize::MODE_ALL) : engine.FreeMemoryExcept(except);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    status.RefreshMemory();
+    const int64_t after = status.PhysicalAvailable();
+    if (!r.SnapshotTaken) {
+        std::fprintf(stderr, "kestrum-cli: cannot read the process list\n");
+        return EXIT_NO_SNAPSHOT;
+    }
+
+    std::printf("Memory was optimized manually.\n");
+    std::printf("Latest optimization report: available memory: %s -> %s, increased: %s.\n", Size(before).c_str(),
+                Size(after).c_str(), Size(after - before).c_str());
+    std::printf("Resident memory taken from %u trimmed processes: %s (%s anonymous), in %.3f s\n", r.Trimmed,
+                Size(static_cast<int64_t>(r.ResidentTaken)).c_str(), Size(static_cast<int64_t>(r.AnonTaken)).c_str(),
+                seconds);
+    std::printf("Not trimmed: %u spared or kernel threads, %u gone, %u without right, %u failed\n", r.Skipped, r.Gone,
+                r.NoRight, r.Failed);
+    if (r.Failed && r.FirstError) std::printf("First failure: %s\n", std::strerror(r.FirstError));
+    if (!reclaim)
+        std::printf("Follow-up reclaim: off\n");
+    else if (r.AnonTaken == 0)
+        std::printf("Follow-up reclaim: not needed (nothing went to swap)\n");
+    else if (!r.Reclaim.Available)
+        std::printf(
+            "Follow-up reclaim: not offered here (no cgroup v2 memory.reclaim); pages sent to swap are "
+            "freed by the kernel's next reclaim\n");
+    else
+        std::printf("Follow-up reclaim: %s asked, %s done\n",
+                    Size(static_cast<int64_t>(r.Reclaim.BytesRequested)).c_str(),
+                    Size(static_cast<int64_t>(r.Reclaim.BytesDone)).c_str());
+    if (bytes)
+        std::printf(
+            "bytes before=%lld after=%lld gain=%lld taken=%llu anon=%llu trimmed=%u seconds=%.6f "
+            "reclaim_asked=%llu reclaim_done=%llu\n",
+            static_cast<long long>(before), static_cast<long long>(after), static_cast<long long>(after - before),
+            static_cast<unsigned long long>(r.ResidentTaken), static_cast<unsigned long long>(r.AnonTaken), r.Trimmed,
+            seconds, static_cast<unsigned long long>(r.Reclaim.BytesRequested),
+            static_cast<unsigned long long>(r.Reclaim.BytesDone));
+    return EXIT_OK;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    if (args.isEmpty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        std::fputs(kHelp, args.isEmpty() ? stderr : stdout);
+        return args.isEmpty() ? EXIT_USAGE : EXIT_OK;
+    }
+    const QString command = args.takeFirst();
+    if (command == "status") return Status(args);
+    if (command == "free") return Free(args);
+    std::fprintf(stderr, "kestrum-cli: unknown command %s (see --help)\n", qPrintable(command));
+    return EXIT_USAGE;
+}
