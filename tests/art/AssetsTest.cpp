@@ -84,7 +84,8 @@ TEST_F(AssetsTest, ManifestNamesEveryPictureTheWindowsLoad) {
         {"tray/tray07.png", {16, 16}},
     };
     for (const auto& [path, size] : fixedSizes) {
-        if (rows.count(path)) EXPECT_EQ(rows.at(path), size) << path.toStdString();
+        if (!rows.count(path)) continue; // reported above
+        EXPECT_EQ(rows.at(path), size) << path.toStdString();
     }
 }
 

@@ -64,6 +64,15 @@ bool TArtSet::WriteManifest() const {
         "- The windows' background is RGB (230, 240, 255). No picture holds text: the controls draw their captions.\n"
         "- States: `normal`, `hover`, `pressed` (mouse down), `disabled`. For the tab buttons `disabled` is the look\n"
         "  of the selected tab (the tab switcher disables the active tab's button).\n\n"
+        "Placement and captions the pictures are drawn for:\n"
+        "- Main window: header (caption row and tab row) is the 116 rows of `skin/main/frame_top*`; the status line\n"
+        "  is the 30 rows of `skin/main/frame_bottom*`. Title text white bold; tab captions white bold Tahoma 10 pt\n"
+        "  (`TextAlign` `OrvAlign_CustomCenter`, `TextY` 57); the selected tab's picture points into the page below.\n"
+        "- Settings dialog and about box: caption band of 32 rows, title white bold; close button at (width − 30, 5).\n"
+        "- Caption buttons and the menu button are 25×24 and sit in a row (menu, minimize, close) at y 5.\n"
+        "- \"Free Now\" caption: white bold, centred (the bolt above the centre leaves it room). The command buttons\n"
+        "  take a dark caption.\n"
+        "- Progress pictures are drawn at their own size (no stretch); the filled one is clipped by its control.\n\n"
         "| File | Size | Use |\n|---|---|---|\n";
     for (const auto& e : Entries_)
         text += QString("| `%1` | %2×%3 | %4 |\n").arg(e.Path).arg(e.Width).arg(e.Height).arg(e.Purpose);

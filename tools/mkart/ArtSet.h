@@ -26,6 +26,7 @@ public:
     // Writes an already encoded file (GIF, ICO).
     void File(const QString& path, const QByteArray& data, const QImage& preview, const QString& purpose);
 
+    void Fail(const QString& why) { Failures_ << why; }
     bool WriteManifest() const;
     const std::vector<TArtEntry>& Entries() const { return Entries_; }
     const QImage& Get(const QString& path) const;

@@ -98,7 +98,7 @@ QImage SmallLogo(int s) {
     const int c0 = std::lround(s * 0.28), c1 = s - c0; // chip spans [c0, c1)
     p.setBrush(Qt::white);
     p.drawRect(c0, c0, c1 - c0, c1 - c0);
-    const int pins = s >= 20 ? 3 : 2;
+    const int pins = s > 20 ? 3 : 2;
     const int span = c1 - c0;
     for (int i = 0; i < pins; ++i) {
         const int at = c0 + 1 + (span - 2) * (2 * i + 1) / (2 * pins);
@@ -144,17 +144,23 @@ QImage Logo(int s) {
     gg.setColorAt(1, QColor(255, 255, 255, 8));
     p.setBrush(gg);
     p.drawPath(gloss.intersected(half));
-    // chip with pins
-    const QRectF chip(0.28, 0.28, 0.44, 0.44);
+    // chip with pins; below 64 pixels their edges are put on whole pixels so they stay crisp
+    auto snap = [&](const QRectF& r) {
+        if (s >= 64) return r;
+        auto g = [&](double v) { return std::round(v * s) / s; };
+        return QRectF(QPointF(g(r.left()), g(r.top())), QPointF(g(r.right()), g(r.bottom())));
+    };
+    const QRectF chip = snap(QRectF(0.28, 0.28, 0.44, 0.44));
+    const double pinR = s >= 64 ? 0.02 : 0.0;
     p.setBrush(QColor(10, 40, 100, 50));
     p.drawPath(RoundRect(chip.translated(0, 0.015), 0.06));
     p.setBrush(Qt::white);
     for (int i = 0; i < 3; ++i) {
         const double c = 0.375 + i * 0.125;
-        p.drawPath(RoundRect(QRectF(0.175, c - 0.028, 0.12, 0.056), 0.02));
-        p.drawPath(RoundRect(QRectF(0.705, c - 0.028, 0.12, 0.056), 0.02));
-        p.drawPath(RoundRect(QRectF(c - 0.028, 0.175, 0.056, 0.12), 0.02));
-        p.drawPath(RoundRect(QRectF(c - 0.028, 0.705, 0.056, 0.12), 0.02));
+        p.drawPath(RoundRect(snap(QRectF(0.175, c - 0.028, 0.12, 0.056)), pinR));
+        p.drawPath(RoundRect(snap(QRectF(0.705, c - 0.028, 0.12, 0.056)), pinR));
+        p.drawPath(RoundRect(snap(QRectF(c - 0.028, 0.175, 0.056, 0.12)), pinR));
+        p.drawPath(RoundRect(snap(QRectF(c - 0.028, 0.705, 0.056, 0.12)), pinR));
     }
     p.setBrush(Vertical(chip, QColor(255, 255, 255), QColor(226, 238, 255)));
     p.drawPath(RoundRect(chip, 0.06));
