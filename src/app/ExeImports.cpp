@@ -257,6 +257,15 @@ std::string WineExecutablePath(const std::vector<std::string>& commandLine, cons
     return std::string();
 }
 
+bool IsDisplayServer(const std::string& executablePath) {
+    static const char* const names[] = {"X",        "Xorg",  "Xvfb",    "Xvnc",   "Xtigervnc", "Xephyr",      "Xnest",
+                                        "Xwayland", "picom", "compton", "compiz", "kwin_x11",  "kwin_wayland"};
+    const std::string base = executablePath.substr(executablePath.find_last_of('/') + 1);
+    for (const char* n : names)
+        if (base == n) return true;
+    return false;
+}
+
 bool IsWineLoader(const std::string& executablePath) {
     std::string base = executablePath.substr(executablePath.find_last_of('/') + 1);
     return base == "wine" || base == "wine64" || base == "wine-preloader" || base == "wine64-preloader";

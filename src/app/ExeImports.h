@@ -40,6 +40,9 @@ bool ImportsGameLibrary(const std::string& path);
 // ("Z:\\x\\y.exe" → "/x/y.exe"; other drive letters through `winePrefix`/dosdevices). Empty when there is none
 // or it is relative.
 std::string WineExecutablePath(const std::vector<std::string>& commandLine, const std::string& winePrefix);
+// True for display servers and compositors (Xorg, Xvfb, Xwayland, picom ...): they link OpenGL to draw for
+// every other program, which makes none of them a game.
+bool IsDisplayServer(const std::string& executablePath);
 // True for the file names of Wine's loaders (wine, wine64, wine-preloader, wine64-preloader).
 bool IsWineLoader(const std::string& executablePath);
 

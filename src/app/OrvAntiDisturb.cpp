@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <unordered_set>
 
 #include "app/ExeImports.h"
 
@@ -63,17 +64,20 @@ bool TOrvAntiDisturb::IsGameRunning() {
     const auto snapshot = FProcesses.Snapshot();
     if (!snapshot) return false;
     const uint32_t self = FProcesses.CurrentProcessId();
+    // Many processes run the same file (shells, helpers); each file is judged once per poll.
+    std::unordered_set<std::string> judged;
     for (const auto& p : *snapshot) {
         // Our own program is never the game the user is playing, whatever a build links into it.
         if (p.KernelThread || p.ProcessId == self) continue;
         std::string path = FProcesses.ExecutablePath(p.ProcessId);
-        if (path.empty()) continue;
+        if (path.empty() || IsDisplayServer(path)) continue;
         if (IsWineLoader(path)) {
             // A Windows program under Wine is judged by its own executable, not by the loader.
             if (!FCommandLine) continue;
             path = WineExecutablePath(FCommandLine(p.ProcessId), FWinePrefix);
             if (path.empty()) continue;
         }
+        if (!judged.insert(path).second) continue;
         if (FImports.ImportsGameLibrary(path)) return true;
     }
     return false;

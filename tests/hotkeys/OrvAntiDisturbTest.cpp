@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
 #include <map>
 
 #include "app/OrvAntiDisturb.h"
@@ -113,6 +115,14 @@ TEST(OrvAntiDisturb, GameDetectionOverTheProcessList) {
     EXPECT_FALSE(self.Detector->IsGameRunning());
     self.AddProcess(20, Fixture("elf/gl_prog"));
     EXPECT_TRUE(self.Detector->IsGameRunning());
+
+    // The X server links libGL to draw for everyone; a program of its own name is not taken for a game.
+    QTemporaryDir dir;
+    const std::string server = dir.filePath("Xvfb").toStdString();
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(Fixture("elf/gl_prog")), QString::fromStdString(server)));
+    TRig x;
+    x.AddProcess(50, server);
+    EXPECT_FALSE(x.Detector->IsGameRunning());
 }
 
 TEST(OrvAntiDisturb, WineProgramsAreJudgedByTheirWindowsExecutable) {
