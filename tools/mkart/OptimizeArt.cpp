@@ -69,9 +69,11 @@ void DrawDiscBase(QPainter& p, TState s) {
         cap.addEllipse(QRectF(Centre.x() - 36, Centre.y() - FaceR + 3, 72, 44));
         QPainterPath disc;
         disc.addEllipse(face);
-        QLinearGradient g(0, Centre.y() - FaceR, 0, Centre.y() - 2);
-        g.setColorAt(0, QColor(255, 255, 255, s == TState::Hover ? 140 : 115));
-        g.setColorAt(1, QColor(255, 255, 255, 6));
+        // fades out completely before its lower edge, so no line runs behind the caption
+        QLinearGradient g(0, Centre.y() - FaceR + 3, 0, Centre.y() + 2);
+        g.setColorAt(0, QColor(255, 255, 255, s == TState::Hover ? 150 : 125));
+        g.setColorAt(0.55, QColor(255, 255, 255, s == TState::Hover ? 44 : 34));
+        g.setColorAt(1, QColor(255, 255, 255, 0));
         p.setBrush(g);
         p.drawPath(cap.intersected(disc));
     }
