@@ -13,6 +13,7 @@
 #include <map>
 
 #include "common/QtApp.h"
+#include "skin/PictureDecoders.h"
 
 namespace {
 
@@ -232,6 +233,35 @@ TEST_F(AssetsTest, StatePicturesDifferAndButtonsAreSeeThrough) {
                 EXPECT_FALSE(states[i] == states[j]) << "state " << i << " looks like state " << j;
         if (f.startsWith("buttons/")) continue; // the command buttons fill their rectangle on purpose
         for (const QImage& img : states) EXPECT_EQ(img.pixelColor(0, 0).alpha(), 0);
+    }
+}
+
+// The windows decode the pictures with the toolkit's own decoders, not Qt's readers: both must see the same
+// pixels, the GIF's difference frames included.
+TEST_F(AssetsTest, ToolkitDecodersSeeWhatQtSees) {
+    for (const auto& [path, size] : ReadManifest()) {
+        SCOPED_TRACE(path.toStdString());
+        QFile f(Assets + path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        if (path.endsWith(".png")) {
+            const kestrum::TDecodeResult r = kestrum::DecodePng(bytes);
+            ASSERT_TRUE(r.Ok()) << r.Error.toStdString();
+            ASSERT_EQ(r.Frames.size(), 1u);
+            EXPECT_TRUE(r.Frames[0].Image.convertToFormat(QImage::Format_ARGB32) == Load(path));
+        } else if (path.endsWith(".gif")) {
+            const kestrum::TDecodeResult r = kestrum::DecodeGif(bytes);
+            ASSERT_TRUE(r.Ok()) << r.Error.toStdString();
+            QMovie movie(Assets + path);
+            ASSERT_EQ(int(r.Frames.size()), movie.frameCount());
+            for (int i = 0; i < movie.frameCount(); ++i) {
+                ASSERT_TRUE(movie.jumpToFrame(i));
+                EXPECT_TRUE(r.Frames[size_t(i)].Image.convertToFormat(QImage::Format_ARGB32) ==
+                            movie.currentImage().convertToFormat(QImage::Format_ARGB32))
+                    << "frame " << i;
+                EXPECT_GT(r.Frames[size_t(i)].DelayCs, 0);
+            }
+        }
     }
 }
 
