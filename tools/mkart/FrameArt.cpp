@@ -116,7 +116,9 @@ void CutFrame(TArtSet& set, const QString& folder, const TFrameStyle& s, const Q
     };
     for (const auto& p : pieces)
         set.Png(QString("%1/frame_%2.png").arg(folder, p.name), sheet.copy(p.rect),
-                QString("%1 frame, %2; opaque, magenta outside the rounded corner").arg(who, p.role), true);
+                QString("%1 frame, %2; opaque%3")
+                    .arg(who, p.role, QString(p.role).contains("corner") ? ", magenta outside the rounded corner" : ""),
+                true);
 }
 
 enum class TCaptionKind { Min, Max, Close, Menu };
