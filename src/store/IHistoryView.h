@@ -3,14 +3,16 @@
 #include <QDateTime>
 #include <QString>
 
+#include "store/OrvLogItem.h"
+
 namespace kestrum {
 
 // One row of the history list: newest rows are inserted at the top.
 struct THistoryRow {
-    QDateTime Time;    // the record's time (invalid for a record stamped 0)
-    QString TimeText;  // the caption: short date, a space, long time (time left out at exactly midnight)
-    QString Operation; // first field of the record
-    QString Result;    // second field of the record
+    TDateTime Time = 0; // the record's time
+    QString TimeText;   // the caption: short date, a space, long time (time left out at exactly midnight)
+    QString Operation;  // first field of the record
+    QString Result;     // second field of the record
 };
 
 // What the history needs from the logs page: the two picker dates and a list that takes rows at the top.

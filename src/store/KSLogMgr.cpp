@@ -18,17 +18,26 @@ QString LongTimeFormat(const QLocale& locale) {
 
 } // namespace
 
-QString HistoryTimeText(TDateTime time, const QLocale& locale) {
-    const QDateTime dt = DateTimeToQt(time);
-    QString text = locale.toString(dt.date(), QLocale::ShortFormat);
-    if (dt.time() != QTime(0, 0)) text += u' ' + locale.toString(dt.time(), LongTimeFormat(locale));
+QString THistoryTimeFormat::Text(TDateTime time) const {
+    QDate date;
+    QTime clock;
+    DecodeDateTime(time, date, clock);
+    QString text = Locale.toString(date, DateFormat);
+    if (clock != QTime(0, 0)) text += u' ' + Locale.toString(clock, TimeFormat);
     return text;
+}
+
+THistoryTimeFormat::THistoryTimeFormat(const QLocale& locale)
+    : Locale(locale), DateFormat(locale.dateFormat(QLocale::ShortFormat)), TimeFormat(LongTimeFormat(locale)) {}
+
+QString HistoryTimeText(TDateTime time, const QLocale& locale) {
+    return THistoryTimeFormat(locale).Text(time);
 }
 
 TKSLogMgr::TKSLogMgr(QString appDir, TNowFunc now)
     : FFolder(appDir + QStringLiteral("Logs/Kestrum/")),
       FNow(now ? std::move(now) : TNowFunc([] { return QDateTime::currentDateTime(); })),
-      FLocale(QLocale::system()),
+      FTimeFormat(QLocale::system()),
       FReader(std::make_unique<TOrvLogManager>()),
       FWriter(std::make_unique<TOrvLogManager>()) {
     FReader->SetClock(FNow);
@@ -55,8 +64,8 @@ QString TKSLogMgr::DayFile(const QDate& day) const {
 
 THistoryRow TKSLogMgr::MakeRow(const TOrvLogItem& item) const {
     THistoryRow row;
-    row.Time = DateTimeToQt(item.Time);
-    row.TimeText = HistoryTimeText(item.Time, FLocale);
+    row.Time = item.Time;
+    row.TimeText = FTimeFormat.Text(item.Time);
     row.Operation = item.Fields.value(0);
     row.Result = item.Fields.value(1);
     return row;

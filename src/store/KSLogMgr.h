@@ -8,6 +8,19 @@
 
 namespace kestrum {
 
+// The row caption: the date in the locale's short format, then a space and the time in its long format
+// (without a time zone); the time is left out when it is exactly midnight.
+QString HistoryTimeText(TDateTime time, const QLocale& locale);
+
+// The same, with the locale's formats looked up once for a whole list.
+struct THistoryTimeFormat {
+    explicit THistoryTimeFormat(const QLocale& locale);
+    QString Text(TDateTime time) const;
+    QLocale Locale;
+    QString DateFormat;
+    QString TimeFormat;
+};
+
 // The day-by-day optimization history below "<data folder>Logs/Kestrum/": a writer that appends today's
 // records and a reader that loads day files for the logs page. The main window owns one instance.
 class TKSLogMgr {
@@ -32,7 +45,7 @@ public:
     void SetView(IHistoryView* view) { FView = view; }
     IHistoryView* View() const { return FView; }
     // Locale of the row captions (the user's own by default).
-    void SetLocale(const QLocale& locale) { FLocale = locale; }
+    void SetLocale(const QLocale& locale) { FTimeFormat = THistoryTimeFormat(locale); }
 
     // Appends one record to the writer's file and shows it when its day is in the view's range.
     // Throws EInOutError when the file cannot be written; the row is then not shown.
@@ -48,14 +61,10 @@ private:
 
     QString FFolder;
     TNowFunc FNow;
-    QLocale FLocale;
+    THistoryTimeFormat FTimeFormat;
     IHistoryView* FView = nullptr;
     std::unique_ptr<TOrvLogManager> FReader;
     std::unique_ptr<TOrvLogManager> FWriter;
 };
-
-// The row caption: the date in the locale's short format, then a space and the time in its long format
-// (without a time zone); the time is left out when it is exactly midnight.
-QString HistoryTimeText(TDateTime time, const QLocale& locale);
 
 } // namespace kestrum

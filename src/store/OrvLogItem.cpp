@@ -54,18 +54,30 @@ TDateTime DateFromQt(const QDate& value) {
     return double(DayZero.daysTo(value));
 }
 
-TDateTime DateTimeFromQt(const QDateTime& value) {
-    const double days = double(DayZero.daysTo(value.date()));
-    const double frac = double(value.time().msecsSinceStartOfDay()) / double(MSecsPerDay);
+// Date and time of day without a QDateTime, whose local-time handling costs a time-zone lookup each.
+TDateTime EncodeDateTime(const QDate& date, const QTime& time) {
+    const double days = double(DayZero.daysTo(date));
+    const double frac = double(time.msecsSinceStartOfDay()) / double(MSecsPerDay);
     return days >= 0 ? days + frac : days - frac;
 }
 
-QDateTime DateTimeToQt(TDateTime value) {
+bool DecodeDateTime(TDateTime value, QDate& date, QTime& time) {
     qint64 days = 0, msecs = 0;
     Split(value, days, msecs);
-    const QDate date = DayZero.addDays(days);
-    if (!date.isValid() || date.year() < 1 || date.year() > 9999) return {};
-    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(int(msecs)));
+    date = DayZero.addDays(days);
+    time = QTime::fromMSecsSinceStartOfDay(int(msecs));
+    return date.isValid() && date.year() >= 1 && date.year() <= 9999;
+}
+
+TDateTime DateTimeFromQt(const QDateTime& value) {
+    return EncodeDateTime(value.date(), value.time());
+}
+
+QDateTime DateTimeToQt(TDateTime value) {
+    QDate date;
+    QTime time;
+    if (!DecodeDateTime(value, date, time)) return {};
+    return QDateTime(date, time);
 }
 
 QDate DateOfDateTime(TDateTime value) {
@@ -76,9 +88,9 @@ QDate DateOfDateTime(TDateTime value) {
 
 QString DateTimeToStamp(TDateTime value) {
     if (value == 0) return QStringLiteral("00000000000000000");
-    const QDateTime dt = DateTimeToQt(value);
-    const QDate d = dt.date();
-    const QTime t = dt.time();
+    QDate d;
+    QTime t;
+    DecodeDateTime(value, d, t);
     return QString::asprintf("%.4d%.2d%.2d%.2d%.2d%.2d%.3d", d.year(), d.month(), d.day(), t.hour(), t.minute(),
                              t.second(), t.msec());
 }
@@ -95,7 +107,7 @@ TDateTime StampToDateTime(const QString& text) {
     if (year < 1 || year > 9999 || !QDate::isValid(year, month, day)) return 0;
     if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || msec < 0 || msec > 999)
         return 0;
-    return DateTimeFromQt(QDateTime(QDate(year, month, day), QTime(hour, minute, second, msec)));
+    return EncodeDateTime(QDate(year, month, day), QTime(hour, minute, second, msec));
 }
 
 QString DateToStamp(TDateTime value) {
@@ -185,6 +197,10 @@ TOrvLogItem::TOrvLogItem(TOrvLogManager* manager) : FManager(manager) {
     } else {
         Time = DateTimeFromQt(QDateTime::currentDateTime());
     }
+}
+
+TOrvLogItem::TOrvLogItem(TOrvLogManager* manager, TDateTime time) : Time(time), FManager(manager) {
+    if (manager) Index = manager->Count();
 }
 
 QChar TOrvLogItem::Delimter() const {

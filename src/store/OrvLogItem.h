@@ -17,6 +17,9 @@ TDateTime DateTimeFromQt(const QDateTime& value);
 TDateTime DateFromQt(const QDate& value);
 // Invalid for values outside the years 1..9999.
 QDateTime DateTimeToQt(TDateTime value);
+// Date and time of day; false outside the years 1..9999.
+bool DecodeDateTime(TDateTime value, QDate& date, QTime& time);
+TDateTime EncodeDateTime(const QDate& date, const QTime& time);
 // The date part only (1899-12-30 for 0).
 QDate DateOfDateTime(TDateTime value);
 
@@ -40,6 +43,7 @@ class TOrvLogItem {
 public:
     // Stamped with the manager's current time; Index is the manager's record count at this moment.
     explicit TOrvLogItem(TOrvLogManager* manager = nullptr);
+    TOrvLogItem(TOrvLogManager* manager, TDateTime time);
 
     TOrvLogManager* Manager() const { return FManager; }
 

@@ -43,12 +43,13 @@ bool TOrvLogManager::LoadFromFile() {
     QFile file(FLogFile);
     if (FLogFile.isEmpty() || !QFileInfo(FLogFile).isFile()) return false;
     if (!file.open(QIODevice::ReadOnly)) return false;
+    const TDateTime loadTime = Now(); // what lines without a stamp are stamped with
     while (!file.atEnd()) {
         QByteArray raw = file.readLine();
         if (raw.isEmpty() && file.error() != QFileDevice::NoError) return false;
         while (raw.endsWith('\n') || raw.endsWith('\r')) raw.chop(1);
         const QStringList tokens = logline::Tokenize(QString::fromUtf8(raw), FDelimter);
-        auto item = std::make_unique<TOrvLogItem>(this);
+        auto item = std::make_unique<TOrvLogItem>(this, loadTime);
         if (!tokens.isEmpty()) item->Time = StampToDateTime(tokens[0]);
         if (tokens.size() >= 2) {
             bool ok = false;

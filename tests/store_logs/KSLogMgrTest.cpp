@@ -77,7 +77,7 @@ TEST(History, FirstRecordCreatesTheFolderAndShowsWhenTodayIsInRange) {
     ASSERT_EQ(h.View.Rows.size(), 1u);
     EXPECT_EQ(h.View.Rows[0].Operation, "Memory was optimized manually.");
     EXPECT_EQ(h.View.Rows[0].Result, "1.00 GB -> 1.50 GB, +512.00 MB.");
-    EXPECT_EQ(h.View.Rows[0].Time, h.Now);
+    EXPECT_EQ(DateTimeToQt(h.View.Rows[0].Time), h.Now);
     EXPECT_EQ(h.View.Rows[0].TimeText, "10 May 2024 14:30:00");
 
     // A range that leaves today out gets no row, but the record is still written.
