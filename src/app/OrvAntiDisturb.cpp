@@ -15,17 +15,29 @@ TOrvAntiDisturb::TOrvAntiDisturb(platform::IDesktop& desktop, platform::IProcess
         FWinePrefix = prefix;
     else if (const char* home = std::getenv("HOME"); home && *home)
         FWinePrefix = std::string(home) + "/.wine";
-    FTimer.setInterval(3000);
     connect(&FTimer, &QTimer::timeout, this, &TOrvAntiDisturb::Poll);
-    FTimer.start();
+    UpdateTimer();
+}
+
+void TOrvAntiDisturb::UpdateTimer() {
+    // A zero period would make the timer fire on every pass of the event loop: a busy poll.
+    if (FEnabled && FInteval != 0) {
+        FTimer.start(int(std::min<uint32_t>(FInteval, INT32_MAX)));
+    } else {
+        FTimer.stop();
+    }
 }
 
 void TOrvAntiDisturb::SetEnabled(bool value) {
     if (value) {
-        if (!FTimer.isActive()) FTimer.start();
+        if (!FEnabled) {
+            FEnabled = true;
+            UpdateTimer();
+        }
         return;
     }
-    FTimer.stop();
+    FEnabled = false;
+    UpdateTimer();
     FState = false;
     if (FNotified) {
         FNotified = false;
@@ -34,7 +46,8 @@ void TOrvAntiDisturb::SetEnabled(bool value) {
 }
 
 void TOrvAntiDisturb::SetInteval(uint32_t value) {
-    FTimer.setInterval(int(std::min<uint32_t>(value, INT32_MAX)));
+    FInteval = value;
+    UpdateTimer();
 }
 
 void TOrvAntiDisturb::Poll() {

@@ -20,9 +20,10 @@ public:
 
     TOrvAntiDisturb(platform::IDesktop& desktop, platform::IProcesses& processes, QObject* owner = nullptr);
 
-    bool Enabled() const { return FTimer.isActive(); }
+    bool Enabled() const { return FEnabled; }
     void SetEnabled(bool value);
-    uint32_t Inteval() const { return uint32_t(FTimer.interval()); }
+    uint32_t Inteval() const { return FInteval; }
+    // 0 stops the ticks (as a zero-period timer does not tick) without changing Enabled.
     void SetInteval(uint32_t value);
     bool State() const { return FState; }
 
@@ -43,7 +44,11 @@ signals:
 private:
     platform::IDesktop& FDesktop;
     platform::IProcesses& FProcesses;
+    void UpdateTimer();
+
     QTimer FTimer;
+    bool FEnabled = true;
+    uint32_t FInteval = 3000;
     bool FState = false;
     bool FNotified = false;
     TExeImportsCache FImports;

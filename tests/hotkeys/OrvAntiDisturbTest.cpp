@@ -64,6 +64,18 @@ TEST(OrvAntiDisturb, DefaultsAndTimer) {
     EXPECT_FALSE(r.Detector->State());
     r.Detector->SetInteval(500);
     EXPECT_EQ(r.Detector->Inteval(), 500u);
+
+    // A zero period stops the poll instead of spinning on every pass of the event loop.
+    int polls = 0;
+    struct TCounting : TOrvAntiDisturb {
+        int* Polls;
+        TCounting(TFakeDesktop& d, TFakeProcesses& p, int* n) : TOrvAntiDisturb(d, p), Polls(n) {}
+        bool DetectState() override { return ++*Polls, false; }
+    } counting(r.Desktop, r.Processes, &polls);
+    counting.SetInteval(0);
+    EXPECT_TRUE(counting.Enabled());
+    for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+    EXPECT_EQ(polls, 0);
 }
 
 TEST(OrvAntiDisturb, FullScreenForegroundRule) {
