@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <string>
 
 #include "support/KSUtils.h"
 #include "support/_OrvJSONNumbers.h"
@@ -17,76 +18,52 @@ constinit _Boolean gFalse(false);
 constinit _Boolean gTrue(true);
 constinit _NULL gNull;
 
+// A stored text escapes these characters as a backslash followed by the code at the same index.
+constexpr char16_t kStoredChars[] = u"\\/\"\r\n\t";
+constexpr char16_t kStoredCodes[] = u"\\/\"rnt";
+constexpr qsizetype kStoredCount = 6;
+
+const char16_t* FindIn(const char16_t* set, QChar c) {
+    return std::char_traits<char16_t>::find(set, kStoredCount, c.unicode());
+}
+
 QString EscapeText(const QString& text) {
     QString out;
-    out.reserve(text.size() + text.size() / 8);
-    for (QChar c : text) {
-        switch (c.unicode()) {
-            case u'\\':
-                out += u"\\\\";
-                break;
-            case u'/':
-                out += u"\\/";
-                break;
-            case u'"':
-                out += u"\\\"";
-                break;
-            case u'\r':
-                out += u"\\r";
-                break;
-            case u'\n':
-                out += u"\\n";
-                break;
-            case u'\t':
-                out += u"\\t";
-                break;
-            default:
-                out += c;
-        }
+    qsizetype run = 0; // start of the characters not copied yet
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t* hit = FindIn(kStoredChars, text[i]);
+        if (!hit) continue;
+        if (run == 0) out.reserve(text.size() + 16);
+        out.append(text.constData() + run, i - run);
+        out += u'\\';
+        out += QChar(kStoredCodes[hit - kStoredChars]);
+        run = i + 1;
     }
+    if (run == 0) return text; // nothing to escape: share the text
+    out.append(text.constData() + run, text.size() - run);
     return out;
 }
 
 // The exact inverse of EscapeText, in one pass: replacing one escape after the other would turn a stored
 // backslash followed by "n" (a text "\n") into a line feed.
 QString UnescapeText(const QString& text) {
-    if (!text.contains(u'\\')) return text;
+    qsizetype i = text.indexOf(u'\\');
+    if (i < 0) return text;
     QString out;
     out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        QChar c = text[i];
-        if (c == u'\\' && i + 1 < text.size()) {
-            switch (text[i + 1].unicode()) {
-                case u'\\':
-                    out += u'\\';
-                    ++i;
-                    continue;
-                case u'/':
-                    out += u'/';
-                    ++i;
-                    continue;
-                case u'"':
-                    out += u'"';
-                    ++i;
-                    continue;
-                case u'r':
-                    out += u'\r';
-                    ++i;
-                    continue;
-                case u'n':
-                    out += u'\n';
-                    ++i;
-                    continue;
-                case u't':
-                    out += u'\t';
-                    ++i;
-                    continue;
-                default:
-                    break;
-            }
+    qsizetype run = 0;
+    for (; i >= 0 && i + 1 < text.size(); i = text.indexOf(u'\\', i)) {
+        const char16_t* hit = FindIn(kStoredCodes, text[i + 1]);
+        if (!hit) {
+            ++i;
+            continue;
         }
-        out += c;
+        out.append(text.constData() + run, i - run);
+        out += QChar(kStoredChars[hit - kStoredCodes]);
+        i += 2;
+        run = i;
     }
+    out.append(text.constData() + run, text.size() - run);
     return out;
 }
 
@@ -97,25 +74,29 @@ void AppendQuoted(QString& out, const QString& text) {
         return;
     }
     out += u'"';
-    QChar previous;
-    for (QChar c : text) {
-        char16_t u = c.unicode();
-        if (u == u'"' || u == u'\\') {
-            out += u'\\';
-            out += c;
-        } else if (u == u'/') {
+    const QChar* s = text.constData();
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char16_t u = s[i].unicode();
+        bool plain;
+        if (u < 32)
+            plain = u == 8 || u == 9 || u == 10 || u == 12 || u == 13; // copied unchanged
+        else
             // Only "</" is escaped, so the text can sit inside an HTML script element.
-            if (previous == u'<') out += u'\\';
-            out += c;
-        } else if (u < 32 && u != 8 && u != 9 && u != 10 && u != 12 && u != 13) {
+            plain = u != u'"' && u != u'\\' && !(u == u'/' && i > 0 && s[i - 1] == u'<');
+        if (plain) continue;
+        out.append(s + run, i - run);
+        if (u < 32) {
             out += u"\\u00";
             out += QChar(kHex[u >> 4]);
             out += QChar(kHex[u & 15]);
         } else {
-            out += c;
+            out += u'\\';
+            out += s[i];
         }
-        previous = c;
+        run = i + 1;
     }
+    out.append(s + run, text.size() - run);
     out += u'"';
 }
 

@@ -51,12 +51,18 @@ bool ReadFloat(QStringView text, double& value) {
     if (i != n) return false;
 
     // Only ASCII is left; from_chars neither reads the locale nor accepts a leading "+".
-    std::string ascii = text.toLatin1().toStdString();
-    const char* first = ascii.data();
-    if (*first == '+') ++first;
+    char small[64];
+    std::string large;
+    char* ascii = small;
+    if (n >= qsizetype(sizeof small)) {
+        large.resize(size_t(n));
+        ascii = large.data();
+    }
+    for (qsizetype k = 0; k < n; ++k) ascii[k] = char(text[k].unicode());
+    const char* first = ascii[0] == '+' ? ascii + 1 : ascii;
     double result = 0;
-    auto [end, ec] = std::from_chars(first, ascii.data() + ascii.size(), result);
-    if (ec != std::errc() || end != ascii.data() + ascii.size() || !std::isfinite(result)) return false;
+    auto [end, ec] = std::from_chars(first, ascii + n, result);
+    if (ec != std::errc() || end != ascii + n || !std::isfinite(result)) return false;
     value = result;
     return true;
 }
@@ -102,6 +108,9 @@ bool ReadInteger(QStringView text, int32_t& value) {
 }
 
 QString FormatFloat(double value) {
+    // Whole numbers below 15 digits print as integers in the general format; skip the formatter for them.
+    if (std::abs(value) < 1e15 && value == std::trunc(value) && !(value == 0 && std::signbit(value)))
+        return QString::number(int64_t(value));
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.15G", value);
     // "%G" writes "1E+15" and "1E-05"; the general format writes "1E15" and "1E-5".

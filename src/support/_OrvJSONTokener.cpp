@@ -101,6 +101,16 @@ QChar JSONTokener::SkipBlanks() {
 QString JSONTokener::ReadQuoted(QChar quote) {
     QString text;
     for (;;) {
+        // Copy the plain characters up to the next one that needs a look in bulk.
+        qsizetype start = FPos - 1, i = start;
+        for (; i < FSource.size(); ++i) {
+            QChar p = FSource[i];
+            if (p == quote || p == u'\\' || IsLineEnd(p)) break;
+        }
+        if (i > start) {
+            text.append(FSource.constData() + start, i - start);
+            FPos = i + 1;
+        }
         QChar c = ReadChar();
         if (IsLineEnd(c)) throw MakeError(QStringLiteral("Unterminated string"));
         if (c == quote) return text;
