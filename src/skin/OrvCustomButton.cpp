@@ -266,7 +266,14 @@ void TOrvCustomButton::focusOutEvent(QFocusEvent* e) {
     QWidget::focusOutEvent(e);
 }
 void TOrvCustomButton::changeEvent(QEvent* e) {
-    if (e->type() == QEvent::EnabledChange) update();
+    if (e->type() == QEvent::EnabledChange) {
+        if (!isEnabled()) {
+            // A disabled button sees no release: do not leave it pressed for when it comes back.
+            FDown = FLeftPressed = false;
+            FHover = FPointerInside = false;
+        }
+        update();
+    }
     QWidget::changeEvent(e);
 }
 

@@ -22,11 +22,8 @@ uint32_t ColorToArgb(TColor color, uint8_t alpha) {
 std::optional<QFont> FontToGdiFont(const QFont* font) {
     if (!font) return std::nullopt;
     QFont f(*font);
-    double pt = font->pointSizeF() > 0 ? std::trunc(font->pointSizeF()) : 8.0;
-    f.setPointSizeF(pt);
+    if (font->pointSizeF() > 0) f.setPointSizeF(std::trunc(font->pointSizeF())); // whole points
     if (!QFontDatabase::hasFamily(font->family())) {
-        QFont sans;
-        sans.setStyleHint(QFont::SansSerif);
         f.setFamily(QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
         f.setStyleHint(QFont::SansSerif);
     }

@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include "skin/OrvPicture.h"
+#include "skin/OrvSkinManager.h"
 #include "skin/SkinButton.h"
 #include "support/KSUtils.h"
 #include "support/_OrvJSON.h"
@@ -72,12 +73,7 @@ void SaveToJSON(const TSkinButton& button, TJSONObject* document, const QString&
 }
 
 void LoadFromJSON(TSkinButton& button, const TJSONObject* document, const QString& key) {
-    // Reset through the raw fields: loading runs no layout.
-    button.VisibleRef() = true;
-    button.PosXRef() = -1;
-    button.PosYRef() = -1;
-    for (const TPictureSlot& slot : kPictures) (button.*slot.Field)().Clear();
-
+    button.Reset(); // the raw fields: loading runs no layout
     if (!document || document->IsNullAt(key)) return;
     const TJSONObject& state = document->FetchObject(key);
     if (state.HasKey(QStringLiteral("visible"))) button.VisibleRef() = state.FetchBool(QStringLiteral("visible"));
@@ -87,6 +83,23 @@ void LoadFromJSON(TSkinButton& button, const TJSONObject* document, const QStrin
         QString name = QString::fromLatin1(slot.Key);
         if (state.HasKey(name)) LoadPicture((button.*slot.Field)(), state.FetchText(name));
     }
+}
+
+TJSONObject* SkinDocumentOf(const TOrvSkinManager& manager) {
+    // Only SetSkinDocument stores a document, so the pointer always is a TJSONObject.
+    return static_cast<TJSONObject*>(manager.SkinDocument.get());
+}
+
+void SetSkinDocument(TOrvSkinManager& manager, std::shared_ptr<TJSONObject> document) {
+    manager.SkinDocument = std::move(document);
+}
+
+void SaveToJSON(const TSkinButton& button, const QString& key) {
+    if (button.Manager()) SaveToJSON(button, SkinDocumentOf(*button.Manager()), key);
+}
+
+void LoadFromJSON(TSkinButton& button, const QString& key) {
+    LoadFromJSON(button, button.Manager() ? SkinDocumentOf(*button.Manager()) : nullptr, key);
 }
 
 } // namespace kestrum

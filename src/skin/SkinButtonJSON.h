@@ -3,11 +3,13 @@
 // document: {"visible":true,"pos_x":1,"pos_y":2,"pic_normal":"89504E47...",...}. A picture is stored as
 // the bytes of its own file format in upper-case hexadecimal and is present only when it holds a graphic.
 #include <QString>
+#include <memory>
 #include <stdexcept>
 
 namespace kestrum {
 
 class TJSONObject;
+class TOrvSkinManager;
 class TSkinButton;
 
 // A picture text whose bytes cannot be loaded as a picture.
@@ -31,5 +33,13 @@ void SaveToJSON(const TSkinButton& button, TJSONObject* document, const QString&
 // hexadecimal EConvertError, and bytes that are no loadable picture EInvalidGraphic; the button then keeps
 // the reset values and what was read before.
 void LoadFromJSON(TSkinButton& button, const TJSONObject* document, const QString& key);
+
+// The same with the skin document of the button's manager (none without a manager or document).
+void SaveToJSON(const TSkinButton& button, const QString& key);
+void LoadFromJSON(TSkinButton& button, const QString& key);
+
+// The manager keeps its skin document type-erased; these are the typed way in and out.
+TJSONObject* SkinDocumentOf(const TOrvSkinManager& manager);
+void SetSkinDocument(TOrvSkinManager& manager, std::shared_ptr<TJSONObject> document);
 
 } // namespace kestrum
