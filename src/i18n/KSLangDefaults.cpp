@@ -2,6 +2,7 @@
 
 #include "i18n/OrvFontDesc.h"
 #include "i18n/OrvMultiLangs.h"
+#include "support/KSUtils.h"
 
 namespace kestrum {
 
@@ -176,6 +177,10 @@ void MultiLangsMakeDefault(TOrvMultiLangs* langs) {
 
 QString LangPackFileName(const QString& appDir, int languageNumber) {
     return appDir + QStringLiteral("Langs/") + QString::number(languageNumber) + QStringLiteral("/Kestrum.ini");
+}
+
+QString LangPackFileName(int languageNumber) {
+    return LangPackFileName(GetAppDir(), languageNumber);
 }
 
 } // namespace kestrum

@@ -41,5 +41,7 @@ void MultiLangsMakeDefault(TOrvMultiLangs* langs);
 
 // "<appDir>Langs/<number>/Kestrum.ini"; appDir ends with "/".
 QString LangPackFileName(const QString& appDir, int languageNumber);
+// The same below the data folder GetAppDir() names.
+QString LangPackFileName(int languageNumber);
 
 } // namespace kestrum

@@ -86,6 +86,8 @@ TEST(Catalogue, DefaultFonts) {
 TEST(Catalogue, PackPathNamesTheLanguageFolder) {
     EXPECT_EQ(LangPackFileName("/data/", 1036), "/data/Langs/1036/Kestrum.ini");
     EXPECT_EQ(LangPackFileName("/data/", 0), "/data/Langs/0/Kestrum.ini");
+    TTestHome home;
+    EXPECT_EQ(LangPackFileName(1031), home.Path() + "Langs/1031/Kestrum.ini");
 }
 
 class ShippedPack : public ::testing::TestWithParam<int> {};
