@@ -82,6 +82,18 @@ TEST_F(X11Desktop, DesktopWindowIsNotFullScreen) {
     EXPECT_FALSE(Detector->IsFullScreenForeground());
 }
 
+TEST_F(X11Desktop, PrimaryMonitorSmallerThanTheRootWindow) {
+    const int W = X.Screen->width_in_pixels, H = X.Screen->height_in_pixels;
+    test::TSmallPrimary primary(X);
+    if (!primary.Ok) GTEST_SKIP() << "the X server cannot change its output mode";
+    EXPECT_EQ(Desktop->PrimaryScreenRect(), (TRect{0, 0, 1024, 768}));
+    OpenActive({.X = 0, .Y = 0, .Width = 1024, .Height = 768, .Undecorated = true}, TRect{0, 0, 1024, 768});
+    EXPECT_TRUE(Detector->IsFullScreenForeground());
+    // Covering the whole root window is covering more than the primary monitor.
+    OpenActive({.X = 0, .Y = 0, .Width = W, .Height = H, .Undecorated = true}, TRect{0, 0, W, H});
+    EXPECT_FALSE(Detector->IsFullScreenForeground());
+}
+
 TEST(X11DesktopNoServer, NoConnectionMeansNoWindow) {
     auto d = platform::MakeX11Desktop(nullptr);
     EXPECT_EQ(d->ForegroundWindow(), 0u);

@@ -1,6 +1,7 @@
 #pragma once
 // A second X client of the test: it plays "another program" that grabs keys and opens windows.
 #include <unistd.h>
+#include <xcb/randr.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
@@ -138,6 +139,69 @@ public:
         xcb_destroy_window(C, w);
         xcb_flush(C);
     }
+};
+
+// Shows the first output, made primary, in a 1024x768 mode while the root window keeps its size, as a
+// smaller primary monitor beside empty space would; everything is put back on destruction.
+class TSmallPrimary {
+public:
+    explicit TSmallPrimary(TXClient& x) : X(x) {
+        xcb_connection_t* c = X.C;
+        auto* r = xcb_randr_get_screen_resources_current_reply(
+            c, xcb_randr_get_screen_resources_current(c, X.Screen->root), nullptr);
+        if (!r || !r->num_crtcs || !r->num_outputs) {
+            free(r);
+            return;
+        }
+        Crtc = xcb_randr_get_screen_resources_current_crtcs(r)[0];
+        Output = xcb_randr_get_screen_resources_current_outputs(r)[0];
+        free(r);
+        auto* ci = xcb_randr_get_crtc_info_reply(c, xcb_randr_get_crtc_info(c, Crtc, XCB_CURRENT_TIME), nullptr);
+        if (!ci) return;
+        OldMode = ci->mode;
+        free(ci);
+        auto* p = xcb_randr_get_output_primary_reply(c, xcb_randr_get_output_primary(c, X.Screen->root), nullptr);
+        OldPrimary = p ? p->output : 0;
+        free(p);
+
+        xcb_randr_mode_info_t mi{};
+        mi.width = 1024, mi.height = 768, mi.dot_clock = 65000000, mi.htotal = 1344, mi.vtotal = 806;
+        const char name[] = "kestrum-test-1024x768";
+        mi.name_len = sizeof name - 1;
+        auto* m =
+            xcb_randr_create_mode_reply(c, xcb_randr_create_mode(c, X.Screen->root, mi, mi.name_len, name), nullptr);
+        if (!m) return;
+        Mode = m->mode;
+        free(m);
+        xcb_randr_add_output_mode(c, Output, Mode);
+        Ok = SetMode(Mode);
+        xcb_randr_set_output_primary(c, X.Screen->root, Output);
+        xcb_flush(c);
+    }
+    ~TSmallPrimary() {
+        if (!Mode) return;
+        if (OldMode) SetMode(OldMode);
+        xcb_randr_set_output_primary(X.C, X.Screen->root, OldPrimary);
+        free(xcb_request_check(X.C, xcb_randr_delete_output_mode_checked(X.C, Output, Mode)));
+        free(xcb_request_check(X.C, xcb_randr_destroy_mode_checked(X.C, Mode)));
+    }
+    bool Ok = false;
+
+private:
+    bool SetMode(xcb_randr_mode_t mode) {
+        auto* r =
+            xcb_randr_set_crtc_config_reply(X.C,
+                                            xcb_randr_set_crtc_config(X.C, Crtc, XCB_CURRENT_TIME, XCB_CURRENT_TIME, 0,
+                                                                      0, mode, XCB_RANDR_ROTATION_ROTATE_0, 1, &Output),
+                                            nullptr);
+        bool ok = r && r->status == XCB_RANDR_SET_CONFIG_SUCCESS;
+        free(r);
+        return ok;
+    }
+    TXClient& X;
+    xcb_randr_crtc_t Crtc = 0;
+    xcb_randr_output_t Output = 0, OldPrimary = 0;
+    xcb_randr_mode_t Mode = 0, OldMode = 0;
 };
 
 } // namespace kestrum::test
