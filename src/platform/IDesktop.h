@@ -20,11 +20,12 @@ public:
     virtual TWindowId ForegroundWindow() = 0;
     // The process that owns the window; 0 when unknown.
     virtual uint32_t WindowProcessId(TWindowId window) = 0;
-    // The window's rectangle in root (screen) coordinates.
+    // The window's client area in root (screen) coordinates; the window manager's frame is not part of it.
+    // None when the window cannot be read (gone, no window system).
     virtual std::optional<TRect> WindowRect(TWindowId window) = 0;
     // True for the shell's own windows (desktop and dock/panel windows).
     virtual bool IsShellWindow(TWindowId window) = 0;
-    // The primary screen's rectangle.
+    // The primary monitor's rectangle (the RandR primary output), else the whole root window.
     virtual TRect PrimaryScreenRect() = 0;
 };
 
