@@ -9,6 +9,7 @@
 #include "common/QtApp.h"
 #include "common/TestHome.h"
 #include "skin/OrvPicture.h"
+#include "skin/OrvSkinManager.h"
 #include "skin/SkinButton.h"
 #include "skin/SkinButtonJSON.h"
 #include "support/KSUtils.h"
@@ -177,6 +178,23 @@ TEST_F(SkinButtonJSON, FailuresKeepWhatWasReadBefore) {
         EXPECT_TRUE(FLoaded.PicMouseDown().IsEmpty());
     }
     EXPECT_TRUE(TempIsEmpty());
+}
+
+TEST_F(SkinButtonJSON, UsesTheManagersSkinDocument) {
+    QWidget form;
+    TOrvSkinManager manager(&form);
+    manager.BtnClose().PosXRef() = 40;
+    manager.BtnMax().PosXRef() = 7;
+    SaveToJSON(manager.BtnClose(), K("close")); // no document yet: nothing happens
+    LoadFromJSON(manager.BtnMax(), K("close"));
+    EXPECT_EQ(manager.BtnMax().PosX(), -1) << "reset even without a document";
+
+    SetSkinDocument(manager, std::make_shared<TJSONObject>());
+    SaveToJSON(manager.BtnClose(), K("close"));
+    EXPECT_EQ(SkinDocumentOf(manager)->AsText(), K(R"({"close":{"visible":true,"pos_x":40,"pos_y":-1}})"));
+    LoadFromJSON(manager.BtnMin(), K("close"));
+    EXPECT_EQ(manager.BtnMin().PosX(), 40);
+    EXPECT_EQ(manager.CaptionButton(TSkinButtonKind::Minimize), nullptr) << "no layout pass ran";
 }
 
 } // namespace
