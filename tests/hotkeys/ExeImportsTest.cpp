@@ -105,7 +105,8 @@ TEST(ExeImports, RealExecutables) {
         {"pe/dplayx_x86.exe", true},
         {"pe/d3dx9_x64.exe", false}, // d3dx9_43.dll and dxgi.dll are no graphics interface of their own
         {"pe/plain_x86.exe", false},
-        {"elf/gl_prog", true}, // DT_NEEDED libGL.so.1
+        {"elf/gl_prog", true},   // DT_NEEDED libGL.so.1
+        {"elf/gl_prog32", true}, // 32-bit ELF
         {"elf/plain_prog", false},
     };
     for (const auto& c : cases) EXPECT_EQ(ImportsGameLibrary(Fixture(c.File)), c.Game) << c.File;
