@@ -4,6 +4,7 @@
 #include <QSet>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 
 #include "support/IniFile.h"
 #include "support/KSUtils.h"
@@ -221,9 +222,19 @@ TFreeRunReport TMemoryOptimize::FreeMemoryExcept(const QStringList& spared) {
     return Run(MODE_NOT_WHITE, spared);
 }
 
+TFreeRunReport TMemoryOptimize::FreeMemoryOnly(const QStringList& selected) {
+    return Run(MODE_BLACK, selected);
+}
+
 TFreeRunReport TMemoryOptimize::Run(uint8_t mode, const QStringList& selection) {
     TFreeRunReport report;
+    using TClock = std::chrono::steady_clock;
+    const auto elapsedNs = [](TClock::time_point since) {
+        return static_cast<uint64_t>(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(TClock::now() - since).count());
+    };
     try {
+        const auto start = TClock::now();
         auto snapshot = FProcesses.Snapshot();
         if (!snapshot) return report;
         report.SnapshotTaken = true;
@@ -268,6 +279,7 @@ TFreeRunReport TMemoryOptimize::Run(uint8_t mode, const QStringList& selection) 
             }
             if (r.Status != platform::TTrimStatus::Trimmed) continue;
             report.BytesRequested += r.BytesRequested;
+            report.KernelNanoseconds += r.KernelNanoseconds;
             // 0 after the trim means the figure could not be read (the process left meanwhile).
             if (r.ResidentAfter == 0) continue;
             if (r.ResidentBefore > r.ResidentAfter) report.ResidentTaken += r.ResidentBefore - r.ResidentAfter;
@@ -276,7 +288,12 @@ TFreeRunReport TMemoryOptimize::Run(uint8_t mode, const QStringList& selection) 
                 pushedOut.push_back({e.ProcessId, r.AnonBefore - r.AnonAfter});
             }
         }
-        if (FFollowUpReclaim && !pushedOut.empty()) report.Reclaim = FProcesses.ReclaimPushedOut(pushedOut, spared);
+        report.TrimNanoseconds = elapsedNs(start);
+        if (FFollowUpReclaim && !pushedOut.empty()) {
+            const auto reclaimStart = TClock::now();
+            report.Reclaim = FProcesses.ReclaimPushedOut(pushedOut, spared);
+            report.ReclaimNanoseconds = elapsedNs(reclaimStart);
+        }
     } catch (...) {
         // A failure inside the walk ends the run; callers are never disturbed.
     }

@@ -30,6 +30,9 @@ struct TFreeRunReport {
     uint64_t ResidentTaken = 0; // resident bytes the trimmed processes lost
     uint64_t AnonTaken = 0;     // the anonymous part of it
     uint64_t BytesRequested = 0;
+    uint64_t KernelNanoseconds = 0; // spent inside the kernel's page-out calls
+    uint64_t TrimNanoseconds = 0;   // snapshot and trimming, follow-up reclaim not included
+    uint64_t ReclaimNanoseconds = 0;
     platform::TReclaimResult Reclaim;
     int FirstError = 0; // errno of the first failed trim
 };
@@ -57,6 +60,8 @@ public:
     TFreeRunReport FreeMemoryBy(uint8_t mode);
     // A run over every process except those matching `spared` (same matching rule as the lists).
     TFreeRunReport FreeMemoryExcept(const QStringList& spared);
+    // A run over only the processes matching `selected`.
+    TFreeRunReport FreeMemoryOnly(const QStringList& selected);
 
     // After trimming, let what the run pushed out to swap become free memory (bounded by that amount).
     void SetFollowUpReclaim(bool on) { FFollowUpReclaim = on; }

@@ -23,6 +23,7 @@ struct TTrimResult {
     uint64_t ResidentBefore = 0, ResidentAfter = 0;
     uint64_t AnonBefore = 0, AnonAfter = 0; // the anonymous part of it
     int Error = 0;                          // errno of a Failed trim
+    uint64_t KernelNanoseconds = 0;         // time spent inside the kernel's page-out calls
 };
 
 // Memory a run pushed out of one process, for the follow-up reclaim.

@@ -139,6 +139,9 @@ TEST_F(MemoryOptimizeTest, SelectionModes) {
     Processes.Trimmed.clear();
     engine.FreeMemoryExcept({"other", "kestrum"});
     EXPECT_EQ(SortedTrimmed(), (std::vector<uint32_t>{1, 2, 3}));
+    Processes.Trimmed.clear();
+    engine.FreeMemoryOnly({"other", "kworker"}); // kernel threads stay out even when named
+    EXPECT_EQ(SortedTrimmed(), (std::vector<uint32_t>{4}));
 
     Processes.SnapshotFails = true;
     Processes.Trimmed.clear();

@@ -34,7 +34,7 @@ const char* kHelp =
     "Commands:\n"
     "  status [--interval MS]       one sample: processor usage (total and per processor, measured over\n"
     "                               MS milliseconds, default 500), memory and commit figures\n"
-    "  free [--except NAME...] [--no-reclaim] [--bytes]\n"
+    "  free [--except NAME... | --only NAME...] [--no-reclaim] [--bytes]\n"
     "                               trims the resident memory of every process (the smart selection is\n"
     "                               off), or of every process but those named; prints available memory\n"
     "                               before and after, the gain and the resident memory taken\n"
@@ -42,6 +42,7 @@ const char* kHelp =
     "\n"
     "Options of free:\n"
     "  --except NAME...   spare these programs (executable file names; \"name\" also spares \"name.xyz\")\n"
+    "  --only NAME...     trim only these programs (same matching)\n"
     "  --no-reclaim       skip the bounded follow-up reclaim of what went to swap\n"
     "  --bytes            add one line of plain byte counts for scripts\n"
     "\n"
@@ -134,12 +135,13 @@ int Status(const QStringList& args) {
 }
 
 int Free(const QStringList& args) {
-    QStringList except;
-    bool reclaim = true, bytes = false, exceptGiven = false;
+    QStringList except, only;
+    bool reclaim = true, bytes = false, exceptGiven = false, onlyGiven = false;
     for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == "--except") {
-            exceptGiven = true;
-            while (i + 1 < args.size() && !args[i + 1].startsWith("--")) except << args[++i];
+        if (args[i] == "--except" || args[i] == "--only") {
+            const bool isExcept = args[i] == "--except";
+            (isExcept ? exceptGiven : onlyGiven) = true;
+            while (i + 1 < args.size() && !args[i + 1].startsWith("--")) (isExcept ? except : only) << args[++i];
         } else if (args[i] == "--no-reclaim") {
             reclaim = false;
         } else if (args[i] == "--bytes") {
@@ -149,8 +151,8 @@ int Free(const QStringList& args) {
             return EXIT_USAGE;
         }
     }
-    if (exceptGiven && except.isEmpty()) {
-        std::fprintf(stderr, "kestrum-cli: --except wants at least one program name\n");
+    if ((exceptGiven && except.isEmpty()) || (onlyGiven && only.isEmpty()) || (exceptGiven && onlyGiven)) {
+        std::fprintf(stderr, "kestrum-cli: give --except or --only, followed by at least one program name\n");
         return EXIT_USAGE;
     }
 
@@ -180,8 +182,9 @@ int Free(const QStringList& args) {
     }
     const int64_t before = status.PhysicalAvailable();
     const auto start = std::chrono::steady_clock::now();
-    const TFreeRunReport r =
-        except.isEmpty() ? engine.FreeMemoryBy(TMemoryOptimize::MODE_ALL) : engine.FreeMemoryExcept(except);
+    const TFreeRunReport r = onlyGiven     ? engine.FreeMemoryOnly(only)
+                             : exceptGiven ? engine.FreeMemoryExcept(except)
+                                           : engine.FreeMemoryBy(TMemoryOptimize::MODE_ALL);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     status.RefreshMemory();
     const int64_t after = status.PhysicalAvailable();
@@ -214,10 +217,11 @@ int Free(const QStringList& args) {
     if (bytes)
         std::printf(
             "bytes before=%lld after=%lld gain=%lld taken=%llu anon=%llu trimmed=%u seconds=%.6f "
-            "reclaim_asked=%llu reclaim_done=%llu\n",
+            "trim_seconds=%.6f kernel_seconds=%.6f reclaim_seconds=%.6f reclaim_asked=%llu reclaim_done=%llu\n",
             static_cast<long long>(before), static_cast<long long>(after), static_cast<long long>(after - before),
             static_cast<unsigned long long>(r.ResidentTaken), static_cast<unsigned long long>(r.AnonTaken), r.Trimmed,
-            seconds, static_cast<unsigned long long>(r.Reclaim.BytesRequested),
+            seconds, r.TrimNanoseconds / 1e9, r.KernelNanoseconds / 1e9, r.ReclaimNanoseconds / 1e9,
+            static_cast<unsigned long long>(r.Reclaim.BytesRequested),
             static_cast<unsigned long long>(r.Reclaim.BytesDone));
     return EXIT_OK;
 }

@@ -134,7 +134,11 @@ private:
                 iov.push_back({reinterpret_cast<void*>(entries[i].Start), entries[i].Length});
                 bytes += entries[i].Length;
             }
+            const auto t0 = std::chrono::steady_clock::now();
             long done = ::syscall(SYS_process_madvise, pidfd, iov.data(), iov.size(), MADV_PAGEOUT, 0u);
+            const int callErrno = errno;
+            result.KernelNanoseconds += static_cast<uint64_t>(
+                std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - t0).count());
             if (done >= 0 && static_cast<uint64_t>(done) >= bytes) {
                 result.BytesRequested += bytes;
                 first += count;
@@ -149,7 +153,7 @@ private:
                 retries = 0;
                 continue;
             }
-            const int err = errno;
+            const int err = callErrno;
             switch (err) {
                 case ESRCH: // exited while we worked
                     result.Status = TTrimStatus::Gone;

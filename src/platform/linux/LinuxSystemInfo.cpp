@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -76,16 +77,33 @@ public:
         TPerformanceInfo p = proc::ToPerformanceInfo(*m);
         FCommitPeak = std::max(FCommitPeak, p.CommitTotal);
         p.CommitPeak = FCommitPeak;
-        p.HandleCount = static_cast<uint32_t>(FirstNumber(FFileNr.Read()));
-        // "running/total" scheduling entities: the thread count of the whole system.
-        std::string_view load = FLoadavg.Read();
-        size_t slash = load.find('/');
-        if (slash != std::string_view::npos) p.ThreadCount = static_cast<uint32_t>(FirstNumber(load.substr(slash)));
-        p.ProcessCount = CountProcesses();
+        // The three counts are shown nowhere and cost as much as the rest of the sample (walking /proc alone
+        // several times that), so they are refreshed at most every few seconds.
+        const uint64_t now = MonotonicMs();
+        if (FCountsAt == 0 || now - FCountsAt >= kCountsMaxAgeMs) {
+            FHandleCount = static_cast<uint32_t>(FirstNumber(FFileNr.Read()));
+            // "running/total" scheduling entities: the thread count of the whole system.
+            std::string_view load = FLoadavg.Read();
+            size_t slash = load.find('/');
+            FThreadCount = slash == std::string_view::npos ? 0 : static_cast<uint32_t>(FirstNumber(load.substr(slash)));
+            FProcessCount = CountProcesses();
+            FCountsAt = now;
+        }
+        p.HandleCount = FHandleCount;
+        p.ThreadCount = FThreadCount;
+        p.ProcessCount = FProcessCount;
         return p;
     }
 
 private:
+    static constexpr uint64_t kCountsMaxAgeMs = 5000;
+
+    static uint64_t MonotonicMs() {
+        timespec ts{};
+        clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+        return static_cast<uint64_t>(ts.tv_sec) * 1000 + static_cast<uint64_t>(ts.tv_nsec) / 1000000 + 1;
+    }
+
     uint32_t CountProcesses() {
         if (FProcDir < 0) FProcDir = ::open(FRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (FProcDir < 0 || ::lseek(FProcDir, 0, SEEK_SET) < 0) return 0;
@@ -109,6 +127,8 @@ private:
     int FProcDir = -1;
     uint64_t FTicksPerSecond = 100;
     uint64_t FCommitPeak = 0;
+    uint32_t FHandleCount = 0, FThreadCount = 0, FProcessCount = 0;
+    uint64_t FCountsAt = 0;
 };
 
 } // namespace
