@@ -1,8 +1,6 @@
 #include "support/_OrvJSON.h"
 
 #include <cmath>
-#include <cstdio>
-#include <limits>
 #include <string>
 
 #include "support/KSUtils.h"
@@ -266,8 +264,7 @@ double TJSONObject::FetchFloat(const QString& key) const {
 
 int32_t TJSONObject::FetchInt(const QString& key) const {
     if (auto* n = dynamic_cast<const _Number*>(Lookup(key))) return n->AsInt();
-    // Round half to even: std::nearbyint follows the default rounding mode.
-    return json::SaturateToInt(std::nearbyint(FetchFloat(key)));
+    return json::SaturateToInt(json::RoundHalfEven(FetchFloat(key)));
 }
 
 TJSONObject& TJSONObject::FetchObject(const QString& key) const {

@@ -11,7 +11,6 @@
 #include <QStringList>
 #include <cstdint>
 #include <memory>
-#include <stdexcept>
 #include <utility>
 #include <vector>
 

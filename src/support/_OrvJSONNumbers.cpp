@@ -131,6 +131,13 @@ QString FormatFloat(double value) {
     return QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
+double RoundHalfEven(double value) {
+    double whole = std::floor(value);
+    double fraction = value - whole;
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0)) return whole + 1;
+    return whole;
+}
+
 int32_t SaturateToInt(double value) {
     if (std::isnan(value)) return 0;
     if (value >= double(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();

@@ -16,6 +16,8 @@ bool ReadHexDigits(QStringView digits, int32_t& value);
 bool ReadInteger(QStringView text, int32_t& value);
 // General format with up to 15 significant digits: "1.5", "123456789012345", "1E15", "1E-5".
 QString FormatFloat(double value);
+// The nearest whole number; halves go to the even neighbour (2.5 gives 2, 3.5 gives 4).
+double RoundHalfEven(double value);
 // The integer nearest in range: NaN gives 0, values beyond 32 bits give the limit.
 int32_t SaturateToInt(double value);
 

@@ -54,13 +54,17 @@ TEST(JsonObject, TextsAreStoredEscapedAndFetchedBack) {
 }
 
 TEST(JsonObject, FetchIntRoundsHalvesToEven) {
-    TJSONObject o(K("{s25:'2.5', s35:'3.5', sm25:' -2.5 ', d29:2.9, dm29:-2.9, i:0x7, big:1e20, sbig:'-1e20'}"));
+    TJSONObject o(
+        K("{s25:'2.5', s35:'3.5', sm25:' -2.5 ', sm35:'-3.5', s26:'2.6', d29:2.9, dm29:-2.9, i:0x7, big:1e20, "
+          "sbig:'-1e20'}"));
     struct {
         const char* Key;
         int32_t Expected;
     } cases[] = {{"s25", 2},
                  {"s35", 4},
                  {"sm25", -2},
+                 {"sm35", -4},
+                 {"s26", 3},
                  {"d29", 2},
                  {"dm29", -2},
                  {"i", 7},
