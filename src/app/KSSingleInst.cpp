@@ -9,7 +9,9 @@ namespace kestrum {
 TKSSingleInstance::TKSSingleInstance(platform::ISingleInstance& backend, QObject* parent)
     : QObject(parent), FBackend(backend) {}
 
-TKSSingleInstance::~TKSSingleInstance() { Release(); }
+TKSSingleInstance::~TKSSingleInstance() {
+    Release();
+}
 
 bool TKSSingleInstance::Check(long long popupCode) {
     if (FBackend.Acquire(SingleInstanceName)) return true;

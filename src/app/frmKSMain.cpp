@@ -16,6 +16,12 @@
 #include <cstdio>
 
 #include "app/KSCmdLine.h"
+#include "app/OrvAntiDisturb.h"
+#include "app/OrvHotKeyManager.h"
+#include "engine/MemoryOptimize.h"
+#include "engine/SystemStatus.h"
+#include "i18n/KSLangDefaults.h"
+#include "i18n/OrvMultiLangs.h"
 #include "platform/Platform.h"
 #include "store/KSSettings.h"
 #include "support/IniFile.h"
@@ -44,26 +50,36 @@ TFormKSMain::TFormKSMain(platform::TPlatform& platform, TKSSettings& settings, Q
     setWindowTitle(u"Kestrum"_qs);
     setFixedSize(800, 600);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    FSysStatus = new TSystemStatus(*FPlatform.SystemInfo, this);
+    FKSCore = new TMemoryOptimize(*FPlatform.Desktop, *FPlatform.Processes, this);
+    FHotKeyManager = new TOrvHotKeyManager(*FPlatform.HotKeys, this);
+    FAntiDisturb = new TOrvAntiDisturb(*FPlatform.Desktop, *FPlatform.Processes, this);
+    FMultiLangs = new TOrvMultiLangs(this);
+    connect(FHotKeyManager, &TOrvHotKeyManager::OnHotKeyPressed, this,
+            [this](uint32_t value, uint16_t) { HotKeyPressed(value); });
+    connect(FAntiDisturb, &TOrvAntiDisturb::OnStateChanged, this, [this] { AntiDisturbStateChanged(); });
     BuildControls();
     BuildTrayIcon();
 }
 
 TFormKSMain::~TFormKSMain() = default;
 
-QString TFormKSMain::ConfigPath() const { return GetAppDir() + u"Config/Config.ini"_qs; }
+QString TFormKSMain::ConfigPath() const {
+    return GetAppDir() + u"Config/Config.ini"_qs;
+}
 
 void TFormKSMain::FormCreate() {
-    MakeLanguageGlobal();  // 1
-    ArrangeSkin();         // 2
-    ApplySettings();       // 3
-    ApplyCommandLine();    // 4
-    LoadLanguage();        // 5
-    RegisterTabs();        // 6
-    ResetChecklist();      // 7
-    InitLogsRange();       // 8
-    StartSmartMode();      // 9
-    SelectTabByCode(ParsePopupCode(FArguments));  // 10
-    ShowAdvertising();     // 11
+    MakeLanguageGlobal();                        // 1
+    ArrangeSkin();                               // 2
+    ApplySettings();                             // 3
+    ApplyCommandLine();                          // 4
+    LoadLanguage();                              // 5
+    RegisterTabs();                              // 6
+    ResetChecklist();                            // 7
+    InitLogsRange();                             // 8
+    StartSmartMode();                            // 9
+    SelectTabByCode(ParsePopupCode(FArguments)); // 10
+    ShowAdvertising();                           // 11
     // 12: centred on the screen when first shown. An automatic start with the tray icon on stays in
     // the notification area instead of popping a minimized window onto the taskbar.
     if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
@@ -118,7 +134,7 @@ void TFormKSMain::BuildTrayIcon() {
     mniTrayIconShowHide = pmTrayIcon->addAction(u"Show/Hide Window"_qs);
     QFont bold = pmTrayIcon->font();
     bold.setBold(true);
-    mniTrayIconShowHide->setFont(bold);  // the default item
+    mniTrayIconShowHide->setFont(bold); // the default item
     pmTrayIcon->addSeparator();
     mniTrayIconExit = pmTrayIcon->addAction(u"Exit"_qs);
     connect(mniTrayIconShowHide, &QAction::triggered, this, [this] { mniTrayIconShowHideClick(); });
@@ -129,23 +145,30 @@ void TFormKSMain::BuildTrayIcon() {
     });
 }
 
-// Step 1. Seam: the language component becomes the program-wide catalogue here.
-void TFormKSMain::MakeLanguageGlobal() {}
+// Step 1. The language component gets its English defaults; it is the catalogue of every window the main
+// window opens (they are handed MultiLangs()), and re-applies the texts whenever the language changes.
+void TFormKSMain::MakeLanguageGlobal() {
+    FMultiLangs->SetOnMakeDefault([](TOrvMultiLangs* langs) { MultiLangsMakeDefault(langs); });
+    FMultiLangs->SetOnLanguageChanged([this](TOrvMultiLangs*) { ApplyLanguage(); });
+}
 
 // Step 2. Seam: the skin manager's caption parts are placed here; until then the window system's frame.
-void TFormKSMain::ArrangeSkin() { QCoreApplication::processEvents(); }
+void TFormKSMain::ArrangeSkin() {
+    QCoreApplication::processEvents();
+}
 
 // Step 3.
 void TFormKSMain::ApplySettings() {
     LoadSettings(FSettings, ConfigPath());
     // Seam: auto-start registration ("/add" or "/del") runs here at every start.
     ApplyTrayIcon();
-    // Seam: hotkey registration when UseHotKey; the do-not-disturb switch from AntiDisturb.
+    // A hotkey another program holds is ignored here; the settings dialog reports conflicts.
+    if (FSettings.UseHotKey) FHotKeyManager->AddHotKey(FSettings.HotKeyValue);
+    FAntiDisturb->SetEnabled(FSettings.AntiDisturb);
 }
 
 void TFormKSMain::ApplyTrayIcon() {
-    // The do-not-disturb picture (12) needs the detector; until it is wired the static icon stands for it.
-    FTrayPictureIndex = FSettings.DynTrayIcon ? 1 : 0;
+    FTrayPictureIndex = FSettings.DynTrayIcon ? 1 : (FAntiDisturb->State() ? 12 : 0);
     FTrayIcon->setIcon(TrayPicture(FTrayPictureIndex));
     FTrayIcon->setVisible(FSettings.ShowTrayIcon);
 }
@@ -172,11 +195,44 @@ void TFormKSMain::LoadLanguage() {
     FLanguageId = static_cast<uint16_t>(ini.ReadInteger(u"LANGUAGE"_qs, u"Language"_qs, 0) & 0xFFFF);
     FLanguageFolder = QString::number(FLanguageId) + u'/';
     FLanguagePackPath = GetAppDir() + u"Langs/"_qs + FLanguageFolder + u"Kestrum.ini"_qs;
-    // Seam: the pack at LanguagePackPath is loaded into the language component when it exists.
+    // The shipped packs lie beside the executable when the data folder has none of its own.
+    if (!QFileInfo::exists(FLanguagePackPath)) {
+        QString shipped = GetProgramDir() + u"Langs/"_qs + FLanguageFolder + u"Kestrum.ini"_qs;
+        if (QFileInfo::exists(shipped)) FLanguagePackPath = shipped;
+    }
+    if (QFileInfo::exists(FLanguagePackPath)) FMultiLangs->LoadFromFile(FLanguagePackPath);
+}
+
+// The texts of this window from the catalogue; runs again on every language change.
+void TFormKSMain::ApplyLanguage() {
+    auto text = [this](const char16_t* key) { return FMultiLangs->GetText(QString::fromUtf16(key)); };
+    const std::pair<QPushButton*, const char16_t*> tabs[] = {
+        {FTabButtons[0], u"FormKSMain.btnTabOverView.Caption"},
+        {FTabButtons[1], u"FormKSMain.btnTabOptimize.Caption"},
+        {FTabButtons[2], u"FormKSMain.btnTabUpgrade.Caption"},
+        {FTabButtons[3], u"FormKSMain.btnTabLogs.Caption"},
+    };
+    for (auto& [button, key] : tabs)
+        if (QString t = text(key); !t.isEmpty()) button->setText(t);
+    mniTrayIconShowHide->setText(text(u"FormKSMain.mniTrayIconShowHide.Caption"));
+    mniTrayIconExit->setText(text(u"FormKSMain.mniTrayIconExit.Caption"));
     QString version = GetFileVersionString(*FPlatform.FileVersion);
-    lblStatusVersion->setText(u"Kestrum Version: %1"_qs.arg(version));
+    lblStatusVersion->setText(FMultiLangs->FormatText(u"FormKSMain.lblStatusVersion.Caption"_qs, {version}));
     lblStatusVersion->adjustSize();
+    lblStatusInfo->setText(text(u"FormKSMain.lblStatusInfo.Caption"));
+    lblStatusInfo->adjustSize();
     lblStatusInfo->move(lblStatusVersion->x() + lblStatusVersion->width() + 6, lblStatusVersion->y());
+}
+
+// Seam: a hotkey press starts a direct optimization with a tray balloon.
+void TFormKSMain::HotKeyPressed(uint32_t value) {
+    Trace(u"hotkey %1"_qs.arg(value));
+}
+
+// Seam: the overview's refresh shows the state in the status line; the static tray picture follows it here.
+void TFormKSMain::AntiDisturbStateChanged() {
+    if (!FSettings.DynTrayIcon) ApplyTrayIcon();
+    Trace(u"do-not-disturb %1"_qs.arg(FAntiDisturb->State() ? 1 : 0));
 }
 
 // Step 6. The first registered tab is the active one; "Upgrade" is not a tab.
@@ -194,8 +250,10 @@ void TFormKSMain::RegisterTabs() {
 void TFormKSMain::ResetChecklist() {}
 // Step 8. Seam: the logs page's "last 3 days" range and first fill.
 void TFormKSMain::InitLogsRange() {}
-// Step 9. Seam: the freeing engine's smart mode is switched on here.
-void TFormKSMain::StartSmartMode() {}
+// Step 9. From here on every freeing run spares the programs the user works with most.
+void TFormKSMain::StartSmartMode() {
+    FKSCore->SetSmartMode(true);
+}
 // Step 11. Seam: the advertising picture becomes visible.
 void TFormKSMain::ShowAdvertising() {}
 
@@ -203,7 +261,7 @@ void TFormKSMain::ShowAdvertising() {}
 void TFormKSMain::OfferUpgrade() {
     QString updater = GetProgramDir() + u"Fetchup"_qs;
     if (!QFileInfo(updater).isFile()) return;
-    int answer = ShowMessageBox(this, QString(), QString(), 0x44, 0);  // texts come from a language pack
+    int answer = ShowMessageBox(this, QString(), QString(), 0x44, 0); // texts come from a language pack
     if (answer == 6) LaunchProcess(*FPlatform.Shell, u'"' + updater + u'"', 1);
 }
 
@@ -214,9 +272,13 @@ void TFormKSMain::SelectTab(int index) {
     emit TabSelected(index);
 }
 
-int TFormKSMain::ActiveTabIndex() const { return pgcMain->currentIndex(); }
+int TFormKSMain::ActiveTabIndex() const {
+    return pgcMain->currentIndex();
+}
 
-void TFormKSMain::SelectTabByCode(long long code) { SelectTab(TabIndexForPopupCode(code)); }
+void TFormKSMain::SelectTabByCode(long long code) {
+    SelectTab(TabIndexForPopupCode(code));
+}
 
 void TFormKSMain::HandOver(long long code) {
     SelectTabByCode(code);

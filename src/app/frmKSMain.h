@@ -13,6 +13,11 @@ class QPushButton;
 namespace kestrum {
 
 struct TKSSettings;
+class TSystemStatus;
+class TMemoryOptimize;
+class TOrvHotKeyManager;
+class TOrvAntiDisturb;
+class TOrvMultiLangs;
 namespace platform {
 struct TPlatform;
 }
@@ -47,6 +52,13 @@ public:
     // Where Config.ini lives.
     QString ConfigPath() const;
 
+    // The components the window owns; the dialogs it opens use them too.
+    TSystemStatus* SysStatus() const { return FSysStatus; }
+    TMemoryOptimize* KSCore() const { return FKSCore; }
+    TOrvHotKeyManager* HotKeyManager() const { return FHotKeyManager; }
+    TOrvAntiDisturb* AntiDisturb() const { return FAntiDisturb; }
+    TOrvMultiLangs* MultiLangs() const { return FMultiLangs; }
+
 signals:
     // A tab became active (index 0 Usage, 1 Optimize, 2 Logs).
     void TabSelected(int index);
@@ -75,6 +87,9 @@ private:
     void ApplyTrayIcon();
     void SelectTab(int index);
     void Trace(const QString& line) const;
+    void ApplyLanguage();
+    void HotKeyPressed(uint32_t value);
+    void AntiDisturbStateChanged();
 
     platform::TPlatform& FPlatform;
     TKSSettings& FSettings;
@@ -85,6 +100,12 @@ private:
     QString FLanguageFolder;
     QString FLanguagePackPath;
     int FTrayPictureIndex = 0;
+
+    TSystemStatus* FSysStatus = nullptr;
+    TMemoryOptimize* FKSCore = nullptr;
+    TOrvHotKeyManager* FHotKeyManager = nullptr;
+    TOrvAntiDisturb* FAntiDisturb = nullptr;
+    TOrvMultiLangs* FMultiLangs = nullptr;
 
     QList<QPushButton*> FTabButtons;
     QStackedWidget* pgcMain = nullptr;

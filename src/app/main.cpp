@@ -8,6 +8,7 @@
 
 #include "app/KSCmdLine.h"
 #include "app/KSSingleInst.h"
+#include "app/X11Connection.h"
 #include "app/frmKSMain.h"
 #include "platform/Platform.h"
 #include "store/KSSettings.h"
@@ -35,31 +36,44 @@ void LoadTahoma() {
         QFontDatabase::addApplicationFont(QString::fromLatin1(f));
 }
 
-void* X11Connection() {
-    if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) return x11->connection();
-    return nullptr;
-}
-
 int PlatformMessageBox(void* owner, const QString& text, const QString& caption, unsigned flags, unsigned) {
     QMessageBox box(static_cast<QWidget*>(owner));
     box.setWindowTitle(caption);
     box.setText(text);
     switch (flags & 0xF0) {
-        case 0x10: box.setIcon(QMessageBox::Critical); break;
-        case 0x20: box.setIcon(QMessageBox::Question); break;
-        case 0x30: box.setIcon(QMessageBox::Warning); break;
-        case 0x40: box.setIcon(QMessageBox::Information); break;
+        case 0x10:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case 0x20:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case 0x30:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case 0x40:
+            box.setIcon(QMessageBox::Information);
+            break;
     }
     switch (flags & 0x0F) {
-        case 4: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
-        case 1: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-        default: box.setStandardButtons(QMessageBox::Ok); break;
+        case 4:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
+        case 1:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            break;
+        default:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
     }
     switch (box.exec()) {
-        case QMessageBox::Yes: return 6;
-        case QMessageBox::No: return 7;
-        case QMessageBox::Cancel: return 2;
-        default: return 1;
+        case QMessageBox::Yes:
+            return 6;
+        case QMessageBox::No:
+            return 7;
+        case QMessageBox::Cancel:
+            return 2;
+        default:
+            return 1;
     }
 }
 
@@ -87,7 +101,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Kestrum"_qs);
     QApplication::setApplicationDisplayName(u"Kestrum"_qs);
-    QApplication::setQuitOnLastWindowClosed(false);  // hiding to the tray is not an end
+    QApplication::setQuitOnLastWindowClosed(false); // hiding to the tray is not an end
     LoadTahoma();
     SetPlatformMessageBox(PlatformMessageBox);
 
@@ -95,11 +109,11 @@ int main(int argc, char* argv[]) {
     options.DataDir = GetAppDir().toStdString();
     options.RuntimeDir = RuntimeDir();
     options.OwnVersion = KESTRUM_FILE_VERSION;
-    options.XcbConnection = X11Connection();
+    options.XcbConnection = QtX11Connection();
     platform::TPlatform plat = platform::MakeLinuxPlatform(options);
 
     TKSSingleInstance instance(*plat.SingleInstance);
-    if (!instance.Check(ParsePopupCode(args))) return 0;  // another start won the race meanwhile
+    if (!instance.Check(ParsePopupCode(args))) return 0; // another start won the race meanwhile
 
     TKSSettings settings;
     TFormKSMain main(plat, settings, args);

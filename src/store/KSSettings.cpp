@@ -8,7 +8,9 @@
 
 namespace kestrum {
 
-void ResetSettings(TKSSettings& s) { s = TKSSettings{}; }
+void ResetSettings(TKSSettings& s) {
+    s = TKSSettings{};
+}
 
 bool LoadSettings(TKSSettings& s, const QString& path) {
     ResetSettings(s);
@@ -59,6 +61,8 @@ bool SaveSettings(const TKSSettings& s, const QString& path) {
     return true;
 }
 
-QString SettingsPath() { return GetAppDir() + u"Config/Config.ini"_qs; }
+QString SettingsPath() {
+    return GetAppDir() + u"Config/Config.ini"_qs;
+}
 
 } // namespace kestrum

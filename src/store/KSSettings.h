@@ -7,14 +7,14 @@ namespace kestrum {
 // The nine settings of the program's own section of Config.ini. One record lives as long as the program;
 // the main window and the settings dialog read and assign its fields directly.
 struct TKSSettings {
-    int32_t Language = -1;  // kept for the file format only
+    int32_t Language = -1; // kept for the file format only
     bool AutoStart = true;
     bool ShowTrayIcon = true;
     bool DynTrayIcon = true;
     bool UseHotKey = false;
-    uint16_t HotKeyValue = 32845;  // Alt+M
+    uint16_t HotKeyValue = 32845; // Alt+M
     bool SleepEnabled = true;
-    int32_t SleepValue = 30;  // minutes between background optimizations; -1 removes the spacing
+    int32_t SleepValue = 30; // minutes between background optimizations; -1 removes the spacing
     bool AntiDisturb = true;
 };
 

@@ -19,15 +19,19 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes) {
     if (fd < 0) return false;
     bool ok = true;
     struct stat old {};
-    if (stat(target.constData(), &old) == 0) fchmod(fd, old.st_mode & 07777);
-    else fchmod(fd, 0644);
+    if (stat(target.constData(), &old) == 0)
+        fchmod(fd, old.st_mode & 07777);
+    else
+        fchmod(fd, 0644);
     const char* p = bytes.constData();
     qsizetype left = bytes.size();
     while (ok && left > 0) {
         ssize_t n = ::write(fd, p, size_t(left));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else p += n, left -= n;
+        if (n <= 0)
+            ok = false;
+        else
+            p += n, left -= n;
     }
     if (ok && fsync(fd) != 0) ok = false;
     if (close(fd) != 0) ok = false;

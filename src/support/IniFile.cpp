@@ -2,9 +2,9 @@
 
 #include "support/AtomicFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QDir>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -80,7 +80,9 @@ struct TLine {
     QStringView Body() const { return Raw.endsWith(u'\r') ? Raw.chopped(1) : Raw; }
 };
 
-bool IsComment(QStringView t) { return t.startsWith(u';'); }
+bool IsComment(QStringView t) {
+    return t.startsWith(u';');
+}
 
 // Section name of a header line, or a null view.
 bool SectionName(QStringView body, QStringView& name) {
@@ -101,7 +103,9 @@ bool KeyValue(QStringView body, QStringView& key, QStringView& value) {
     return !key.isEmpty();
 }
 
-bool SameName(QStringView a, QStringView b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool SameName(QStringView a, QStringView b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 
 QList<TLine> SplitLines(const QString& text) {
     QList<TLine> lines;
@@ -122,7 +126,7 @@ QList<TLine> SplitLines(const QString& text) {
 // Index range [first, last] of a section's body lines (first = header + 1); header = -1 when missing.
 struct TSectionRange {
     int Header = -1;
-    int End = -1;  // one past the last line that belongs to the section
+    int End = -1; // one past the last line that belongs to the section
 };
 
 TSectionRange FindSection(const QList<TLine>& lines, QStringView section) {
@@ -292,7 +296,9 @@ int ParseInteger(const QString& raw, int def) {
 
 } // namespace ini
 
-bool TIniFile::Exists() const { return QFileInfo(FPath).isFile(); }
+bool TIniFile::Exists() const {
+    return QFileInfo(FPath).isFile();
+}
 
 QString TIniFile::ReadString(const QString& section, const QString& key, const QString& def) const {
     auto t = Load(FPath);
@@ -310,13 +316,17 @@ bool TIniFile::ReadBool(const QString& section, const QString& key, bool def) co
     return ReadInteger(section, key, def ? 1 : 0) != 0;
 }
 
-QStringList TIniFile::ReadSection(const QString& section) const { return ini::Keys(Load(FPath).Text, section); }
+QStringList TIniFile::ReadSection(const QString& section) const {
+    return ini::Keys(Load(FPath).Text, section);
+}
 
 std::vector<std::pair<QString, QString>> TIniFile::ReadSectionValues(const QString& section) const {
     return ini::Values(Load(FPath).Text, section);
 }
 
-QStringList TIniFile::ReadSections() const { return ini::Sections(Load(FPath).Text); }
+QStringList TIniFile::ReadSections() const {
+    return ini::Sections(Load(FPath).Text);
+}
 
 bool TIniFile::SectionExists(const QString& section) const {
     auto lines = SplitLines(Load(FPath).Text);

@@ -105,7 +105,9 @@ QString FormatNumber(double value, int decimals, int width, const TNumberFormat&
     return out.rightJustified(width, u' ');
 }
 
-QString FormatSize(uint64_t bytes, int decimals) { return FormatSize(bytes, decimals, UserNumberFormat()); }
+QString FormatSize(uint64_t bytes, int decimals) {
+    return FormatSize(bytes, decimals, UserNumberFormat());
+}
 
 QString FormatSize(uint64_t bytes, int decimals, const TNumberFormat& format) {
     if (bytes < 1024) return FormatNumber(double(bytes), 0, 3, format) + u" B"_qs;
@@ -132,7 +134,8 @@ bool OpenHelpFile(platform::IShell& shell, const QString& path) {
 }
 
 QString ExpandEnvironmentStrings(const QString& text) {
-    static const QRegularExpression re(uR"(%([A-Za-z_][A-Za-z0-9_]*)%|\$\{([A-Za-z_][A-Za-z0-9_]*)\}|\$([A-Za-z_][A-Za-z0-9_]*))"_qs);
+    static const QRegularExpression re(
+        uR"(%([A-Za-z_][A-Za-z0-9_]*)%|\$\{([A-Za-z_][A-Za-z0-9_]*)\}|\$([A-Za-z_][A-Za-z0-9_]*))"_qs);
     QString out;
     qsizetype last = 0;
     auto it = re.globalMatch(text);
@@ -140,8 +143,10 @@ QString ExpandEnvironmentStrings(const QString& text) {
         auto m = it.next();
         QString name = m.captured(1) + m.captured(2) + m.captured(3);
         out += QStringView(text).mid(last, m.capturedStart() - last);
-        if (qEnvironmentVariableIsSet(name.toLocal8Bit().constData())) out += qEnvironmentVariable(name.toLocal8Bit().constData());
-        else out += m.captured(0);
+        if (qEnvironmentVariableIsSet(name.toLocal8Bit().constData()))
+            out += qEnvironmentVariable(name.toLocal8Bit().constData());
+        else
+            out += m.captured(0);
         last = m.capturedEnd();
     }
     out += QStringView(text).mid(last);
@@ -202,7 +207,9 @@ bool DeleteFolder(const QString& path) {
     return QDir(p).removeRecursively();
 }
 
-QString GetTempDir() { return WithSlash(QDir::tempPath()); }
+QString GetTempDir() {
+    return WithSlash(QDir::tempPath());
+}
 
 QString MakeTempFileName(const QString& folder, const QString& extension) {
     QString dir = folder.trimmed().isEmpty() ? GetTempDir() : WithSlash(folder);
@@ -268,7 +275,8 @@ int DetectPictureFormat(const QByteArray& head) {
     auto u16 = [&](int i) { return b(i) | (b(i + 1) << 8); };
     if (b(0) == 'B' && b(1) == 'M') return 1;
     if (b(0) == 0xFF && b(1) == 0xD8) return 2;
-    if (b(0) == 'G' && b(1) == 'I' && b(2) == 'F' && b(3) == '8' && (b(4) == '7' || b(4) == '9') && b(5) == 'a') return 3;
+    if (b(0) == 'G' && b(1) == 'I' && b(2) == 'F' && b(3) == '8' && (b(4) == '7' || b(4) == '9') && b(5) == 'a')
+        return 3;
     static const unsigned png[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
     bool isPng = true;
     for (int i = 0; i < 8; ++i) isPng = isPng && b(i) == png[i];
@@ -287,8 +295,12 @@ int DetectPictureFormat(QIODevice& stream) {
     return DetectPictureFormat(head);
 }
 
-void SetMessageBoxHook(TMessageBoxFunc hook) { HookSlot() = std::move(hook); }
-void SetPlatformMessageBox(TMessageBoxFunc box) { PlatformBoxSlot() = std::move(box); }
+void SetMessageBoxHook(TMessageBoxFunc hook) {
+    HookSlot() = std::move(hook);
+}
+void SetPlatformMessageBox(TMessageBoxFunc box) {
+    PlatformBoxSlot() = std::move(box);
+}
 
 int ShowMessageBox(void* owner, const QString& text, const QString& caption, unsigned flags, unsigned languageId) {
     if (HookSlot()) return HookSlot()(owner, text, caption, flags, languageId);

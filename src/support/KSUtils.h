@@ -64,8 +64,7 @@ QString ExpandEnvironmentStrings(const QString& text);
 
 // Files and folders ---------------------------------------------------------------------------------------
 
-int ListFiles(QStringList& list, const QString& folder, const QString& mask,
-              const QStringList& exclusions = {});
+int ListFiles(QStringList& list, const QString& folder, const QString& mask, const QStringList& exclusions = {});
 QString FileBaseName(const QString& path);
 bool DeleteFolder(const QString& path);
 QString GetTempDir();

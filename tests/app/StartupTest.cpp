@@ -5,11 +5,16 @@
 #include <QFile>
 #include <QSystemTrayIcon>
 
+#include <QLabel>
+#include <QPushButton>
 #include "app/KSCmdLine.h"
 #include "app/KSSingleInst.h"
+#include "app/OrvAntiDisturb.h"
 #include "app/frmKSMain.h"
 #include "common/QtApp.h"
 #include "common/TestHome.h"
+#include "engine/MemoryOptimize.h"
+#include "platform/fake/FakeHotKeys.h"
 #include "platform/fake/FakePlatform.h"
 #include "platform/fake/FakeProcesses.h"
 #include "store/KSSettings.h"
@@ -25,10 +30,10 @@ TEST(CommandLine, ParsePopupCode) {
     } cases[] = {
         {{"k", "-popup", "73826"}, 73826},
         {{"k", "-POPUP", "73825"}, 73825},
-        {{"k", "-popup"}, 0},                            // last argument: no code
-        {{"k", "-popup", "abc", "-popup", "5"}, 5},      // not a number: the scan goes on
-        {{"k", "-popup", "-popup", "73826"}, 73826},     // the next argument is scanned again
-        {{"k", "", "-popup", "73826"}, 0},               // the scan ends at the first empty argument
+        {{"k", "-popup"}, 0},                        // last argument: no code
+        {{"k", "-popup", "abc", "-popup", "5"}, 5},  // not a number: the scan goes on
+        {{"k", "-popup", "-popup", "73826"}, 73826}, // the next argument is scanned again
+        {{"k", "", "-popup", "73826"}, 0},           // the scan ends at the first empty argument
         {{"k", "-popupx", "73826"}, 0},
         {{"k", "-regrun"}, 0},
     };
@@ -50,7 +55,7 @@ TEST(SingleInstance, SecondStartHandsItsCodeToTheFirst) {
     a.Poll();
     EXPECT_EQ(got, 73826);
     first.Release();
-    EXPECT_TRUE(second.Check(0));  // the marker is free again
+    EXPECT_TRUE(second.Check(0)); // the marker is free again
 }
 
 namespace {
@@ -90,7 +95,9 @@ TEST_F(TMainFixture, CreationAppliesSettingsLanguageAndPopupTab) {
 }
 
 TEST_F(TMainFixture, GarbageConfigStartsWithDefaults) {
-    WriteConfig("[KESTRUM]\nAutoStart=\xff\xfe junk\nShowTrayIcon=maybe\nHotKeyValue=0xZZ\nSleepValue=1e9\n[LANGUAGE]\nLanguage=x\n");
+    WriteConfig(
+        "[KESTRUM]\nAutoStart=\xff\xfe "
+        "junk\nShowTrayIcon=maybe\nHotKeyValue=0xZZ\nSleepValue=1e9\n[LANGUAGE]\nLanguage=x\n");
     TFormKSMain w(Plat, Settings, {"Kestrum"});
     w.FormCreate();
     EXPECT_TRUE(Settings.AutoStart);
@@ -122,11 +129,11 @@ TEST_F(TMainFixture, CloseHidesWithTrayIconAndEndsWithout) {
     EXPECT_FALSE(hideIt.isAccepted());
     EXPECT_FALSE(w.isVisible());
 
-    w.mniTrayIconShowHideClick();  // comes back
+    w.mniTrayIconShowHideClick(); // comes back
     EXPECT_TRUE(w.isVisible());
-    w.mniTrayIconShowHideClick();  // and goes again
+    w.mniTrayIconShowHideClick(); // and goes again
     EXPECT_FALSE(w.isVisible());
-    w.HandOver(73825);  // a second start brings it forward
+    w.HandOver(73825); // a second start brings it forward
     EXPECT_TRUE(w.isVisible());
 
     Settings.ShowTrayIcon = false;
@@ -166,4 +173,29 @@ TEST_F(TMainFixture, UpgradeOfferOnlyWhenTheUpdaterExists) {
     ASSERT_FALSE(QFile::exists(GetProgramDir() + "Fetchup"));
     EXPECT_EQ(asked, 0);
     EXPECT_TRUE(Fakes.Shell->Launched.empty());
+}
+
+TEST_F(TMainFixture, PartsMeetInTheCreationSequence) {
+    // The shipped German pack, the hotkey and the do-not-disturb switch from the settings.
+    QDir().mkpath(Home.File("Langs/1031"));
+    ASSERT_TRUE(QFile::copy(KESTRUM_SOURCE_DIR "/Langs/1031/Kestrum.ini", Home.File("Langs/1031/Kestrum.ini")));
+    WriteConfig("[LANGUAGE]\nLanguage=1031\n[KESTRUM]\nUseHotKey=1\nHotKeyValue=32845\nAntiDisturb=0\n");
+    TFormKSMain w(Plat, Settings, {"Kestrum"});
+    w.FormCreate();
+    EXPECT_EQ(w.findChild<QPushButton*>("btnTabOptimize")->text(), "Optimieren");
+    EXPECT_TRUE(w.findChild<QLabel*>("lblStatusVersion")->text().contains("1.2.3.4"));
+    auto* keys = static_cast<platform::TFakeHotKeys*>(Plat.HotKeys.get());
+    ASSERT_EQ(keys->Grabs.size(), 1u);
+    EXPECT_EQ(keys->Grabs[0].VirtualKey, 'M');
+    EXPECT_FALSE(w.AntiDisturb()->Enabled());
+    EXPECT_EQ(w.KSCore()->SelectionMode(), TMemoryOptimize::MODE_SMART);
+}
+
+TEST_F(TMainFixture, EnglishDefaultsWithoutAPack) {
+    TFormKSMain w(Plat, Settings, {"Kestrum"});
+    w.FormCreate();
+    EXPECT_EQ(w.findChild<QPushButton*>("btnTabOverview")->text(), "Usage");
+    EXPECT_EQ(w.findChild<QLabel*>("lblStatusVersion")->text(), "Kestrum Version: 1.2.3.4");
+    EXPECT_TRUE(static_cast<platform::TFakeHotKeys*>(Plat.HotKeys.get())->Grabs.empty());
+    EXPECT_TRUE(w.AntiDisturb()->Enabled());
 }
