@@ -11,8 +11,12 @@ namespace {
 
 // The locale's long time format without its time-zone letters, which a local history time does not need.
 QString LongTimeFormat(const QLocale& locale) {
-    QString format = locale.timeFormat(QLocale::LongFormat);
-    format.remove(u't');
+    QString format;
+    bool quoted = false;
+    for (QChar c : locale.timeFormat(QLocale::LongFormat)) {
+        if (c == u'\'') quoted = !quoted;
+        if (quoted || c != u't') format += c;
+    }
     return format.simplified();
 }
 
