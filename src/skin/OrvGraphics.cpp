@@ -158,7 +158,10 @@ protected:
                 FWindow->move(FOrigin + (m->globalPosition() - FStart).toPoint());
             return true;
         }
-        if (e->type() == QEvent::MouseButtonRelease) deleteLater();
+        if (e->type() == QEvent::MouseButtonRelease) {
+            parent()->removeEventFilter(this); // done now, whenever the object itself goes
+            deleteLater();
+        }
         return false;
     }
 
@@ -169,12 +172,14 @@ private:
 };
 } // namespace
 
-void StartWindowMove(QWidget* control, const QPointF& globalPress) {
+void StartWindowMove(QWidget* control, const QPointF& globalPress, const QPointF& globalNow) {
     if (!control) return;
     QWidget* form = control->window();
     QWindow* handle = form->windowHandle();
     if (handle && handle->startSystemMove()) return;
+    QPoint origin = form->pos();
     new TManualMove(control, globalPress);
+    if (globalNow != globalPress) form->move(origin + (globalNow - globalPress).toPoint());
 }
 
 } // namespace kestrum

@@ -40,7 +40,11 @@ void TilePicture(TOrvImage* control, const TOrvPicture* picture);
 // The control painted into `bitmap`, sized to the control, over black.
 void RenderControl(QWidget* control, QImage* bitmap);
 // Starts moving the control's top-level window as if its caption had been pressed: the window system's own
-// move when it offers one, else the window follows the pointer until the button is released.
-void StartWindowMove(QWidget* control, const QPointF& globalPress);
+// move when it offers one, else the window follows the pointer until the button is released. `globalNow` is
+// where the pointer is at the start when that differs from the press (the move began on a later motion).
+void StartWindowMove(QWidget* control, const QPointF& globalPress, const QPointF& globalNow);
+inline void StartWindowMove(QWidget* control, const QPointF& globalPress) {
+    StartWindowMove(control, globalPress, globalPress);
+}
 
 } // namespace kestrum

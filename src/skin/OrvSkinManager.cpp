@@ -480,13 +480,8 @@ bool TOrvSkinManager::FormEvent(QEvent* e) {
         case QEvent::WindowStateChange: {
             Qt::WindowStates now = FForm->windowState();
             auto old = static_cast<QWindowStateChangeEvent*>(e)->oldState();
-            if ((now & Qt::WindowMaximized) && !(now & Qt::WindowMinimized)) {
-                // Maximized fills the work area, not the whole screen.
-                if (QScreen* screen = FForm->screen()) {
-                    QRect work = screen->availableGeometry();
-                    if (FForm->geometry() != work) FForm->setGeometry(work);
-                }
-            }
+            // A maximized window is placed on the work area by the window system (which keeps panels and
+            // docks free); setting its geometry here would end the maximized state again.
             if (!FOwnStateChange && now != old) {
                 if (now & Qt::WindowMinimized)
                     emit OnMinimized();
@@ -530,7 +525,7 @@ bool TOrvSkinManager::ControlEvent(QWidget* control, QEvent* e) {
         case QEvent::MouseMove:
             if (FMovePending == control && (m->buttons() & Qt::MouseButtonMask)) {
                 FMovePending = nullptr;
-                StartWindowMove(control, FMovePress);
+                StartWindowMove(control, FMovePress, m->globalPosition());
             }
             return false;
         case QEvent::MouseButtonRelease:

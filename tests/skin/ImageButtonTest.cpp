@@ -11,7 +11,7 @@ using namespace kestrum::test;
 
 namespace {
 
-struct TButtonFixture {
+struct TButtonFixture : TQtApp {
     QWidget Form;
     TOrvImageButton* Button;
     TButtonFixture() {

@@ -174,7 +174,7 @@ private:
     QHash<QTcpSocket*, QByteArray> FBuffers;
 };
 
-struct THttpFixture {
+struct THttpFixture : TQtApp {
     TTestHome Home;
     QByteArray OldTmp = qgetenv("TMPDIR");
     TPictureServer Server;

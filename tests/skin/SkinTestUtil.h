@@ -16,6 +16,11 @@
 
 namespace kestrum::test {
 
+// Base of fixtures that hold widgets as members: the application exists before them.
+struct TQtApp {
+    TQtApp() { EnsureQtApp(); }
+};
+
 inline TOrvPicture Solid(int w, int h, QColor color, TPictureFormat format = TPictureFormat::Png) {
     QImage img(w, h, QImage::Format_ARGB32);
     img.fill(color);

@@ -10,7 +10,7 @@ using namespace kestrum::test;
 
 namespace {
 
-struct TTabFixture {
+struct TTabFixture : TQtApp {
     QWidget Form;
     QWidget Pages;
     TOrvImageButton* Buttons[3];
