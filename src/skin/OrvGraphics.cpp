@@ -138,6 +138,12 @@ void RenderControl(QWidget* control, QImage* bitmap) {
     }
     *bitmap = QImage(control->size(), QImage::Format_ARGB32_Premultiplied);
     bitmap->fill(Qt::black);
+    // A picture control paints straight into the bitmap: no pending layout or resize work is triggered.
+    if (auto* image = qobject_cast<TOrvImage*>(control)) {
+        QPainter p(bitmap);
+        image->PaintTo(p);
+        return;
+    }
     control->render(bitmap, QPoint(), QRegion(), QWidget::RenderFlags());
 }
 

@@ -181,20 +181,24 @@ void TOrvImage::NextFrame() {
 
 // ------------------------------------------------------------------------------------------ painting, mouse
 
-void TOrvImage::paintEvent(QPaintEvent*) {
+void TOrvImage::PaintTo(QPainter& p) {
     if (FPicture.IsEmpty()) return;
     if (FCacheFrame != FFrame) {
         FCache = FPicture.DisplayImage(FFrame);
         FCacheFrame = FFrame;
     }
     FDrawing = true;
-    QPainter p(this);
     QRect r = DestRect();
     if (r.size() == FCache.size())
         p.drawImage(r.topLeft(), FCache);
     else
         p.drawImage(r, FCache);
     FDrawing = false;
+}
+
+void TOrvImage::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    PaintTo(p);
 }
 
 void TOrvImage::mousePressEvent(QMouseEvent* e) {

@@ -60,6 +60,8 @@ public:
     static int GifFrameTimeMs(int delayCs, int speed);
 
     QSize sizeHint() const override;
+    // Paints the picture as the control shows it, with the painter's origin at the control's top-left.
+    void PaintTo(QPainter& painter);
 
 signals:
     void OnHttpPictureCompleted();

@@ -4,6 +4,7 @@
 #include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QWindow>
 
@@ -342,7 +343,8 @@ void TOrvSkinManager::RetileEdges() {
 }
 
 void TOrvSkinManager::UpdateRegion() {
-    if (!FForm || !FApplied) return;
+    if (!FForm || !FApplied || FShaping) return;
+    QScopedValueRollback guard(FShaping, true);
     int W = FForm->width(), H = FForm->height();
     if (!FTransColor) {
         FRegion = QRegion();

@@ -116,6 +116,7 @@ private:
     TSkinButton FIcon, FBtnMin, FBtnMax, FBtnClose;
     TSkinTitle FTitle;
     bool FApplied = false, FHooked = false, FOwnStateChange = false, FCaptionWired = false;
+    bool FShaping = false;
     QPointer<TOrvImageButton> FIconButton, FBtnMinControl, FBtnMaxControl, FBtnCloseControl;
     QPointer<QLabel> FTitleLabel;
     QPointer<TOrvImage> FPieces[8];

@@ -247,6 +247,7 @@ TEST(SkinManager, KeyColourShapesTheCorners) {
         EXPECT_TRUE(r.contains(inside)) << inside.x() << "," << inside.y();
     EXPECT_EQ(f.Form.mask(), r);
     // a resize reshapes
+    f.Form.show();
     f.Form.resize(300, 200);
     EXPECT_FALSE(f.Skin->WindowRegion().contains(QPoint(299, 199)));
     EXPECT_TRUE(f.Skin->WindowRegion().contains(QPoint(298, 199)));
