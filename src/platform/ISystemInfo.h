@@ -52,7 +52,8 @@ public:
     virtual std::optional<std::chrono::system_clock::time_point> BootTime() = 0;
     // A sample with at least `processorCount` processor entries; empty on failure.
     virtual std::optional<TProcessorSample> ProcessorSample(uint32_t processorCount) = 0;
-    // The memory snapshot; empty on failure.
+    // The memory snapshot; empty on failure. How it is taken is the backend's business (on Windows the
+    // performance-information call where the version offers it, else the backend's own fallback).
     virtual std::optional<TPerformanceInfo> PerformanceInfo() = 0;
 };
 

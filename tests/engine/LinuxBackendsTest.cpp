@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
 #include "Fixtures.h"
+#include "engine/Services.h"
 #include "engine/SystemStatus.h"
 #include "platform/IProcesses.h"
+#include "platform/IServiceManager.h"
 #include "platform/ISystemInfo.h"
+#include "platform/ISystemParameters.h"
+#include "platform/fake/FakeClock.h"
 
 using namespace kestrum;
 using namespace kestrum::platform;
@@ -75,4 +81,23 @@ TEST(LinuxSystemInfo, RealSystemGivesSaneFigures) {
     EXPECT_LE(status.PhysicalAvailable(), status.PhysicalTotal());
     EXPECT_GE(status.CommitPeak(), status.CommitTotal());
     EXPECT_GT(status.ProcessCount(), 0u);
+}
+
+TEST(LinuxServiceManager, WithoutSystemdEveryServiceIsUnknown) {
+    struct stat st {};
+    if (::stat("/run/systemd/system", &st) == 0) GTEST_SKIP() << "systemd runs here; starting units is not tested";
+    auto services = MakeLinuxServiceManager();
+    TFakeClock clock;
+    EXPECT_FALSE(TServices::StartServiceAndWait(*services, clock, "Themes", 1000));
+    EXPECT_EQ(clock.SleptMs, 0u);
+    const TServiceHandle scm = services->OpenManager();
+    ASSERT_NE(scm, 0u);
+    EXPECT_EQ(services->OpenService(scm, "Themes"), 0u);
+    EXPECT_FALSE(services->QueryStatus(scm)); // a manager handle is no service
+    services->CloseHandle(scm);
+}
+
+TEST(LinuxSystemParameters, RecordsWithoutTouchingTheDesktop) {
+    auto parameters = MakeLinuxSystemParameters("");
+    EXPECT_TRUE(parameters->SetSystemParameter({0x1015, 0, 0, {}, 0}));
 }

@@ -218,3 +218,20 @@ TEST_F(IntegrationTrim, SmartModeLeavesTheProtectedChildAlone) {
     // The protected child shares the file's pages but keeps them mapped.
     EXPECT_GE(ReadRss(keeper.Pid()).FileKb, keeperBefore.FileKb * 95 / 100);
 }
+
+TEST_F(IntegrationTrim, OtherUsersProcessWithoutRightIsNoRight) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to start a trimmer under another user";
+    TChild victim(TChild::Anonymous, FFile, 1 << 20);
+    ASSERT_TRUE(victim.Ready());
+    pid_t trimmer = fork();
+    if (trimmer == 0) {
+        // An ordinary user without capabilities asking to trim root's process.
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(10);
+        TTrimResult r = MakeLinuxProcesses("/proc")->TrimWorkingSet(static_cast<uint32_t>(victim.Pid()));
+        _exit(r.Status == TTrimStatus::NoRight ? 0 : 20 + static_cast<int>(r.Status));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(trimmer, &status, 0), trimmer);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10: could not drop rights; 20+: the status the trim reported";
+}

@@ -109,7 +109,16 @@ public:
             result.Error = errno;
             return result;
         }
-        std::string maps = ReadAll(base + "/maps");
+        int mapsError = 0;
+        std::string maps = proc::ReadSmallFile(base + "/maps", &mapsError);
+        if (mapsError) {
+            // Without the right to read the maps we have no right to advise either.
+            result.Status = mapsError == EACCES || mapsError == EPERM   ? TTrimStatus::NoRight
+                            : mapsError == ENOENT || mapsError == ESRCH ? TTrimStatus::Gone
+                                                                        : TTrimStatus::Failed;
+            result.Error = mapsError;
+            return result;
+        }
         auto entries = proc::SplitLargeRanges(proc::ParseMapsForPageout(maps));
         result.Status = TTrimStatus::Trimmed;
         if (!entries.empty()) Advise(pidfd.Get(), entries, result);
@@ -189,9 +198,6 @@ private:
         resident = statm->Resident * FPageSize;
         anon = statm->Anon() * FPageSize;
     }
-
-    // Multi-record /proc files return a page or so per read; read to the end.
-    static std::string ReadAll(const std::string& path) { return proc::ReadSmallFile(path); }
 
     std::string FRoot;
     uint64_t FPageSize = 4096;

@@ -38,14 +38,19 @@ std::string_view TProcFile::Read() {
     return {FBuffer.data(), used};
 }
 
-std::string ReadSmallFile(const std::string& path) {
+std::string ReadSmallFile(const std::string& path, int* error) {
+    if (error) *error = 0;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return {};
+    if (fd < 0) {
+        if (error) *error = errno;
+        return {};
+    }
     std::string out;
     char buf[4096];
     for (;;) {
         ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && error) *error = errno;
         if (n <= 0) break;
         out.append(buf, static_cast<size_t>(n));
     }

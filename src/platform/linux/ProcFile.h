@@ -24,7 +24,8 @@ private:
     std::vector<char> FBuffer = std::vector<char>(8192);
 };
 
-// Reads a small file whole (open, read, close); empty on failure.
-std::string ReadSmallFile(const std::string& path);
+// Reads a small file whole (open, read, close); empty on failure, with the errno in `error` when given
+// (0 on success).
+std::string ReadSmallFile(const std::string& path, int* error = nullptr);
 
 } // namespace kestrum::platform::proc
