@@ -1,4 +1,4 @@
-#include "FileSizeLimit.h"
+#include "common/FileSizeLimit.h"
 #include "PackFile.h"
 #include "QtPrint.h"
 #include "common/TestHome.h"

@@ -1,4 +1,4 @@
-#include "FileSizeLimit.h"
+#include "common/FileSizeLimit.h"
 #include "QtPrint.h"
 #include "common/TestHome.h"
 #include "store/OrvLogManager.h"

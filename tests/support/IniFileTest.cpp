@@ -2,9 +2,8 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <signal.h>
-#include <sys/resource.h>
 
+#include "common/FileSizeLimit.h"
 #include "common/TestHome.h"
 #include "support/IniFile.h"
 
@@ -102,15 +101,11 @@ TEST(IniFile, FailedWriteLeavesTheOldFileWhole) {
     const QByteArray before = "[KESTRUM]\nAutoStart=1\n";
     WriteAll(p, before);
     TIniFile ini(p);
-    struct rlimit old {};
-    getrlimit(RLIMIT_FSIZE, &old);
-    auto oldHandler = signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 16;
-    setrlimit(RLIMIT_FSIZE, &small);
-    bool wrote = ini.WriteString("KESTRUM", "SleepValue", QString(200, '9'));
-    setrlimit(RLIMIT_FSIZE, &old);
-    signal(SIGXFSZ, oldHandler);
+    bool wrote;
+    {
+        test::TFileSizeLimit limit(16);
+        wrote = ini.WriteString("KESTRUM", "SleepValue", QString(200, '9'));
+    }
     EXPECT_FALSE(wrote);
     EXPECT_EQ(ReadAll(p), before);
     EXPECT_EQ(QDir(home.Path()).entryList(QDir::Files), QStringList{"Config.ini"});  // no temporary left
