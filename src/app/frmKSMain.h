@@ -18,6 +18,7 @@ class TMemoryOptimize;
 class TOrvHotKeyManager;
 class TOrvAntiDisturb;
 class TOrvMultiLangs;
+class TKSLogMgr;
 namespace platform {
 struct TPlatform;
 }
@@ -58,6 +59,9 @@ public:
     TOrvHotKeyManager* HotKeyManager() const { return FHotKeyManager; }
     TOrvAntiDisturb* AntiDisturb() const { return FAntiDisturb; }
     TOrvMultiLangs* MultiLangs() const { return FMultiLangs; }
+    // The day-by-day history, created at process start (before the window) and ended after it.
+    void SetHistory(TKSLogMgr* history) { FHistory = history; }
+    TKSLogMgr* History() const { return FHistory; }
 
 signals:
     // A tab became active (index 0 Usage, 1 Optimize, 2 Logs).
@@ -106,6 +110,7 @@ private:
     TOrvHotKeyManager* FHotKeyManager = nullptr;
     TOrvAntiDisturb* FAntiDisturb = nullptr;
     TOrvMultiLangs* FMultiLangs = nullptr;
+    TKSLogMgr* FHistory = nullptr;
 
     QList<QPushButton*> FTabButtons;
     QStackedWidget* pgcMain = nullptr;

@@ -11,6 +11,7 @@
 #include "app/X11Connection.h"
 #include "app/frmKSMain.h"
 #include "platform/Platform.h"
+#include "store/KSLogMgr.h"
 #include "store/KSSettings.h"
 #include "support/KSUtils.h"
 
@@ -115,8 +116,11 @@ int main(int argc, char* argv[]) {
     TKSSingleInstance instance(*plat.SingleInstance);
     if (!instance.Check(ParsePopupCode(args))) return 0; // another start won the race meanwhile
 
+    // The history is loaded before the window and written back after it, at the very end.
+    std::unique_ptr<TKSLogMgr> history = TKSLogMgr::Create();
     TKSSettings settings;
     TFormKSMain main(plat, settings, args);
+    main.SetHistory(history.get());
     instance.Listen([&main](long long code) { main.HandOver(code); });
     main.FormCreate();
     int rc = app.exec();
