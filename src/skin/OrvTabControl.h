@@ -4,9 +4,10 @@
 #include <QObject>
 #include <vector>
 
+#include "skin/OrvTabItem.h"
+
 namespace kestrum {
 
-class TOrvTabItem;
 class TOrvImageButton;
 
 class TOrvTabControl : public QObject {
