@@ -112,23 +112,16 @@ QString FormatFloat(double value) {
     if (std::abs(value) < 1e15 && value == std::trunc(value) && !(value == 0 && std::signbit(value)))
         return QString::number(int64_t(value));
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.15G", value);
+    int length = std::snprintf(buffer, sizeof buffer, "%.15G", value);
+    QString text = QString::fromLatin1(buffer, length);
     // "%G" writes "1E+15" and "1E-05"; the general format writes "1E15" and "1E-5".
-    std::string text(buffer);
-    auto e = text.find('E');
-    if (e != std::string::npos) {
-        std::string mantissa = text.substr(0, e);
-        std::string exponent = text.substr(e + 1);
-        std::string sign;
-        if (!exponent.empty() && (exponent[0] == '+' || exponent[0] == '-')) {
-            if (exponent[0] == '-') sign = "-";
-            exponent.erase(0, 1);
-        }
-        auto nonZero = exponent.find_first_not_of('0');
-        exponent = nonZero == std::string::npos ? "0" : exponent.substr(nonZero);
-        text = mantissa + "E" + sign + exponent;
-    }
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+    qsizetype e = text.indexOf(u'E');
+    if (e < 0) return text;
+    QStringView exponent = QStringView(text).mid(e + 1);
+    bool negative = exponent.startsWith(u'-');
+    if (negative || exponent.startsWith(u'+')) exponent = exponent.mid(1);
+    while (exponent.size() > 1 && exponent.startsWith(u'0')) exponent = exponent.mid(1);
+    return text.left(e + 1) + (negative ? QStringLiteral("-") : QString()) + exponent.toString();
 }
 
 double RoundHalfEven(double value) {
