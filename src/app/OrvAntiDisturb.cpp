@@ -86,8 +86,7 @@ bool TOrvAntiDisturb::IsGameRunning() {
         if (path.empty() || IsDisplayServer(path)) continue;
         if (IsWineLoader(path)) {
             // A Windows program under Wine is judged by its own executable, not by the loader.
-            if (!FCommandLine) continue;
-            path = WineExecutablePath(FCommandLine(p.ProcessId), FWinePrefix);
+            path = WineExecutablePath(FProcesses.CommandLine(p.ProcessId), FWinePrefix);
             if (path.empty()) continue;
         }
         if (!judged.insert(path).second) continue;

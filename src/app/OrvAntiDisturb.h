@@ -1,7 +1,6 @@
 #pragma once
 #include <QObject>
 #include <QTimer>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,9 +14,6 @@ namespace kestrum {
 class TOrvAntiDisturb : public QObject {
     Q_OBJECT
 public:
-    // The command line of a process (its arguments); used to find the Windows program a Wine loader runs.
-    using TCommandLineReader = std::function<std::vector<std::string>(uint32_t processId)>;
-
     TOrvAntiDisturb(platform::IDesktop& desktop, platform::IProcesses& processes, QObject* owner = nullptr);
 
     bool Enabled() const { return FEnabled; }
@@ -27,7 +23,7 @@ public:
     void SetInteval(uint32_t value);
     bool State() const { return FState; }
 
-    void SetCommandLineReader(TCommandLineReader reader) { FCommandLine = std::move(reader); }
+    // Where drive letters other than Z: of Wine programs' paths lead; $WINEPREFIX, else ~/.wine.
     void SetWinePrefix(const std::string& prefix) { FWinePrefix = prefix; }
 
     // The answer the poll stores in State; a subclass may replace the rule.
@@ -52,7 +48,6 @@ private:
     bool FState = false;
     bool FNotified = false;
     TExeImportsCache FImports;
-    TCommandLineReader FCommandLine;
     std::string FWinePrefix;
 };
 

@@ -57,6 +57,9 @@ public:
                                             const std::vector<uint32_t>& spare) {
         return {};
     }
+    // The process's command-line arguments; empty when they cannot be read. Tells which Windows program a
+    // Wine loader runs.
+    virtual std::vector<std::string> CommandLine(uint32_t processId) { return {}; }
 };
 
 // `procRoot` is "/proc" on a real system; tests point it at fixture folders.

@@ -21,10 +21,23 @@ std::string Fixture(const char* rel) {
     return std::string(KESTRUM_FIXTURES) + "/" + rel;
 }
 
+// The fake process table plus command lines, counting snapshots to show whether the process scan ran.
+class TScriptedProcesses : public platform::IProcesses {
+public:
+    TFakeProcesses Inner;
+    std::map<uint32_t, std::vector<std::string>> CommandLines;
+    int Snapshots = 0;
+    std::optional<std::vector<platform::TProcessEntry>> Snapshot() override { return ++Snapshots, Inner.Snapshot(); }
+    std::string ExecutablePath(uint32_t pid) override { return Inner.ExecutablePath(pid); }
+    platform::TTrimResult TrimWorkingSet(uint32_t pid) override { return Inner.TrimWorkingSet(pid); }
+    uint32_t CurrentProcessId() override { return Inner.CurrentProcessId(); }
+    std::vector<std::string> CommandLine(uint32_t pid) override { return CommandLines[pid]; }
+};
+
 // A detector with the fakes it looks at and a record of its notifications (the state seen by the handler).
 struct TRig {
     TFakeDesktop Desktop;
-    TFakeProcesses Processes;
+    TScriptedProcesses Processes;
     std::unique_ptr<TOrvAntiDisturb> Detector;
     std::vector<bool> Notified;
     TRig() {
@@ -34,25 +47,14 @@ struct TRig {
                          [this](TOrvAntiDisturb* s) { Notified.push_back(s->State()); });
     }
     void AddProcess(uint32_t pid, const std::string& path) {
-        Processes.Processes.push_back({pid, path.substr(path.find_last_of('/') + 1), false});
-        Processes.Paths[pid] = path;
+        Processes.Inner.Processes.push_back({pid, path.substr(path.find_last_of('/') + 1), false});
+        Processes.Inner.Paths[pid] = path;
     }
     void Foreground(TRect r, bool shell = false) {
         Desktop.Foreground = 7;
         Desktop.Rects[7] = r;
         if (shell) Desktop.ShellWindows.insert(7);
     }
-};
-
-// Counts snapshots, to see whether the process scan ran.
-class TCountingProcesses : public platform::IProcesses {
-public:
-    TFakeProcesses Inner;
-    int Snapshots = 0;
-    std::optional<std::vector<platform::TProcessEntry>> Snapshot() override { return ++Snapshots, Inner.Snapshot(); }
-    std::string ExecutablePath(uint32_t pid) override { return Inner.ExecutablePath(pid); }
-    platform::TTrimResult TrimWorkingSet(uint32_t pid) override { return Inner.TrimWorkingSet(pid); }
-    uint32_t CurrentProcessId() override { return Inner.CurrentProcessId(); }
 };
 
 } // namespace
@@ -69,7 +71,7 @@ TEST(OrvAntiDisturb, DefaultsAndTimer) {
     int polls = 0;
     struct TCounting : TOrvAntiDisturb {
         int* Polls;
-        TCounting(TFakeDesktop& d, TFakeProcesses& p, int* n) : TOrvAntiDisturb(d, p), Polls(n) {}
+        TCounting(TFakeDesktop& d, platform::IProcesses& p, int* n) : TOrvAntiDisturb(d, p), Polls(n) {}
         bool DetectState() override { return ++*Polls, false; }
     } counting(r.Desktop, r.Processes, &polls);
     counting.SetInteval(0);
@@ -113,17 +115,17 @@ TEST(OrvAntiDisturb, GameDetectionOverTheProcessList) {
     r.AddProcess(10, Fixture("elf/plain_prog"));
     r.AddProcess(11, Fixture("pe/d3dx9_x64.exe"));
     r.AddProcess(12, ""); // path unreadable
-    r.Processes.Processes.push_back({13, "kthreadd", true});
+    r.Processes.Inner.Processes.push_back({13, "kthreadd", true});
     EXPECT_FALSE(r.Detector->IsGameRunning());
     r.AddProcess(14, Fixture("pe/dplayx_x86.exe"));
     EXPECT_TRUE(r.Detector->IsGameRunning());
 
-    r.Processes.SnapshotFails = true;
+    r.Processes.Inner.SnapshotFails = true;
     EXPECT_FALSE(r.Detector->IsGameRunning());
 
     // Our own process is left out, whatever it links.
     TRig self;
-    self.AddProcess(self.Processes.OwnId, Fixture("elf/gl_prog"));
+    self.AddProcess(self.Processes.Inner.OwnId, Fixture("elf/gl_prog"));
     EXPECT_FALSE(self.Detector->IsGameRunning());
     self.AddProcess(20, Fixture("elf/gl_prog"));
     EXPECT_TRUE(self.Detector->IsGameRunning());
@@ -140,20 +142,23 @@ TEST(OrvAntiDisturb, GameDetectionOverTheProcessList) {
 TEST(OrvAntiDisturb, WineProgramsAreJudgedByTheirWindowsExecutable) {
     TRig r;
     r.AddProcess(30, "/usr/lib/wine/wine64-preloader");
-    EXPECT_FALSE(r.Detector->IsGameRunning()); // no command line to read
-    std::map<uint32_t, std::vector<std::string>> lines;
-    r.Detector->SetCommandLineReader([&](uint32_t pid) { return lines[pid]; });
-    lines[30] = {"Z:" + Fixture("pe/plain_x86.exe")};
+    EXPECT_FALSE(r.Detector->IsGameRunning()); // its command line names no Windows program
+    r.Processes.CommandLines[30] = {"Z:" + Fixture("pe/plain_x86.exe")};
     EXPECT_FALSE(r.Detector->IsGameRunning());
     r.AddProcess(31, "/usr/bin/wine");
-    lines[31] = {"/usr/bin/wine", Fixture("pe/opengl32_x86.exe")};
+    r.Processes.CommandLines[31] = {"/usr/bin/wine", Fixture("pe/opengl32_x86.exe")};
     EXPECT_TRUE(r.Detector->IsGameRunning());
+    // The real backend reads the arguments a process shows, ours included.
+    auto real = platform::MakeLinuxProcesses("/proc");
+    const auto args = real->CommandLine(real->CurrentProcessId());
+    ASSERT_FALSE(args.empty());
+    EXPECT_NE(args[0].find("test_hotkeys"), std::string::npos);
 }
 
 TEST(OrvAntiDisturb, FullScreenAnswerSkipsTheProcessScan) {
     test::EnsureQtApp();
     TFakeDesktop desktop;
-    TCountingProcesses processes;
+    TScriptedProcesses processes;
     TOrvAntiDisturb d(desktop, processes);
     desktop.Foreground = 1;
     desktop.Rects[1] = desktop.Screen;
@@ -185,7 +190,7 @@ TEST(OrvAntiDisturb, NotifiesOnlyOnChangesAndDisablingWithdraws) {
     r.Detector->Poll();
     EXPECT_EQ(r.Notified, (std::vector<bool>{true, false, true}));
 
-    r.Processes.Processes.clear();
+    r.Processes.Inner.Processes.clear();
     r.Detector->Poll();
     EXPECT_EQ(r.Notified, (std::vector<bool>{true, false, true, false}));
 }

@@ -95,6 +95,20 @@ public:
         return link.empty() ? std::string() : proc::CleanExeLink(link);
     }
 
+    std::vector<std::string> CommandLine(uint32_t processId) override {
+        if (processId == 0) return {};
+        // NUL-separated arguments; a process may rewrite them, so this is what it shows, not what it got.
+        const std::string raw = proc::ReadSmallFile(FRoot + "/" + std::to_string(processId) + "/cmdline");
+        std::vector<std::string> args;
+        for (size_t at = 0; at < raw.size();) {
+            size_t end = raw.find('\0', at);
+            if (end == std::string::npos) end = raw.size();
+            args.push_back(raw.substr(at, end - at));
+            at = end + 1;
+        }
+        return args;
+    }
+
     uint32_t CurrentProcessId() override { return static_cast<uint32_t>(::getpid()); }
 
     TTrimResult TrimWorkingSet(uint32_t processId) override {
