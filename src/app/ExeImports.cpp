@@ -236,18 +236,40 @@ bool ImportsGameLibrary(const std::string& path) {
     return result;
 }
 
+namespace {
+
+// The program named by one argument: the text up to the first ".exe" that ends the argument or is followed
+// by a space (Wine may show the whole Windows command line as one argument), or the quoted path.
+std::string ExeInArgument(const std::string& arg) {
+    if (!arg.empty() && arg[0] == '"') {
+        // Quoted: the path is everything up to the closing quote, spaces and dots included.
+        const size_t close = arg.find('"', 1);
+        const std::string quoted = arg.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+        const bool exe = quoted.size() >= 4 && quoted[quoted.size() - 4] == '.' &&
+                         Upper(quoted[quoted.size() - 3]) == 'E' && Upper(quoted[quoted.size() - 2]) == 'X' &&
+                         Upper(quoted[quoted.size() - 1]) == 'E';
+        return exe ? quoted : std::string();
+    }
+    for (size_t i = 0; i + 4 <= arg.size(); ++i) {
+        if (arg[i] != '.' || Upper(arg[i + 1]) != 'E' || Upper(arg[i + 2]) != 'X' || Upper(arg[i + 3]) != 'E') continue;
+        if (i + 4 < arg.size() && arg[i + 4] != ' ') continue;
+        return arg.substr(0, i + 4);
+    }
+    return std::string();
+}
+
+} // namespace
+
 std::string WineExecutablePath(const std::vector<std::string>& commandLine, const std::string& winePrefix) {
     for (const std::string& arg : commandLine) {
-        if (arg.size() < 5) continue;
-        std::string tail = arg.substr(arg.size() - 4);
-        for (char& c : tail) c = Upper(c);
-        if (tail != ".EXE") continue;
-        if (arg[0] == '/') return arg;
-        if (arg.size() > 3 && std::isalpha(static_cast<unsigned char>(arg[0])) && arg[1] == ':' &&
-            (arg[2] == '\\' || arg[2] == '/')) {
-            std::string rest = arg.substr(3);
+        const std::string exe = ExeInArgument(arg);
+        if (exe.size() < 5) continue;
+        if (exe[0] == '/') return exe;
+        if (exe.size() > 3 && std::isalpha(static_cast<unsigned char>(exe[0])) && exe[1] == ':' &&
+            (exe[2] == '\\' || exe[2] == '/')) {
+            std::string rest = exe.substr(3);
             std::replace(rest.begin(), rest.end(), '\\', '/');
-            char drive = char(std::tolower(static_cast<unsigned char>(arg[0])));
+            char drive = char(std::tolower(static_cast<unsigned char>(exe[0])));
             if (drive == 'z') return "/" + rest;
             if (winePrefix.empty()) return std::string();
             return winePrefix + "/dosdevices/" + drive + ":/" + rest;

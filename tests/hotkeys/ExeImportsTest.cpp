@@ -178,6 +178,10 @@ TEST(ExeImports, WineExecutableFromCommandLine) {
     EXPECT_EQ(WineExecutablePath({"C:\\Program Files\\g\\g.exe", "-fullscreen"}, "/home/u/.wine"),
               "/home/u/.wine/dosdevices/c:/Program Files/g/g.exe");
     EXPECT_EQ(WineExecutablePath({"/usr/bin/wine64", "/opt/g/game.exe"}, "/p"), "/opt/g/game.exe");
+    // The whole Windows command line as one argument, with spaces in the path or quotes around it.
+    EXPECT_EQ(WineExecutablePath({"C:\\Program Files\\g\\g.exe -fullscreen"}, "/w"),
+              "/w/dosdevices/c:/Program Files/g/g.exe");
+    EXPECT_EQ(WineExecutablePath({"\"Z:\\opt\\my.exe dir\\x.EXE\" -w"}, "/w"), "/opt/my.exe dir/x.EXE");
     EXPECT_EQ(WineExecutablePath({"wine", "game.exe"}, "/p"), ""); // relative to an unknown folder
     EXPECT_EQ(WineExecutablePath({"C:\\g.exe"}, ""), "");
     EXPECT_EQ(WineExecutablePath({"wineserver", "-p"}, "/p"), "");
