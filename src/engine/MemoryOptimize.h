@@ -2,6 +2,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -100,8 +101,9 @@ private:
     // The lists may be read by a run on another thread while the UI thread changes them.
     mutable std::mutex FListMutex;
     QStringList FBlackList, FWhiteList, FProtectedList;
-    uint8_t FSelectionMode = MODE_ALL;
-    bool FFollowUpReclaim = true;
+    // Read by runs that may happen off the UI thread.
+    std::atomic<uint8_t> FSelectionMode = MODE_ALL;
+    std::atomic<bool> FFollowUpReclaim = true;
 };
 
 } // namespace kestrum
