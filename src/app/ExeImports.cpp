@@ -105,19 +105,25 @@ bool PeImportsGameLibrary(const TByteSource& src, uint64_t fileSize) {
     const uint32_t importRva = U32(hdr + importEntry), importSize = U32(hdr + importEntry + 4);
     if (importSize == 0) return false;
     const uint32_t dirOffset = RvaToFileOffset(sections, importRva);
-    // The directory must lie in the file: a hostile size never becomes an allocation or a read past the end.
+    // The directory must lie in the file: a hostile size never turns into a read past the end.
     if (uint64_t(dirOffset) + importSize > fileSize) return false;
-    std::vector<uint8_t> dir(importSize);
-    if (!ReadExact(src, dirOffset, dir.data(), dir.size())) return false;
 
-    // Only whole descriptors inside what was read; a directory without a terminating descriptor ends with it.
-    for (size_t i = 0; i + 20 <= dir.size(); i += 20) {
-        const uint32_t nameRva = U32(dir.data() + i + 12);
-        if (nameRva == 0) break;
-        char name[260];
-        size_t got = src(RvaToFileOffset(sections, nameRva), name, sizeof name);
-        std::string lib(name, strnlen(name, std::min(got, sizeof name)));
-        if (MatchesAny(lib, GameLibraryPatterns, std::size(GameLibraryPatterns))) return true;
+    // Only whole descriptors inside the directory; one without a terminating descriptor ends with its last.
+    // Read in blocks of descriptors, so memory stays small whatever size the header claims.
+    constexpr uint32_t Block = 20 * 205;
+    const uint32_t whole = importSize / 20 * 20;
+    std::vector<uint8_t> dir(std::min(whole, Block));
+    for (uint32_t at = 0; at < whole; at += Block) {
+        const uint32_t n = std::min(Block, whole - at);
+        if (!ReadExact(src, uint64_t(dirOffset) + at, dir.data(), n)) return false;
+        for (uint32_t i = 0; i < n; i += 20) {
+            const uint32_t nameRva = U32(dir.data() + i + 12);
+            if (nameRva == 0) return false;
+            char name[260];
+            size_t got = src(RvaToFileOffset(sections, nameRva), name, sizeof name);
+            std::string lib(name, strnlen(name, std::min(got, sizeof name)));
+            if (MatchesAny(lib, GameLibraryPatterns, std::size(GameLibraryPatterns))) return true;
+        }
     }
     return false;
 }
@@ -151,7 +157,9 @@ bool ElfImportsGameLibrary(const TByteSource& src, uint64_t fileSize) {
     const uint64_t phoff = e.Word(eh + (e.Is64 ? 32 : 28));
     const uint64_t phentsize = e.Get(eh + (e.Is64 ? 54 : 42), 2), phnum = e.Get(eh + (e.Is64 ? 56 : 44), 2);
     const size_t minEnt = e.Is64 ? 56 : 32;
-    if (phentsize < minEnt || phnum == 0 || phoff > fileSize || phentsize * phnum > fileSize - phoff) return false;
+    // Real programs have a dozen program headers; a table of more than 1 MiB is no program we judge.
+    if (phentsize < minEnt || phentsize > 256 || phnum == 0 || phentsize * phnum > (1u << 20)) return false;
+    if (phoff > fileSize || phentsize * phnum > fileSize - phoff) return false;
     std::vector<uint8_t> ph(phentsize * phnum);
     if (!ReadExact(src, phoff, ph.data(), ph.size())) return false;
 
@@ -170,7 +178,8 @@ bool ElfImportsGameLibrary(const TByteSource& src, uint64_t fileSize) {
     }
     if (!dynamic) return false; // statically linked: imports nothing
     if (dynamic->Offset > fileSize || dynamic->FileSize > fileSize - dynamic->Offset) return false;
-    std::vector<uint8_t> dyn(dynamic->FileSize);
+    // DT_NEEDED entries come first; 1 MiB holds 65536 entries, far more than any real program's.
+    std::vector<uint8_t> dyn(std::min<uint64_t>(dynamic->FileSize, 1u << 20));
     if (!ReadExact(src, dynamic->Offset, dyn.data(), dyn.size())) return false;
 
     const size_t entSize = e.Is64 ? 16 : 8, half = entSize / 2;

@@ -150,6 +150,36 @@ TEST(ExeImports, DamagedAndHostileImagesAnswerNoWithoutReadingPastTheData) {
     EXPECT_TRUE(intact.Check());
 }
 
+// A 32-bit image whose import directory holds `count` descriptors naming a.dll, then one naming `last`, then
+// the terminator: long enough to be read in several blocks.
+std::vector<uint8_t> ManyImports(int count, const char* last) {
+    std::vector<uint8_t> b(0x400 + 0x10000);
+    b[0] = 'M', b[1] = 'Z';
+    Put32(b, 60, 64);
+    std::memcpy(b.data() + 64, "PE\0\0", 4);
+    b[64 + 6] = 1;                        // one section
+    b[64 + 24] = 0x0B, b[64 + 25] = 0x01; // PE32
+    Put32(b, 64 + 128, 0x1000);           // import directory RVA
+    Put32(b, 64 + 132, (count + 2) * 20); // and size, terminator included
+    Put32(b, 312 + 12, 0x1000);           // section: VirtualAddress
+    Put32(b, 312 + 16, 0x10000);          //          SizeOfRawData
+    Put32(b, 312 + 20, 0x400);            //          PointerToRawData
+    const uint32_t names = 0x1000 + (count + 2) * 20;
+    std::memcpy(b.data() + 0x400 + (names - 0x1000), "a.dll", 6);
+    std::strcpy(reinterpret_cast<char*>(b.data()) + 0x400 + (names - 0x1000) + 16, last);
+    for (int i = 0; i <= count; ++i) Put32(b, 0x400 + i * 20 + 12, i < count ? names : names + 16);
+    return b;
+}
+
+TEST(ExeImports, LongImportDirectoryIsWalkedToItsEnd) {
+    for (int count : {0, 204, 205, 206, 600}) {
+        TVectorSource game{ManyImports(count, "d3d11.dll")};
+        EXPECT_TRUE(game.Check()) << count;
+        TVectorSource none{ManyImports(count, "dxgi.dll")};
+        EXPECT_FALSE(none.Check()) << count;
+    }
+}
+
 TEST(ExeImports, DamagedElfAnswersNo) {
     const auto good = Load(Fixture("elf/gl_prog"));
     ASSERT_GT(good.size(), 1024u);
