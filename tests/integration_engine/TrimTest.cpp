@@ -56,7 +56,7 @@ uint64_t SwapFreeKb() {
 // A child that maps and touches memory, reports ready through a pipe and waits to be killed.
 class TChild {
 public:
-    enum TKind { FileBacked, Anonymous };
+    enum TKind { FileBacked, Anonymous, FileWithLockedMiddle };
     TChild(TKind kind, const std::string& file, size_t size) {
         int fds[2];
         if (pipe(fds) != 0) return;
@@ -64,7 +64,14 @@ public:
         if (FPid == 0) {
             close(fds[0]);
             volatile char sum = 0;
-            if (kind == FileBacked) {
+            if (kind == FileWithLockedMiddle) {
+                // Three mappings in a row; the kernel refuses to page out the locked middle one.
+                int fd = ::open(file.c_str(), O_RDONLY);
+                auto* p = static_cast<char*>(mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0));
+                if (p == MAP_FAILED) _exit(1);
+                for (size_t i = 0; i < size; i += 4096) sum += p[i];
+                if (mlock(p + size / 3, size / 3) != 0) _exit(2);
+            } else if (kind == FileBacked) {
                 int fd = ::open(file.c_str(), O_RDONLY);
                 auto* p = static_cast<char*>(mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0));
                 if (p == MAP_FAILED) _exit(1);
@@ -234,4 +241,18 @@ TEST_F(IntegrationTrim, OtherUsersProcessWithoutRightIsNoRight) {
     ASSERT_EQ(waitpid(trimmer, &status, 0), trimmer);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "10: could not drop rights; 20+: the status the trim reported";
+}
+
+TEST_F(IntegrationTrim, RefusedMappingIsSkippedAndTheRestStillTrimmed) {
+    constexpr size_t kThird = 8u << 20;
+    TChild child(TChild::FileWithLockedMiddle, FFile, 3 * kThird);
+    ASSERT_TRUE(child.Ready()) << "the child could not map or lock its file";
+    const TRss before = ReadRss(child.Pid());
+    ASSERT_GE(before.FileKb, 3 * kThird / 1024 * 9 / 10);
+    TTrimResult r = Real->TrimWorkingSet(child.Pid());
+    RequireRight(r);
+    const TRss after = ReadRss(child.Pid());
+    // The locked third stays; the mappings on both sides of it are gone.
+    EXPECT_GE(after.FileKb, kThird / 1024 * 9 / 10);
+    EXPECT_LT(after.FileKb, kThird / 1024 * 5 / 4) << "before " << before.FileKb << " kB";
 }
