@@ -6,11 +6,11 @@
 namespace kestrum::platform {
 
 struct TRect {
-    int Left = 0, Top = 0, Right = 0, Bottom = 0;  // Right and Bottom exclusive
+    int Left = 0, Top = 0, Right = 0, Bottom = 0; // Right and Bottom exclusive
     bool operator==(const TRect&) const = default;
 };
 
-using TWindowId = uint64_t;  // 0 = no window
+using TWindowId = uint64_t; // 0 = no window
 
 // Questions about the desktop's windows (X11 on Linux).
 class IDesktop {
