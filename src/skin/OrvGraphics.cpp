@@ -149,15 +149,22 @@ void RenderControl(QWidget* control, QImage* bitmap) {
 
 namespace {
 // Moves a window with the pointer while the button stays down, for window systems without their own move.
+// It watches the application's events rather than the control's, so it can start from inside one of the
+// control's own event filters without disturbing their order.
 class TManualMove : public QObject {
 public:
     TManualMove(QWidget* control, QPointF globalPress)
-        : QObject(control), FWindow(control->window()), FStart(globalPress), FOrigin(control->window()->pos()) {
-        control->installEventFilter(this);
+        : QObject(control),
+          FControl(control),
+          FWindow(control->window()),
+          FStart(globalPress),
+          FOrigin(control->window()->pos()) {
+        qApp->installEventFilter(this);
     }
 
 protected:
-    bool eventFilter(QObject*, QEvent* e) override {
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (watched != FControl) return false;
         if (e->type() == QEvent::MouseMove) {
             auto* m = static_cast<QMouseEvent*>(e);
             if (FWindow && (m->buttons() & Qt::MouseButtonMask))
@@ -165,27 +172,29 @@ protected:
             return true;
         }
         if (e->type() == QEvent::MouseButtonRelease) {
-            parent()->removeEventFilter(this); // done now, whenever the object itself goes
+            qApp->removeEventFilter(this); // done now, whenever the object itself goes
             deleteLater();
         }
         return false;
     }
 
 private:
+    QPointer<QWidget> FControl;
     QPointer<QWidget> FWindow;
     QPointF FStart;
     QPoint FOrigin;
 };
+
 } // namespace
 
 void StartWindowMove(QWidget* control, const QPointF& globalPress, const QPointF& globalNow) {
     if (!control) return;
     QWidget* form = control->window();
+    // Catch up with the pointer first, so the window system's move starts from where the pointer is now.
+    if (globalNow != globalPress) form->move(form->pos() + (globalNow - globalPress).toPoint());
     QWindow* handle = form->windowHandle();
     if (handle && handle->startSystemMove()) return;
-    QPoint origin = form->pos();
-    new TManualMove(control, globalPress);
-    if (globalNow != globalPress) form->move(origin + (globalNow - globalPress).toPoint());
+    new TManualMove(control, globalNow);
 }
 
 } // namespace kestrum

@@ -521,20 +521,9 @@ bool TOrvSkinManager::ControlEvent(QWidget* control, QEvent* e) {
                     return false;
                 }
             }
-            FMovePending = control;
-            FMovePress = m->globalPosition();
-            return false;
-        case QEvent::MouseMove:
-            if (FMovePending == control && (m->buttons() & Qt::MouseButtonMask)) {
-                FMovePending = nullptr;
-                StartWindowMove(control, FMovePress, m->globalPosition());
-            }
-            return false;
-        case QEvent::MouseButtonRelease:
-            FMovePending = nullptr;
+            StartWindowMove(control, m->globalPosition());
             return false;
         case QEvent::MouseButtonDblClick:
-            FMovePending = nullptr;
             if (caption) {
                 ToggleMaximize();
                 return true;

@@ -124,9 +124,6 @@ private:
     QPointer<QWidget> FOutline;
     std::vector<TAnchor> FAnchors;
     QRegion FRegion;
-    // a press on the caption that becomes a move once the pointer moves (a double click stays possible)
-    QPointer<QWidget> FMovePending;
-    QPointF FMovePress;
     bool FGripTracking = false;
     QPoint FGripFixed;
 };
