@@ -82,7 +82,6 @@ public:
         if (!ok) {
             // Leave nothing half-grabbed: ungrabbing only ever touches this client's own grabs.
             Ungrab(g);
-            xcb_flush(Conn);
             return false;
         }
         Grabs.push_back(std::move(g));
@@ -100,7 +99,6 @@ public:
                 ++it;
             }
         }
-        if (found && Conn) xcb_flush(Conn);
         return found;
     }
 
@@ -150,9 +148,12 @@ private:
         return v;
     }
 
+    // Waits until the server has released the grabs: another program may take the combination right after.
     void Ungrab(const TGrab& g) {
+        xcb_void_cookie_t last{};
         for (auto k : g.Codes)
-            for (uint16_t lock : LockVariants()) xcb_ungrab_key(Conn, k, Root, g.XMods | lock);
+            for (uint16_t lock : LockVariants()) last = xcb_ungrab_key_checked(Conn, k, Root, g.XMods | lock);
+        free(xcb_request_check(Conn, last));
     }
 
     TModMasks ReadModMasks() {
