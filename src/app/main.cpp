@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <cstdio>
 
+#include "app/HotKeyText.h"
 #include "app/KSCmdLine.h"
 #include "app/KSSingleInst.h"
 #include "app/X11Connection.h"
@@ -105,6 +106,7 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false); // hiding to the tray is not an end
     LoadTahoma();
     SetPlatformMessageBox(PlatformMessageBox);
+    InitHotKeyNames();
 
     platform::TLinuxPlatformOptions options;
     options.DataDir = GetAppDir().toStdString();
