@@ -10,8 +10,10 @@ inline QApplication& EnsureQtApp() {
     static int argc = 1;
     static char name[] = "kestrum-test";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: tearing a QApplication down among the exit handlers races the other statics Qt
+    // and the test helpers own (input devices, fonts) and crashes at exit.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 } // namespace kestrum::test
