@@ -24,8 +24,8 @@ protected:
         for (auto w : Opened) X.Close(w);
     }
     // Opens the window, makes it the active one, and waits until the window manager has placed it.
-    xcb_window_t OpenActive(const TXClient::TWindowSpec& spec, std::optional<TRect> expected) {
-        xcb_window_t w = X.Open(spec);
+    xcb_window_t OpenActive(const TXClient::TWindowSpec& wanted, std::optional<TRect> expected) {
+        xcb_window_t w = X.Open(wanted);
         Opened.push_back(w);
         bool placed = test::WaitFor([&] {
             if (Desktop->ForegroundWindow() != w) X.Activate(w);
