@@ -35,7 +35,7 @@ TEST(Graphics, RegionFromBitmapCutsRunsOfTheKeyColour) {
 }
 
 TEST(Graphics, TilePictureCoversTheControlWithWholeTiles) {
-    EnsureQtApp();
+    SkinApp();
     QImage tile(30, 10, QImage::Format_ARGB32);
     tile.fill(Qt::blue);
     for (int y = 0; y < 10; ++y) tile.setPixel(0, y, qRgb(255, 0, 0)); // a red first column marks each tile
@@ -54,7 +54,7 @@ TEST(Graphics, TilePictureCoversTheControlWithWholeTiles) {
 }
 
 TEST(Graphics, PictureToGdiBitmap) {
-    EnsureQtApp();
+    SkinApp();
     EXPECT_TRUE(PictureToGdiBitmap(nullptr).isNull());
     TOrvPicture empty;
     EXPECT_TRUE(PictureToGdiBitmap(&empty).isNull());
@@ -69,7 +69,7 @@ TEST(Graphics, PictureToGdiBitmap) {
 }
 
 TEST(Graphics, PaintParentBackgroundLinesUpTheParentAndLowerSiblings) {
-    EnsureQtApp();
+    SkinApp();
     QWidget parent;
     parent.resize(100, 100);
     parent.setAutoFillBackground(true);

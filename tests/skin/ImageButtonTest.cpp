@@ -15,7 +15,7 @@ struct TButtonFixture : TQtApp {
     QWidget Form;
     TOrvImageButton* Button;
     TButtonFixture() {
-        EnsureQtApp();
+        SkinApp();
         Form.resize(200, 200);
         Button = new TOrvImageButton(&Form);
         Button->setGeometry(10, 10, 40, 20);
@@ -123,7 +123,7 @@ TEST(ImageButton, ClickRunsBeforeTheReleaseAndOtherButtonsDoNotClick) {
 }
 
 TEST(ImageButton, ModalResultClosesAModalDialogOnlyWhenNotZero) {
-    EnsureQtApp();
+    SkinApp();
     for (int result : {2, 0}) {
         QDialog dialog;
         auto* b = new TOrvImageButton(&dialog);
@@ -190,7 +190,7 @@ QRect PixelsOf(const QImage& img, QRgb color) {
 } // namespace
 
 TEST(ImageButton, CaptionPlacementAndPressOffset) {
-    EnsureQtApp();
+    SkinApp();
     QWidget form;
     TOrvImageButton b(&form);
     b.resize(77, 80);
@@ -248,7 +248,7 @@ TEST(ImageButton, CaptionPlacementAndPressOffset) {
 }
 
 TEST(ImageButton, PicturePlacementStretchAndKeyColour) {
-    EnsureQtApp();
+    SkinApp();
     QWidget form;
     TOrvImageButton b(&form);
     b.resize(50, 40);
@@ -290,7 +290,7 @@ TEST(ImageButton, PicturePlacementStretchAndKeyColour) {
 }
 
 TEST(ImageButton, MaskCutsCornersAndPassesClicksBelow) {
-    EnsureQtApp();
+    SkinApp();
     QWidget form;
     form.resize(100, 100);
     QWidget below(&form);

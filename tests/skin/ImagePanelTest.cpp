@@ -26,7 +26,7 @@ QFont PanelFont() {
 } // namespace
 
 TEST(ImagePanel, OpaqueCaptionIsCentredAsABlock) {
-    EnsureQtApp();
+    SkinApp();
     QWidget form;
     TOrvImagePanel panel(&form);
     panel.setGeometry(0, 0, 200, 120);
@@ -48,7 +48,7 @@ TEST(ImagePanel, OpaqueCaptionIsCentredAsABlock) {
 }
 
 TEST(ImagePanel, LongCaptionEndsWithAnEllipsisAfterAWholeWord) {
-    EnsureQtApp();
+    SkinApp();
     QFont f = PanelFont();
     QFontMetrics fm(f);
     QSize box(120, fm.height() * 2 + 2);
@@ -65,7 +65,7 @@ TEST(ImagePanel, LongCaptionEndsWithAnEllipsisAfterAWholeWord) {
 }
 
 TEST(ImagePanel, KeyColourPixelsShowTheParent) {
-    EnsureQtApp();
+    SkinApp();
     QWidget form;
     form.resize(100, 100);
     form.setAutoFillBackground(true);
@@ -87,7 +87,7 @@ TEST(ImagePanel, KeyColourPixelsShowTheParent) {
 }
 
 TEST(ImagePanel, DisabledCaptionTurnsGrayPictureUnchanged) {
-    EnsureQtApp();
+    SkinApp();
     QWidget form;
     TOrvImagePanel panel(&form);
     panel.setGeometry(0, 0, 100, 40);
@@ -118,7 +118,7 @@ TEST(ImagePanel, DisabledCaptionTurnsGrayPictureUnchanged) {
 }
 
 TEST(ImagePanel, PlacementStretchAndAutoSize) {
-    EnsureQtApp();
+    SkinApp();
     QWidget form;
     TOrvImagePanel panel(&form);
     panel.setGeometry(0, 0, 60, 40);

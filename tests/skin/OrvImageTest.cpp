@@ -35,7 +35,7 @@ TEST(OrvImage, DestinationRectangle) {
 }
 
 TEST(OrvImage, AutoSizeKeepsThePosition) {
-    EnsureQtApp();
+    SkinApp();
     QWidget form;
     TOrvImage img(&form);
     EXPECT_EQ(img.size(), QSize(105, 105));
@@ -55,7 +55,7 @@ TEST(OrvImage, GifFrameTimes) {
 }
 
 TEST(OrvImage, GifAnimationSettingsActOnGifPicturesOnly) {
-    EnsureQtApp();
+    SkinApp();
     QWidget form;
     TOrvImage img(&form);
     form.show();
@@ -82,7 +82,7 @@ TEST(OrvImage, GifAnimationSettingsActOnGifPicturesOnly) {
 }
 
 TEST(OrvImage, DraggingMovesTheForm) {
-    EnsureQtApp();
+    SkinApp();
     QWidget form;
     form.setGeometry(100, 100, 200, 200);
     TOrvImage img(&form);
@@ -181,7 +181,7 @@ struct THttpFixture : TQtApp {
     QWidget Form;
     TOrvImage* Image;
     THttpFixture() {
-        EnsureQtApp();
+        SkinApp();
         qputenv("TMPDIR", Home.Path().toUtf8()); // temporary files land in the test's own folder
         Image = new TOrvImage(&Form);
         Image->SetHttpPort(Server.Port());

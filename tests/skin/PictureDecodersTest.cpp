@@ -62,7 +62,7 @@ void PutBE32(QByteArray& d, int at, quint32 v) {
 } // namespace
 
 TEST(PictureDecoders, PngKeepsAlphaAndColours) {
-    EnsureQtApp();
+    SkinApp();
     QImage img(3, 2, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
     img.setPixel(0, 0, qRgba(255, 0, 0, 255));
@@ -113,7 +113,7 @@ TEST(PictureDecoders, GifFramesDelaysTransparencyAndDisposal) {
 }
 
 TEST(PictureDecoders, JpegBmpIcoThroughTheirDecoders) {
-    EnsureQtApp();
+    SkinApp();
     QImage img(16, 8, QImage::Format_RGB32);
     img.fill(qRgb(30, 120, 220));
     struct {
@@ -172,7 +172,7 @@ TEST(PictureDecoders, LoadingByExtensionAndByContent) {
 }
 
 TEST(PictureDecoders, HugeDimensionFieldsAreRefusedBeforeAllocating) {
-    EnsureQtApp();
+    SkinApp();
     QImage img(8, 8, QImage::Format_RGB32);
     img.fill(Qt::gray);
 
@@ -214,7 +214,7 @@ TEST(PictureDecoders, HugeDimensionFieldsAreRefusedBeforeAllocating) {
 }
 
 TEST(PictureDecoders, DamagedCopiesOfGeneratedPicturesFailCleanly) {
-    EnsureQtApp();
+    SkinApp();
     QImage img(64, 48, QImage::Format_ARGB32);
     for (int y = 0; y < 48; ++y)
         for (int x = 0; x < 64; ++x) img.setPixel(x, y, qRgba(x * 4, y * 5, (x ^ y) * 3, 255));
@@ -243,7 +243,7 @@ TEST(PictureDecoders, DamagedCopiesOfGeneratedPicturesFailCleanly) {
 }
 
 TEST(PictureDecoders, RealFilesOnThisMachineAndTheirDamagedCopies) {
-    EnsureQtApp();
+    SkinApp();
     struct {
         const char* Pattern;
         TPictureFormat Format;
@@ -269,7 +269,7 @@ TEST(PictureDecoders, RealFilesOnThisMachineAndTheirDamagedCopies) {
 }
 
 TEST(PictureDecoders, ProjectArtworkDecodes) {
-    EnsureQtApp();
+    SkinApp();
     QDir assets(QStringLiteral(KESTRUM_SOURCE_DIR "/assets"));
     if (!assets.exists()) GTEST_SKIP() << "no assets folder";
     int count = 0;

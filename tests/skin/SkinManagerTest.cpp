@@ -22,7 +22,7 @@ struct TSkinFixture : TQtApp {
     QWidget Form;
     TOrvSkinManager* Skin;
     explicit TSkinFixture(bool frame = true) {
-        EnsureQtApp();
+        SkinApp();
         Form.setGeometry(100, 100, 400, 300);
         Skin = new TOrvSkinManager(&Form);
         Skin->Icon().SetPicNormal(Solid(20, 20, Qt::yellow));
@@ -216,7 +216,9 @@ TEST(SkinManager, FramePiecesTilesAndAnchors) {
     QImage top(8, 30, QImage::Format_ARGB32);
     top.fill(Qt::blue);
     for (int y = 0; y < 30; ++y) top.setPixel(0, y, qRgb(255, 0, 0));
+    top.setPixel(3, 3, qRgba(0, 0, 255, 0)); // alpha is dropped: the frame is drawn opaque
     f.Skin->Frame().SetPicture(fpTop, TOrvPicture(top, TPictureFormat::Png));
+    EXPECT_EQ(qAlpha(f.Skin->Frame().PicTop().Image().pixel(3, 3)), 255);
     f.Skin->ApplySkin();
     f.Form.show(); // a hidden widget gets its resize events only when shown
     TOrvImage* t = f.Skin->FramePiece(fpTop);

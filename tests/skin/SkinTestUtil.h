@@ -16,9 +16,22 @@
 
 namespace kestrum::test {
 
+// The test application. It is left to the end of the process on purpose: destroying it from the exit handlers,
+// after synthetic mouse events have been sent, crashes in Qt's input-device teardown.
+inline QApplication& SkinApp() {
+    if (!QCoreApplication::instance()) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "test_skin";
+        static char* argv[] = {name, nullptr};
+        new QApplication(argc, argv);
+    }
+    return EnsureQtApp();
+}
+
 // Base of fixtures that hold widgets as members: the application exists before them.
 struct TQtApp {
-    TQtApp() { EnsureQtApp(); }
+    TQtApp() { SkinApp(); }
 };
 
 inline TOrvPicture Solid(int w, int h, QColor color, TPictureFormat format = TPictureFormat::Png) {

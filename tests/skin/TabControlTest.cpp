@@ -20,7 +20,7 @@ struct TTabFixture : TQtApp {
     bool MarkActive = true; // disable the active tab's button, as the main window does
 
     TTabFixture() {
-        EnsureQtApp();
+        SkinApp();
         Form.resize(400, 300);
         Pages.setParent(&Form);
         Pages.setGeometry(0, 100, 400, 200);
