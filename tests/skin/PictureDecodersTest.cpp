@@ -89,12 +89,12 @@ TEST(PictureDecoders, PngKeepsAlphaAndColours) {
 }
 
 TEST(PictureDecoders, GifFramesDelaysTransparencyAndDisposal) {
-    std::vector<TGifFrameSpec> spec = {
+    std::vector<TGifFrameSpec> frames = {
         {Qt::red, 10, DISPOSE_DO_NOT, {}, true},
         {Qt::green, 0, DISPOSE_BACKGROUND, QRect(1, 1, 2, 2), false},
         {Qt::blue, 250, DISPOSE_DO_NOT, QRect(0, 0, 1, 1), false},
     };
-    TDecodeResult r = DecodeGif(MakeGif(4, 4, spec));
+    TDecodeResult r = DecodeGif(MakeGif(4, 4, frames));
     ASSERT_TRUE(r.Ok()) << r.Error.toStdString();
     ASSERT_EQ(r.Frames.size(), 3u);
     EXPECT_EQ(r.Frames[0].DelayCs, 10);
