@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
-#include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
@@ -23,6 +22,9 @@
 #include "i18n/KSLangDefaults.h"
 #include "i18n/OrvMultiLangs.h"
 #include "platform/Platform.h"
+#include "skin/OrvImageButton.h"
+#include "skin/OrvSkinManager.h"
+#include "skin/OrvTabControl.h"
 #include "store/KSSettings.h"
 #include "support/IniFile.h"
 #include "support/KSUtils.h"
@@ -31,7 +33,14 @@ namespace kestrum {
 
 namespace {
 
-const QColor kBackground(230, 240, 255);
+// RGB(230, 240, 255) as the toolkit's colour value (red in the low byte).
+constexpr uint32_t kBackground = 16773350;
+
+TOrvPicture Art(const QString& name) {
+    TOrvPicture p;
+    p.LoadFromFile(u":/assets/"_qs + name); // embedded; an empty picture draws nothing
+    return p;
+}
 
 QIcon TrayPicture(int index) {
     QString path = QStringLiteral(":/assets/tray/tray%1.png").arg(index, 2, 10, QLatin1Char('0'));
@@ -49,12 +58,13 @@ TFormKSMain::TFormKSMain(platform::TPlatform& platform, TKSSettings& settings, Q
     setObjectName(u"FormKSMain"_qs);
     setWindowTitle(u"Kestrum"_qs);
     setFixedSize(800, 600);
-    setAttribute(Qt::WA_OpaquePaintEvent);
     FSysStatus = new TSystemStatus(*FPlatform.SystemInfo, this);
     FKSCore = new TMemoryOptimize(*FPlatform.Desktop, *FPlatform.Processes, this);
     FHotKeyManager = new TOrvHotKeyManager(*FPlatform.HotKeys, this);
     FAntiDisturb = new TOrvAntiDisturb(*FPlatform.Desktop, *FPlatform.Processes, this);
     FMultiLangs = new TOrvMultiLangs(this);
+    SkinMgr = new TOrvSkinManager(this);
+    TabCtrl = new TOrvTabControl(this);
     connect(FHotKeyManager, &TOrvHotKeyManager::OnHotKeyPressed, this,
             [this](uint32_t value, uint16_t) { HotKeyPressed(value); });
     connect(FAntiDisturb, &TOrvAntiDisturb::OnStateChanged, this, [this] { AntiDisturbStateChanged(); });
@@ -101,15 +111,26 @@ void TFormKSMain::BuildControls() {
     const char* captions[] = {"Usage", "Optimize", "Upgrade", "Logs"};
     const char* names[] = {"btnTabOverview", "btnTabOptimize", "btnTabUpgrade", "btnTabLogs"};
     const int xs[] = {24, 107, 190, 273};
+    const char* pictures[] = {"usage", "optimize", "upgrade", "logs"};
     for (int i = 0; i < 4; ++i) {
-        auto* b = new QPushButton(QString::fromLatin1(captions[i]), this);
+        auto* b = new TOrvImageButton(this);
         b->setObjectName(QString::fromLatin1(names[i]));
         b->setGeometry(xs[i], 36, 77, 80);
         b->setCursor(Qt::PointingHandCursor);
+        b->SetTransparent(true);
+        QString base = u"tabs/"_qs + QLatin1String(pictures[i]);
+        b->SetPicNormal(Art(base + u"_normal.png"_qs));
+        b->SetPicMouseHover(Art(base + u"_hover.png"_qs));
+        b->SetPicMouseDown(Art(base + u"_pressed.png"_qs));
+        b->SetPicDisabled(Art(base + u"_disabled.png"_qs));
         QFont bf(u"Tahoma"_qs);
         bf.setPointSize(10);
         bf.setBold(true);
         b->setFont(bf);
+        b->SetFontColor(Qt::white);
+        b->SetTextAlign(OrvAlign_CustomCenter);
+        b->SetTextY(57);
+        b->SetCaption(QString::fromLatin1(captions[i]));
         FTabButtons << b;
     }
     pgcMain = new QStackedWidget(this);
@@ -153,7 +174,43 @@ void TFormKSMain::MakeLanguageGlobal() {
 }
 
 // Step 2. Seam: the skin manager's caption parts are placed here; until then the window system's frame.
+// Step 2. The picture frame, caption icon, title and the minimize and close buttons (no maximize: the
+// window has a fixed size).
 void TFormKSMain::ArrangeSkin() {
+    SkinMgr->SetBackColor(kBackground);
+    SkinMgr->SetTransColor(true);
+    SkinMgr->SetFormStyle(fsFixed);
+    SkinMgr->Bounds().MinWidth = 800;
+    SkinMgr->Bounds().MinHeight = 600;
+    const char* pieces[8] = {"topleft", "top", "topright", "left", "right", "bottomleft", "bottom", "bottomright"};
+    for (int i = 0; i < 8; ++i)
+        SkinMgr->Frame().SetPicture(TFramePiece(i),
+                                    Art(u"skin/main/frame_"_qs + QLatin1String(pieces[i]) + u".png"_qs));
+    SkinMgr->Icon().SetPicNormal(Art(u"skin/caption/icon_main.png"_qs));
+    SkinMgr->Icon().SetPosX(8);
+    SkinMgr->Icon().SetPosY(5);
+    const std::pair<TSkinButton*, const char*> buttons[] = {
+        {&SkinMgr->BtnMin(), "min"}, {&SkinMgr->BtnMax(), "max"}, {&SkinMgr->BtnClose(), "close"}};
+    for (auto& [button, name] : buttons) {
+        QString b = u"skin/caption/"_qs + QLatin1String(name);
+        button->SetPicNormal(Art(b + u"_normal.png"_qs));
+        button->SetPicMouseHover(Art(b + u"_hover.png"_qs));
+        button->SetPicMouseDown(Art(b + u"_pressed.png"_qs));
+        button->SetPicDisabled(Art(b + u"_disabled.png"_qs));
+    }
+    SkinMgr->BtnMax().SetVisible(false);
+    SkinMgr->BtnClose().SetPosX(width() - 30);
+    SkinMgr->BtnClose().SetPosY(5);
+    SkinMgr->BtnMin().SetPosX(width() - 55);
+    SkinMgr->BtnMin().SetPosY(5);
+    SkinMgr->Title().SetPosX(35);
+    SkinMgr->Title().SetPosY(5);
+    TOrvFont titleFont = SkinMgr->Title().Font();
+    titleFont.Color = Qt::white;
+    titleFont.Font = QFont(u"Tahoma"_qs, 8, QFont::Bold);
+    SkinMgr->Title().SetFont(titleFont);
+    SkinMgr->Title().SetText(u"Kestrum"_qs);
+    SkinMgr->ApplySkin();
     QCoreApplication::processEvents();
 }
 
@@ -206,14 +263,14 @@ void TFormKSMain::LoadLanguage() {
 // The texts of this window from the catalogue; runs again on every language change.
 void TFormKSMain::ApplyLanguage() {
     auto text = [this](const char16_t* key) { return FMultiLangs->GetText(QString::fromUtf16(key)); };
-    const std::pair<QPushButton*, const char16_t*> tabs[] = {
+    const std::pair<TOrvImageButton*, const char16_t*> tabs[] = {
         {FTabButtons[0], u"FormKSMain.btnTabOverView.Caption"},
         {FTabButtons[1], u"FormKSMain.btnTabOptimize.Caption"},
         {FTabButtons[2], u"FormKSMain.btnTabUpgrade.Caption"},
         {FTabButtons[3], u"FormKSMain.btnTabLogs.Caption"},
     };
     for (auto& [button, key] : tabs)
-        if (QString t = text(key); !t.isEmpty()) button->setText(t);
+        if (QString t = text(key); !t.isEmpty()) button->SetCaption(t);
     mniTrayIconShowHide->setText(text(u"FormKSMain.mniTrayIconShowHide.Caption"));
     mniTrayIconExit->setText(text(u"FormKSMain.mniTrayIconExit.Caption"));
     QString version = GetFileVersionString(*FPlatform.FileVersion);
@@ -235,15 +292,20 @@ void TFormKSMain::AntiDisturbStateChanged() {
     Trace(u"do-not-disturb %1"_qs.arg(FAntiDisturb->State() ? 1 : 0));
 }
 
-// Step 6. The first registered tab is the active one; "Upgrade" is not a tab.
+// Step 6. The first registered tab is the active one; "Upgrade" is not a tab. The active tab's button
+// shows its selected (disabled) picture.
 void TFormKSMain::RegisterTabs() {
-    const int pageOf[] = {0, 1, -1, 2};
-    for (int i = 0; i < FTabButtons.size(); ++i) {
-        if (pageOf[i] < 0) continue;
-        int page = pageOf[i];
-        connect(FTabButtons[i], &QPushButton::clicked, this, [this, page] { SelectTab(page); });
-    }
-    SelectTab(0);
+    connect(TabCtrl, &TOrvTabControl::OnActivated, this, [this](TOrvTabItem* item) {
+        item->Button()->setEnabled(false);
+        pgcMain->setCurrentWidget(item->Page());
+        int index = pgcMain->currentIndex(); // pages were registered in tab order
+        Trace(u"tab %1"_qs.arg(index));
+        emit TabSelected(index);
+    });
+    connect(TabCtrl, &TOrvTabControl::OnInactivated, this, [](TOrvTabItem* item) { item->Button()->setEnabled(true); });
+    TabCtrl->AddTab(FTabButtons[0], pgcMain->widget(0));
+    TabCtrl->AddTab(FTabButtons[1], pgcMain->widget(1));
+    TabCtrl->AddTab(FTabButtons[3], pgcMain->widget(2));
 }
 
 // Step 7. Seam: progress bar width 0, checklist pictures pending.
@@ -266,10 +328,7 @@ void TFormKSMain::OfferUpgrade() {
 }
 
 void TFormKSMain::SelectTab(int index) {
-    if (index < 0 || index >= pgcMain->count()) return;
-    pgcMain->setCurrentIndex(index);
-    Trace(u"tab %1"_qs.arg(index));
-    emit TabSelected(index);
+    if (index >= 0) TabCtrl->SelectTab(index);
 }
 
 int TFormKSMain::ActiveTabIndex() const {
@@ -328,11 +387,6 @@ void TFormKSMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // Give back what start-up or the hidden time made resident; the pages come back as they are used.
     if (FPlatform.Processes) FPlatform.Processes->TrimWorkingSet(FPlatform.Processes->CurrentProcessId());
-}
-
-void TFormKSMain::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.fillRect(rect(), kBackground);
 }
 
 void TFormKSMain::Trace(const QString& line) const {

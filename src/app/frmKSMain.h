@@ -8,7 +8,6 @@ class QMenu;
 class QAction;
 class QStackedWidget;
 class QSystemTrayIcon;
-class QPushButton;
 
 namespace kestrum {
 
@@ -19,6 +18,9 @@ class TOrvHotKeyManager;
 class TOrvAntiDisturb;
 class TOrvMultiLangs;
 class TKSLogMgr;
+class TOrvSkinManager;
+class TOrvTabControl;
+class TOrvImageButton;
 namespace platform {
 struct TPlatform;
 }
@@ -70,7 +72,6 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
 
 private:
     // The creation steps, in the order FormCreate runs them.
@@ -111,8 +112,10 @@ private:
     TOrvAntiDisturb* FAntiDisturb = nullptr;
     TOrvMultiLangs* FMultiLangs = nullptr;
     TKSLogMgr* FHistory = nullptr;
+    TOrvSkinManager* SkinMgr = nullptr;
+    TOrvTabControl* TabCtrl = nullptr;
 
-    QList<QPushButton*> FTabButtons;
+    QList<TOrvImageButton*> FTabButtons;
     QStackedWidget* pgcMain = nullptr;
     QLabel* lblStatusVersion = nullptr;
     QLabel* lblStatusInfo = nullptr;

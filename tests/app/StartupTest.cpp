@@ -6,7 +6,6 @@
 #include <QSystemTrayIcon>
 
 #include <QLabel>
-#include <QPushButton>
 #include "app/KSCmdLine.h"
 #include "app/KSSingleInst.h"
 #include "app/OrvAntiDisturb.h"
@@ -17,6 +16,7 @@
 #include "platform/fake/FakeHotKeys.h"
 #include "platform/fake/FakePlatform.h"
 #include "platform/fake/FakeProcesses.h"
+#include "skin/OrvImageButton.h"
 #include "store/KSSettings.h"
 #include "support/IniFile.h"
 #include "support/KSUtils.h"
@@ -182,7 +182,7 @@ TEST_F(TMainFixture, PartsMeetInTheCreationSequence) {
     WriteConfig("[LANGUAGE]\nLanguage=1031\n[KESTRUM]\nUseHotKey=1\nHotKeyValue=32845\nAntiDisturb=0\n");
     TFormKSMain w(Plat, Settings, {"Kestrum"});
     w.FormCreate();
-    EXPECT_EQ(w.findChild<QPushButton*>("btnTabOptimize")->text(), "Optimieren");
+    EXPECT_EQ(w.findChild<TOrvImageButton*>("btnTabOptimize")->Caption(), "Optimieren");
     EXPECT_TRUE(w.findChild<QLabel*>("lblStatusVersion")->text().contains("1.2.3.4"));
     auto* keys = static_cast<platform::TFakeHotKeys*>(Plat.HotKeys.get());
     ASSERT_EQ(keys->Grabs.size(), 1u);
@@ -194,7 +194,7 @@ TEST_F(TMainFixture, PartsMeetInTheCreationSequence) {
 TEST_F(TMainFixture, EnglishDefaultsWithoutAPack) {
     TFormKSMain w(Plat, Settings, {"Kestrum"});
     w.FormCreate();
-    EXPECT_EQ(w.findChild<QPushButton*>("btnTabOverview")->text(), "Usage");
+    EXPECT_EQ(w.findChild<TOrvImageButton*>("btnTabOverview")->Caption(), "Usage");
     EXPECT_EQ(w.findChild<QLabel*>("lblStatusVersion")->text(), "Kestrum Version: 1.2.3.4");
     EXPECT_TRUE(static_cast<platform::TFakeHotKeys*>(Plat.HotKeys.get())->Grabs.empty());
     EXPECT_TRUE(w.AntiDisturb()->Enabled());
