@@ -9,9 +9,8 @@ namespace kestrum {
 TKSSingleInstance::TKSSingleInstance(platform::ISingleInstance& backend, QObject* parent)
     : QObject(parent), FBackend(backend) {}
 
-TKSSingleInstance::~TKSSingleInstance() {
-    Release();
-}
+// The marker stays with the backend: a temporary checker must not give it up.
+TKSSingleInstance::~TKSSingleInstance() = default;
 
 bool TKSSingleInstance::Check(long long popupCode) {
     if (FBackend.Acquire(SingleInstanceName)) return true;

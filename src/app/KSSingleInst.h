@@ -28,6 +28,7 @@ public:
     bool Check(long long popupCode);
     // Starts delivering hand-overs to `handler` from the event loop.
     void Listen(std::function<void(long long)> handler);
+    // Stops listening and gives up the marker (the backend's own end releases it too).
     void Release();
 
 private:

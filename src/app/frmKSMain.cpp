@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
-#include <QPainter>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>

@@ -85,12 +85,9 @@ int main(int argc, char* argv[]) {
     const QStringList args = RawArguments(argc, argv);
 
     // Single instance first: a second start hands its tab code over and ends before it opens anything.
+    // The marker it takes here is kept for the whole run.
     std::unique_ptr<platform::ISingleInstance> single = platform::MakeLinuxSingleInstance(RuntimeDir());
-    {
-        TKSSingleInstance probe(*single);
-        if (!probe.Check(ParsePopupCode(args))) return 0;
-        single->Release();
-    }
+    if (!TKSSingleInstance(*single).Check(ParsePopupCode(args))) return 0;
 
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -114,9 +111,8 @@ int main(int argc, char* argv[]) {
     options.OwnVersion = KESTRUM_FILE_VERSION;
     options.XcbConnection = QtX11Connection();
     platform::TPlatform plat = platform::MakeLinuxPlatform(options);
-
+    plat.SingleInstance = std::move(single);
     TKSSingleInstance instance(*plat.SingleInstance);
-    if (!instance.Check(ParsePopupCode(args))) return 0; // another start won the race meanwhile
 
     // The history is loaded before the window and written back after it, at the very end.
     std::unique_ptr<TKSLogMgr> history = TKSLogMgr::Create();
