@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ExeImports.h"
-#include "app/OrvAntiDisturb.h"
+#include "desktop/ExeImports.h"
+#include "desktop/OrvAntiDisturb.h"
 #include "platform/fake/FakeDesktop.h"
 #include "platform/fake/FakeProcesses.h"
 

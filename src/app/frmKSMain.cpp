@@ -14,8 +14,8 @@
 #include <cstdio>
 
 #include "app/KSCmdLine.h"
-#include "app/OrvAntiDisturb.h"
-#include "app/OrvHotKeyManager.h"
+#include "desktop/OrvAntiDisturb.h"
+#include "desktop/OrvHotKeyManager.h"
 #include "engine/MemoryOptimize.h"
 #include "engine/SystemStatus.h"
 #include "i18n/KSLangDefaults.h"

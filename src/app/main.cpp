@@ -6,10 +6,10 @@
 #include <QMessageBox>
 #include <cstdio>
 
-#include "app/HotKeyText.h"
+#include "desktop/HotKeyText.h"
 #include "app/KSCmdLine.h"
 #include "app/KSSingleInst.h"
-#include "app/X11Connection.h"
+#include "desktop/X11Connection.h"
 #include "app/frmKSMain.h"
 #include "platform/Platform.h"
 #include "store/KSLogMgr.h"

@@ -8,7 +8,7 @@
 #include <QLabel>
 #include "app/KSCmdLine.h"
 #include "app/KSSingleInst.h"
-#include "app/OrvAntiDisturb.h"
+#include "desktop/OrvAntiDisturb.h"
 #include "app/frmKSMain.h"
 #include "common/QtApp.h"
 #include "common/TestHome.h"

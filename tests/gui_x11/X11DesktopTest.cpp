@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "XClient.h"
-#include "app/OrvAntiDisturb.h"
+#include "desktop/OrvAntiDisturb.h"
 #include "platform/IDesktop.h"
 #include "platform/fake/FakeProcesses.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "XClient.h"
-#include "app/OrvHotKeyManager.h"
+#include "desktop/OrvHotKeyManager.h"
 #include "platform/IHotKeys.h"
 
 using namespace kestrum;

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/X11Connection.h"
+#include "desktop/X11Connection.h"
 #include "common/QtApp.h"
 
 namespace kestrum::test {

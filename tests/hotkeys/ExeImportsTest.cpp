@@ -11,8 +11,8 @@
 #include <functional>
 #include <iterator>
 
-#include "app/ExeImports.h"
-#include "app/ExeImportsCache.h"
+#include "desktop/ExeImports.h"
+#include "desktop/ExeImportsCache.h"
 
 using namespace kestrum;
 

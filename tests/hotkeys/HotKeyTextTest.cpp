@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/HotKeyText.h"
+#include "desktop/HotKeyText.h"
 #include "platform/linux/X11KeyMap.h"
 
 using namespace kestrum;

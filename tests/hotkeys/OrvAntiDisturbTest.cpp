@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 #include <map>
 
-#include "app/OrvAntiDisturb.h"
+#include "desktop/OrvAntiDisturb.h"
 #include "common/QtApp.h"
 #include "platform/fake/FakeDesktop.h"
 #include "platform/fake/FakeProcesses.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/OrvHotKeyManager.h"
+#include "desktop/OrvHotKeyManager.h"
 #include "common/QtApp.h"
 #include "platform/fake/FakeHotKeys.h"
 

@@ -1,9 +1,9 @@
-#include "app/OrvHotKeyManager.h"
+#include "desktop/OrvHotKeyManager.h"
 
 #include <algorithm>
 
-#include "app/HotKeyText.h"
-#include "app/X11HotKeyFilter.h"
+#include "desktop/HotKeyText.h"
+#include "desktop/X11HotKeyFilter.h"
 
 namespace kestrum {
 

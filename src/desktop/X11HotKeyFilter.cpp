@@ -1,4 +1,4 @@
-#include "app/X11HotKeyFilter.h"
+#include "desktop/X11HotKeyFilter.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "app/HotKeyText.h"
+#include "desktop/HotKeyText.h"
 
 #include <QCoreApplication>
 

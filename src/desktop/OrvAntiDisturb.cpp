@@ -1,11 +1,11 @@
-#include "app/OrvAntiDisturb.h"
+#include "desktop/OrvAntiDisturb.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <unordered_set>
 
-#include "app/ExeImports.h"
+#include "desktop/ExeImports.h"
 
 namespace kestrum {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ExeImportsCache.h"
+#include "desktop/ExeImportsCache.h"
 #include "platform/IDesktop.h"
 #include "platform/IProcesses.h"
 

@@ -1,8 +1,8 @@
-#include "app/ExeImportsCache.h"
+#include "desktop/ExeImportsCache.h"
 
 #include <sys/stat.h>
 
-#include "app/ExeImports.h"
+#include "desktop/ExeImports.h"
 
 namespace kestrum {
 

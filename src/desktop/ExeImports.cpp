@@ -1,4 +1,4 @@
-#include "app/ExeImports.h"
+#include "desktop/ExeImports.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "app/X11Connection.h"
+#include "desktop/X11Connection.h"
 
 #include <QGuiApplication>
 
