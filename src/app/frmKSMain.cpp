@@ -14,6 +14,9 @@
 #include <cstdio>
 
 #include "app/KSCmdLine.h"
+#include "app/pages/KSLogsPage.h"
+#include "app/pages/KSOptimizePage.h"
+#include "app/pages/KSOverviewPage.h"
 #include "desktop/OrvAntiDisturb.h"
 #include "desktop/OrvHotKeyManager.h"
 #include "engine/MemoryOptimize.h"
@@ -135,11 +138,12 @@ void TFormKSMain::BuildControls() {
     pgcMain = new QStackedWidget(this);
     pgcMain->setObjectName(u"pgcMain"_qs);
     pgcMain->setGeometry(15, 126, 770, 435);
-    for (const char* page : {"tsOverview", "tsOptimize", "tsLogs"}) {
-        auto* w = new QWidget(pgcMain);
-        w->setObjectName(QString::fromLatin1(page));
-        pgcMain->addWidget(w);
-    }
+    FOverviewPage = new TKSOverviewPage(pgcMain);
+    FOptimizePage = new TKSOptimizePage(pgcMain);
+    FLogsPage = new TKSLogsPage(pgcMain);
+    pgcMain->addWidget(FOverviewPage);
+    pgcMain->addWidget(FOptimizePage);
+    pgcMain->addWidget(FLogsPage);
     lblStatusVersion = new QLabel(this);
     lblStatusVersion->setObjectName(u"lblStatusVersion"_qs);
     lblStatusVersion->move(15, 575);
@@ -278,6 +282,9 @@ void TFormKSMain::ApplyLanguage() {
     lblStatusInfo->setText(text(u"FormKSMain.lblStatusInfo.Caption"));
     lblStatusInfo->adjustSize();
     lblStatusInfo->move(lblStatusVersion->x() + lblStatusVersion->width() + 6, lblStatusVersion->y());
+    FOverviewPage->ApplyLanguage(*FMultiLangs);
+    FOptimizePage->ApplyLanguage(*FMultiLangs);
+    FLogsPage->ApplyLanguage(*FMultiLangs);
 }
 
 // Seam: a hotkey press starts a direct optimization with a tray balloon.
@@ -362,6 +369,16 @@ void TFormKSMain::mniTrayIconShowHideClick() {
         activateWindow();
     }
 }
+
+// Seam: a direct optimization with a tray balloon.
+void TFormKSMain::mniTrayIconOptimizeClick() {}
+
+// Seams: the settings dialog, the about box, help, the home page and the updater.
+void TFormKSMain::SettingsCommand() {}
+void TFormKSMain::AboutCommand() {}
+void TFormKSMain::HelpCommand() {}
+void TFormKSMain::HomePageCommand() {}
+void TFormKSMain::UpgradeCommand() {}
 
 void TFormKSMain::mniTrayIconExitClick() {
     FExitRequested = true;

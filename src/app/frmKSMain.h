@@ -21,6 +21,9 @@ class TKSLogMgr;
 class TOrvSkinManager;
 class TOrvTabControl;
 class TOrvImageButton;
+class TKSOverviewPage;
+class TKSOptimizePage;
+class TKSLogsPage;
 namespace platform {
 struct TPlatform;
 }
@@ -44,7 +47,20 @@ public:
 
     // Tray menu commands.
     void mniTrayIconShowHideClick();
+    void mniTrayIconOptimizeClick();
     void mniTrayIconExitClick();
+
+    // The commands of the menus; each dialog is opened through exactly one of these.
+    void SettingsCommand();
+    void AboutCommand();
+    void HelpCommand();
+    void HomePageCommand();
+    void UpgradeCommand();
+
+    // The pages, in tab order (0 Usage, 1 Optimize, 2 Logs).
+    TKSOverviewPage* OverviewPage() const { return FOverviewPage; }
+    TKSOptimizePage* OptimizePage() const { return FOptimizePage; }
+    TKSLogsPage* LogsPage() const { return FLogsPage; }
 
     int ActiveTabIndex() const;
     bool ExitRequested() const { return FExitRequested; }
@@ -117,6 +133,9 @@ private:
 
     QList<TOrvImageButton*> FTabButtons;
     QStackedWidget* pgcMain = nullptr;
+    TKSOverviewPage* FOverviewPage = nullptr;
+    TKSOptimizePage* FOptimizePage = nullptr;
+    TKSLogsPage* FLogsPage = nullptr;
     QLabel* lblStatusVersion = nullptr;
     QLabel* lblStatusInfo = nullptr;
     QSystemTrayIcon* FTrayIcon = nullptr;

@@ -1,0 +1,20 @@
+#pragma once
+#include <QWidget>
+
+namespace kestrum {
+
+class TOrvMultiLangs;
+
+// The "Usage" page of the main window (object name tsOverview). The main window creates it, registers it with
+// the tab switcher and re-applies its texts on every language change.
+class TKSOverviewPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit TKSOverviewPage(QWidget* parent = nullptr);
+    ~TKSOverviewPage() override;
+
+    // Every catalogue text and font of the page.
+    void ApplyLanguage(TOrvMultiLangs& langs);
+};
+
+} // namespace kestrum
