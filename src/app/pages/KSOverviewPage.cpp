@@ -12,4 +12,12 @@ TKSOverviewPage::~TKSOverviewPage() = default;
 
 void TKSOverviewPage::ApplyLanguage(TOrvMultiLangs& langs) {}
 
+void TKSOverviewPage::SetOptimizeButtonEnabled(bool on) {
+    FOptimizeEnabled = on;
+}
+
+bool TKSOverviewPage::OptimizeButtonEnabled() const {
+    return FOptimizeEnabled;
+}
+
 } // namespace kestrum

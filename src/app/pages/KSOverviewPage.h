@@ -15,6 +15,17 @@ public:
 
     // Every catalogue text and font of the page.
     void ApplyLanguage(TOrvMultiLangs& langs);
+
+    // The page's "Free Now" button (btnOverviewOptimize).
+    void SetOptimizeButtonEnabled(bool on);
+    bool OptimizeButtonEnabled() const;
+
+signals:
+    // A click on the page's "Free Now".
+    void OptimizeClicked();
+
+private:
+    bool FOptimizeEnabled = true;
 };
 
 } // namespace kestrum
