@@ -44,7 +44,7 @@ TOrvPicture Art(const QString& name) {
     return p;
 }
 
-QIcon TrayPicture(int index) {
+QIcon LoadTrayPicture(int index) {
     QString path = QStringLiteral(":/assets/tray/tray%1.png").arg(index, 2, 10, QLatin1Char('0'));
     if (QFileInfo::exists(path)) return QIcon(path);
     // Without the artwork a plain gauge square still marks the program in the tray.
@@ -64,6 +64,7 @@ TFormKSMain::TFormKSMain(platform::TPlatform& platform, TKSSettings& settings, Q
     FKSCore = new TMemoryOptimize(*FPlatform.Desktop, *FPlatform.Processes, this);
     FHotKeyManager = new TOrvHotKeyManager(*FPlatform.HotKeys, this);
     FAntiDisturb = new TOrvAntiDisturb(*FPlatform.Desktop, *FPlatform.Processes, this);
+    FTrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     FMultiLangs = new TOrvMultiLangs(this);
     SkinMgr = new TOrvSkinManager(this);
     TabCtrl = new TOrvTabControl(this);
@@ -72,6 +73,12 @@ TFormKSMain::TFormKSMain(platform::TPlatform& platform, TKSSettings& settings, Q
     connect(FAntiDisturb, &TOrvAntiDisturb::OnStateChanged, this, [this] { AntiDisturbStateChanged(); });
     BuildControls();
     BuildTrayIcon();
+    // The refresh runs from the window's creation to the end of the program, shown or hidden.
+    tmrRefreshOverview = new QTimer(this);
+    tmrRefreshOverview->setObjectName(u"tmrRefreshOverview"_qs);
+    tmrRefreshOverview->setInterval(1000);
+    connect(tmrRefreshOverview, &QTimer::timeout, this, &TFormKSMain::tmrRefreshOverviewTimer);
+    tmrRefreshOverview->start();
 }
 
 TFormKSMain::~TFormKSMain() = default;
@@ -96,6 +103,7 @@ void TFormKSMain::FormCreate() {
     // the notification area instead of popping a minimized window onto the taskbar.
     if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
     if (HasSwitch(FArguments, u"-autostart"_qs) && FSettings.ShowTrayIcon) {
+        if (!TrayUsable()) HideToTray(); // no notification area: a minimized window, not a lost one
         Trace(u"hidden"_qs);
     } else {
         show();
@@ -153,7 +161,7 @@ void TFormKSMain::BuildControls() {
 
 void TFormKSMain::BuildTrayIcon() {
     FTrayIcon = new QSystemTrayIcon(this);
-    FTrayIcon->setToolTip(u"Kestrum"_qs);
+    FTrayIcon->setToolTip(u"Bramblin - Kestrum"_qs);
     pmTrayIcon = new QMenu(this);
     mniTrayIconShowHide = pmTrayIcon->addAction(u"Show/Hide Window"_qs);
     QFont bold = pmTrayIcon->font();
@@ -228,9 +236,64 @@ void TFormKSMain::ApplySettings() {
 }
 
 void TFormKSMain::ApplyTrayIcon() {
-    FTrayPictureIndex = FSettings.DynTrayIcon ? 1 : (FAntiDisturb->State() ? 12 : 0);
-    FTrayIcon->setIcon(TrayPicture(FTrayPictureIndex));
+    SetTrayPicture(FSettings.DynTrayIcon ? 1 : (FAntiDisturb->State() ? 12 : 0));
     FTrayIcon->setVisible(FSettings.ShowTrayIcon);
+}
+
+void TFormKSMain::SetTrayPicture(int index) {
+    if (index < 0 || index >= int(FTrayPictures.size())) return;
+    // The tray host is told only about real changes: most ticks leave the picture as it is.
+    if (index == FTrayPictureIndex && !FTrayIcon->icon().isNull()) return;
+    FTrayPictureIndex = index;
+    if (FTrayPictures[index].isNull()) FTrayPictures[index] = LoadTrayPicture(index);
+    FTrayIcon->setIcon(FTrayPictures[index]);
+}
+
+QString TFormKSMain::TrayToolTip() const {
+    return FTrayIcon->toolTip();
+}
+
+bool TFormKSMain::TrayUsable() const {
+    return FSettings.ShowTrayIcon && FTrayAvailable && FTrayAvailable();
+}
+
+void TFormKSMain::HideToTray() {
+    if (TrayUsable()) {
+        FMinimizedForNoTray = false;
+        setWindowState(windowState() | Qt::WindowMinimized);
+        hide();
+    } else {
+        FMinimizedForNoTray = true;
+        if (!isVisible()) show();
+        setWindowState(windowState() | Qt::WindowMinimized);
+    }
+}
+
+// A notification area may come (a panel started late) or go (the panel ended) while Kestrum runs.
+void TFormKSMain::FollowTrayAvailability() {
+    const bool available = TrayUsable();
+    if (available == FTrayWasAvailable) return;
+    FTrayWasAvailable = available;
+    if (!available && !isVisible() && !FExitRequested) {
+        // The icon the hidden window waited behind is gone: put the window on the taskbar instead.
+        HideToTray();
+    } else if (available && FMinimizedForNoTray && isMinimized()) {
+        HideToTray();
+    }
+}
+
+// Once a second, shown or hidden: sample, then the Usage page, the tray picture and the tooltip.
+void TFormKSMain::tmrRefreshOverviewTimer() {
+    FSysStatus->RefreshCPU();
+    FSysStatus->RefreshMemory();
+    FUsage.Update(*FSysStatus);
+    FOverviewPage->Refresh(*FMultiLangs, *FSysStatus, FUsage);
+    const bool dnd = FAntiDisturb->State();
+    SetTrayPicture(TrayPictureForTick(dnd, FSettings.ShowTrayIcon, FSettings.DynTrayIcon, FUsage.MemUsagePercent,
+                                      FTrayPictureIndex));
+    const QString hint = TrayHint(*FMultiLangs, FUsage.MemUsagePercent, dnd);
+    if (hint != FTrayIcon->toolTip()) FTrayIcon->setToolTip(hint);
+    FollowTrayAvailability();
 }
 
 // Step 4.
@@ -245,7 +308,7 @@ void TFormKSMain::ApplyCommandLine() {
     }
     if (HasSwitch(FArguments, u"-autostart"_qs)) {
         setWindowState(windowState() | Qt::WindowMinimized);
-        setVisible(!FSettings.ShowTrayIcon);
+        setVisible(!TrayUsable());
     }
 }
 
@@ -292,10 +355,13 @@ void TFormKSMain::HotKeyPressed(uint32_t value) {
     Trace(u"hotkey %1"_qs.arg(value));
 }
 
-// Seam: the overview's refresh shows the state in the status line; the static tray picture follows it here.
+// The state shows in the status line and the tray picture at once; the tooltip follows at the next tick.
 void TFormKSMain::AntiDisturbStateChanged() {
-    if (!FSettings.DynTrayIcon) ApplyTrayIcon();
-    Trace(u"do-not-disturb %1"_qs.arg(FAntiDisturb->State() ? 1 : 0));
+    const bool on = FAntiDisturb->State();
+    lblStatusInfo->setText(on ? FMultiLangs->GetText(u"String.AntiDistState"_qs) : QString());
+    lblStatusInfo->adjustSize();
+    SetTrayPicture(TrayPictureForStateChange(on, FSettings.ShowTrayIcon, FSettings.DynTrayIcon));
+    Trace(u"do-not-disturb %1"_qs.arg(on ? 1 : 0));
 }
 
 // Step 6. The first registered tab is the active one; "Upgrade" is not a tab. The active tab's button
@@ -360,9 +426,9 @@ void TFormKSMain::BringMainWindowToFront() {
 
 void TFormKSMain::mniTrayIconShowHideClick() {
     if (isVisible() && !isMinimized()) {
-        setWindowState(windowState() | Qt::WindowMinimized);
-        hide();
+        HideToTray();
     } else {
+        FMinimizedForNoTray = false;
         setWindowState(windowState() & ~Qt::WindowMinimized);
         show();
         raise();
@@ -387,8 +453,7 @@ void TFormKSMain::mniTrayIconExitClick() {
 
 void TFormKSMain::closeEvent(QCloseEvent* event) {
     if (!FExitRequested && FSettings.ShowTrayIcon) {
-        setWindowState(windowState() | Qt::WindowMinimized);
-        hide();
+        HideToTray();
         event->ignore();
         Trace(u"hidden"_qs);
         return;

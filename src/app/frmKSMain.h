@@ -1,13 +1,19 @@
 #pragma once
+#include <QIcon>
 #include <QStringList>
 #include <QWidget>
+#include <array>
 #include <cstdint>
+#include <functional>
+
+#include "app/pages/KSOverviewTexts.h"
 
 class QLabel;
 class QMenu;
 class QAction;
 class QStackedWidget;
 class QSystemTrayIcon;
+class QTimer;
 
 namespace kestrum {
 
@@ -68,6 +74,14 @@ public:
     const QString& LanguagePackPath() const { return FLanguagePackPath; }
     QSystemTrayIcon* TrayIcon() const { return FTrayIcon; }
     int TrayPictureIndex() const { return FTrayPictureIndex; }
+    QString TrayToolTip() const;
+    // The usage figures kept between refresh ticks.
+    const TKSUsagePercents& Usage() const { return FUsage; }
+    QTimer* RefreshTimer() const { return tmrRefreshOverview; }
+    // One refresh: the Usage page, the tray picture and the tooltip (what tmrRefreshOverview does each second).
+    void tmrRefreshOverviewTimer();
+    // Whether a notification area can take the tray icon now; tests replace the answer.
+    void SetTrayAvailableProbe(std::function<bool()> probe) { FTrayAvailable = std::move(probe); }
     // Where Config.ini lives.
     QString ConfigPath() const;
 
@@ -106,6 +120,11 @@ private:
     void BuildControls();
     void BuildTrayIcon();
     void ApplyTrayIcon();
+    void SetTrayPicture(int index);
+    bool TrayUsable() const;
+    // Instead of hiding: into the tray when there is one, else minimized, so nothing gets lost.
+    void HideToTray();
+    void FollowTrayAvailability();
     void SelectTab(int index);
     void Trace(const QString& line) const;
     void ApplyLanguage();
@@ -121,6 +140,12 @@ private:
     QString FLanguageFolder;
     QString FLanguagePackPath;
     int FTrayPictureIndex = 0;
+    TKSUsagePercents FUsage;
+    std::array<QIcon, 13> FTrayPictures; // loaded once, on first use
+    std::function<bool()> FTrayAvailable;
+    bool FTrayWasAvailable = false;
+    bool FMinimizedForNoTray = false; // minimized where it would have gone into the tray
+    QTimer* tmrRefreshOverview = nullptr;
 
     TSystemStatus* FSysStatus = nullptr;
     TMemoryOptimize* FKSCore = nullptr;

@@ -122,6 +122,7 @@ TEST_F(TMainFixture, RegrunWritesAllNineKeysWithTrayAndAutoStartOn) {
 
 TEST_F(TMainFixture, CloseHidesWithTrayIconAndEndsWithout) {
     TFormKSMain w(Plat, Settings, {"Kestrum"});
+    w.SetTrayAvailableProbe([] { return true; });
     w.FormCreate();
     ASSERT_TRUE(Settings.ShowTrayIcon);
     QCloseEvent hideIt;
@@ -152,6 +153,7 @@ TEST_F(TMainFixture, ExitFromTrayClosesEvenWithTrayIcon) {
 
 TEST_F(TMainFixture, AutostartWithTrayIconStaysInTheTray) {
     TFormKSMain w(Plat, Settings, {"Kestrum", "-autostart"});
+    w.SetTrayAvailableProbe([] { return true; });
     w.FormCreate();
     EXPECT_FALSE(w.isVisible());
     Settings.ShowTrayIcon = false;

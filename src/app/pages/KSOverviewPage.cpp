@@ -1,23 +1,115 @@
 #include "app/pages/KSOverviewPage.h"
 
+#include <QPainter>
+
+#include "app/KSArt.h"
+#include "app/pages/KSGauge.h"
+#include "app/pages/KSOverviewTexts.h"
+#include "app/pages/KSUsageChart.h"
+#include "engine/SystemStatus.h"
 #include "i18n/OrvMultiLangs.h"
+#include "skin/OrvImageButton.h"
+#include "skin/OrvImagePanel.h"
 
 namespace kestrum {
 
+namespace {
+
+constexpr TColor White = 0xFFFFFF;
+const QColor SeriesColors[3] = {QColor(0, 255, 0), QColor(0, 0, 255), QColor(255, 128, 64)};
+
+// An information panel whose caption fills the part above its gauge, so the lines never run under it.
+class TKSInfoPanel : public TOrvImagePanel {
+public:
+    using TOrvImagePanel::TOrvImagePanel;
+    static constexpr int TextBottom = 80;
+
+protected:
+    void PaintCaption(QPainter& g, const QString& text) override {
+        const QFontMetrics fm(font());
+        const QStringList lines = LayoutCaption(text, font(), QSize(width() - 8, TextBottom - 4));
+        g.save();
+        g.setFont(font());
+        g.setPen(Qt::black);
+        int y = 4;
+        for (const QString& line : lines) {
+            g.drawText(QRect(4, y, width() - 8, fm.height()), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, line);
+            y += fm.height();
+        }
+        g.restore();
+    }
+};
+
+} // namespace
+
 TKSOverviewPage::TKSOverviewPage(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("tsOverview"));
+    chtOverview = new TKSUsageChart(this);
+    chtOverview->setGeometry(4, 0, 762, 302);
+
+    const char* panels[3] = {"pnlOverviewCPU", "pnlOverviewMEM", "pnlOverviewPF"};
+    const char* gauges[3] = {"pbOverviewCPU", "pbOverviewMEM", "pbOverviewPF"};
+    for (int i = 0; i < 3; ++i) {
+        auto* panel = new TKSInfoPanel(this);
+        panel->setObjectName(QLatin1String(panels[i]));
+        panel->SetTransparent(false); // a plain white panel: no need to compose what lies behind it
+        panel->SetColor(White);
+        panel->SetBorderSingle(true);
+        panel->setGeometry(32 + 200 * i, 311, 194, 105);
+        panel->SetCaption(QStringLiteral("..."));
+        auto* gauge = new TKSGauge(panel);
+        gauge->setObjectName(QLatin1String(gauges[i]));
+        gauge->setGeometry(29, 82, 135, 12);
+        gauge->SetColor(SeriesColors[i]);
+        FPanels[i] = panel;
+        FGauges[i] = gauge;
+    }
+
+    btnOverviewOptimize = new TOrvImageButton(this);
+    btnOverviewOptimize->setObjectName(QStringLiteral("btnOverviewOptimize"));
+    btnOverviewOptimize->setGeometry(643, 311, 105, 105);
+    btnOverviewOptimize->setCursor(Qt::PointingHandCursor);
+    btnOverviewOptimize->SetTransparent(true);
+    btnOverviewOptimize->SetPicNormal(Art(QStringLiteral("optimize/freenow_normal.png")));
+    btnOverviewOptimize->SetPicMouseHover(Art(QStringLiteral("optimize/freenow_hover.png")));
+    btnOverviewOptimize->SetPicMouseDown(Art(QStringLiteral("optimize/freenow_pressed.png")));
+    btnOverviewOptimize->SetPicDisabled(Art(QStringLiteral("optimize/freenow_disabled.png")));
+    btnOverviewOptimize->SetFontColor(Qt::white);
+    btnOverviewOptimize->SetTextAlign(OrvAlign_MiddleCenter);
+    btnOverviewOptimize->SetCaption(QStringLiteral("Free Now"));
+    connect(btnOverviewOptimize, &TOrvImageButton::OnClick, this, &TKSOverviewPage::OptimizeClicked);
 }
 
 TKSOverviewPage::~TKSOverviewPage() = default;
 
-void TKSOverviewPage::ApplyLanguage(TOrvMultiLangs& langs) {}
+void TKSOverviewPage::ApplyLanguage(TOrvMultiLangs& langs) {
+    chtOverview->SetTitle(langs.GetText(QStringLiteral("FormKSMain.chtOverview.Title.Text.Text")));
+    btnOverviewOptimize->SetCaption(langs.GetText(QStringLiteral("FormKSMain.btnOverviewOptimize.Caption")));
+    btnOverviewOptimize->setToolTip(langs.GetText(QStringLiteral("FormKSMain.btnOverviewOptimize.Hint")));
+    QFont bold(QStringLiteral("Tahoma"), 10, QFont::Bold);
+    btnOverviewOptimize->setFont(
+        FontFromDesc(langs.GetFontSet(QStringLiteral("FormKSMain.btnOverviewOptimize.Font")), bold));
+}
+
+void TKSOverviewPage::Refresh(const TOrvMultiLangs& langs, const TSystemStatus& status, const TKSUsagePercents& usage) {
+    const int cpu = int(status.GetCPUUsage(0));
+    const int values[3] = {cpu, usage.MemUsagePercent, usage.PageFileUsagePercent};
+    const char* titles[3] = {"FormKSMain.slineCPU.Title", "FormKSMain.slineMEM.Title", "FormKSMain.slinePF.Title"};
+    for (int i = 0; i < 3; ++i) chtOverview->SetSeriesTitle(i, langs.FormatText(QLatin1String(titles[i]), {values[i]}));
+    chtOverview->AddPoints(values[0], values[1], values[2]);
+
+    FPanels[PanelCPU]->SetCaption(CpuPanelCaption(langs, status));
+    FPanels[PanelMEM]->SetCaption(MemPanelCaption(langs, status, usage.MemUsagePercent));
+    FPanels[PanelPF]->SetCaption(PfPanelCaption(langs, status, usage.PageFileUsagePercent));
+    for (int i = 0; i < 3; ++i) FGauges[i]->SetPosition(values[i]);
+}
 
 void TKSOverviewPage::SetOptimizeButtonEnabled(bool on) {
-    FOptimizeEnabled = on;
+    btnOverviewOptimize->setEnabled(on);
 }
 
 bool TKSOverviewPage::OptimizeButtonEnabled() const {
-    return FOptimizeEnabled;
+    return btnOverviewOptimize->isEnabled();
 }
 
 } // namespace kestrum

@@ -1,0 +1,26 @@
+#pragma once
+#include <QColor>
+#include <QWidget>
+
+namespace kestrum {
+
+// A gauge 0..100: a bar filled to the position in its colour, with the percentage written over it.
+class TKSGauge : public QWidget {
+    Q_OBJECT
+public:
+    explicit TKSGauge(QWidget* parent = nullptr);
+
+    void SetPosition(int value);
+    int Position() const { return FPosition; }
+    void SetColor(const QColor& color);
+    QColor Color() const { return FColor; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int FPosition = 0;
+    QColor FColor = Qt::green;
+};
+
+} // namespace kestrum

@@ -1,0 +1,234 @@
+#include "app/pages/KSUsageChart.h"
+
+#include <QEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+
+namespace kestrum {
+
+namespace {
+
+// RGB(230, 240, 255): the window's own colour.
+const QColor Background(230, 240, 255);
+const QColor AxisColor(128, 128, 128);
+const QColor GridColor(160, 160, 160);
+constexpr int MarginLeft = 5, MarginRight = 10, MarginTop = 10, MarginBottom = 0;
+constexpr int LineWidth = 3;
+constexpr int BoxSize = 11; // legend check box
+constexpr int SwatchWidth = 18;
+
+} // namespace
+
+TKSUsageChart::TKSUsageChart(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("chtOverview"));
+    setAttribute(Qt::WA_OpaquePaintEvent); // every pixel is painted: nothing behind needs drawing first
+    const QColor colors[SeriesCount] = {QColor(0, 255, 0), QColor(0, 0, 255), QColor(255, 128, 64)};
+    for (int i = 0; i < SeriesCount; ++i) {
+        FSeries[i].Color = colors[i];
+        FSeries[i].Title = QStringLiteral("-- %    ");
+    }
+}
+
+void TKSUsageChart::SetTitle(const QString& title) {
+    if (title == FTitle) return;
+    FTitle = title;
+    FLayoutValid = false;
+    update();
+}
+
+void TKSUsageChart::SetSeriesTitle(int series, const QString& title) {
+    if (series < 0 || series >= SeriesCount || FSeries[series].Title == title) return;
+    FSeries[series].Title = title;
+    update(FLegend);
+}
+
+void TKSUsageChart::SetSeriesVisible(int series, bool visible) {
+    if (series < 0 || series >= SeriesCount || FSeries[series].Visible == visible) return;
+    FSeries[series].Visible = visible;
+    update();
+    emit SeriesVisibilityChanged(series, visible);
+}
+
+void TKSUsageChart::AddPoints(int cpu, int memory, int pageFile) {
+    const int values[SeriesCount] = {cpu, memory, pageFile};
+    int slot;
+    if (FCount < Capacity) {
+        slot = (FHead + FCount) % Capacity;
+        ++FCount;
+    } else {
+        slot = FHead; // the oldest point, long out of sight, makes room
+        FHead = (FHead + 1) % Capacity;
+    }
+    for (int i = 0; i < SeriesCount; ++i) FSeries[i].Values[slot] = int16_t(std::clamp(values[i], -30000, 30000));
+    ++FAdded;
+    ++FAxisMin;
+    ++FAxisMax;
+    update(FPlot.adjusted(-LineWidth, -LineWidth, LineWidth, LineWidth));
+}
+
+bool TKSUsageChart::PointAt(int series, int64_t x, int& value) const {
+    // The newest point sits at the axis maximum; older ones one to the left each.
+    const int64_t back = FAxisMax - x;
+    if (series < 0 || series >= SeriesCount || back < 0 || back >= FCount) return false;
+    value = FSeries[series].Values[(FHead + FCount - 1 - int(back)) % Capacity];
+    return true;
+}
+
+QRect TKSUsageChart::PlotRect() const {
+    const_cast<TKSUsageChart*>(this)->Layout();
+    return FPlot;
+}
+
+QRect TKSUsageChart::LegendBoxRect(int series) const {
+    const_cast<TKSUsageChart*>(this)->Layout();
+    int total = 0;
+    for (int i = 0; i < SeriesCount; ++i) total += LegendEntryWidth(i);
+    int x = FLegend.left() + (FLegend.width() - total) / 2;
+    for (int i = 0; i < series; ++i) x += LegendEntryWidth(i);
+    return QRect(x, FLegend.center().y() - BoxSize / 2, BoxSize, BoxSize);
+}
+
+int TKSUsageChart::LegendEntryWidth(int series) const {
+    // Room for the widest figure, so the entries do not jump as the numbers change.
+    const QFontMetrics fm(font());
+    const int text =
+        std::max(fm.horizontalAdvance(FSeries[series].Title), fm.horizontalAdvance(QStringLiteral("MEM: 100 %    ")));
+    return BoxSize + 4 + SwatchWidth + 4 + text + 16;
+}
+
+void TKSUsageChart::Layout() {
+    if (FLayoutValid) return;
+    const QFontMetrics fm(font());
+    QFont bold = font();
+    bold.setBold(true);
+    const QFontMetrics bm(bold);
+    const int titleH = FTitle.isEmpty() ? 0 : bm.height() + 6;
+    const int legendH = fm.height() + 8;
+    const int labelW = fm.horizontalAdvance(QStringLiteral("100")) + 8;
+    const int top = MarginTop + titleH + fm.height() / 2;
+    const int bottom = height() - MarginBottom - legendH - 4;
+    FPlot = QRect(QPoint(MarginLeft + labelW, top), QPoint(width() - MarginRight - 1, std::max(top + 1, bottom)));
+    FLegend = QRect(MarginLeft, height() - MarginBottom - legendH, width() - MarginLeft - MarginRight, legendH);
+    FLayoutValid = true;
+    FFrame = QPixmap();
+}
+
+void TKSUsageChart::ComposeFrame() {
+    Layout();
+    const qreal dpr = devicePixelRatioF();
+    FFrame = QPixmap(size() * dpr);
+    FFrame.setDevicePixelRatio(dpr);
+    FFrame.fill(Background);
+    QPainter p(&FFrame);
+    p.setFont(font());
+    const QFontMetrics fm(font());
+    if (!FTitle.isEmpty()) {
+        QFont bold = font();
+        bold.setBold(true);
+        p.setFont(bold);
+        p.setPen(Qt::black);
+        p.drawText(QRect(MarginLeft, MarginTop, width() - MarginLeft - MarginRight, QFontMetrics(bold).height()),
+                   Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, FTitle);
+        p.setFont(font());
+    }
+    // Left axis 0..100, a tick and a dotted grid line every 10.
+    p.fillRect(FPlot, Qt::white);
+    QPen grid(GridColor, 1, Qt::DotLine);
+    for (int v = 0; v <= 100; v += 10) {
+        const int y = FPlot.bottom() - (FPlot.height() - 1) * v / 100;
+        if (v > 0 && v < 100) {
+            p.setPen(grid);
+            p.drawLine(FPlot.left() + 1, y, FPlot.right(), y);
+        }
+        p.setPen(AxisColor);
+        p.drawLine(FPlot.left() - 4, y, FPlot.left(), y);
+        p.setPen(Qt::black);
+        p.drawText(QRect(MarginLeft, y - fm.height() / 2, FPlot.left() - MarginLeft - 6, fm.height()),
+                   Qt::AlignRight | Qt::AlignVCenter, QString::number(v));
+    }
+    p.setPen(AxisColor);
+    p.drawLine(FPlot.bottomLeft(), FPlot.topLeft());
+    p.drawLine(FPlot.bottomLeft(), FPlot.bottomRight());
+}
+
+void TKSUsageChart::PaintLegend(QPainter& p) const {
+    const QFontMetrics fm(font());
+    for (int i = 0; i < SeriesCount; ++i) {
+        const QRect box = LegendBoxRect(i);
+        p.setPen(AxisColor);
+        p.setBrush(Qt::white);
+        p.drawRect(box.adjusted(0, 0, -1, -1));
+        if (FSeries[i].Visible) {
+            p.setPen(QPen(Qt::black, 1.6));
+            p.setRenderHint(QPainter::Antialiasing, true);
+            p.drawPolyline(QPolygonF({QPointF(box.left() + 2.5, box.center().y() + 0.5),
+                                      QPointF(box.left() + 4.5, box.bottom() - 2.0),
+                                      QPointF(box.right() - 2.0, box.top() + 2.5)}));
+            p.setRenderHint(QPainter::Antialiasing, false);
+        }
+        const int sx = box.right() + 5;
+        p.fillRect(QRect(sx, box.center().y() - 1, SwatchWidth, LineWidth), FSeries[i].Color);
+        p.setPen(Qt::black);
+        p.drawText(QRect(sx + SwatchWidth + 4, FLegend.top(), LegendEntryWidth(i), FLegend.height()),
+                   Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, FSeries[i].Title);
+    }
+}
+
+void TKSUsageChart::paintEvent(QPaintEvent* event) {
+    Layout();
+    if (FFrame.isNull() || FFrame.size() != size() * devicePixelRatioF()) ComposeFrame();
+    QPainter p(this);
+    p.setClipRegion(event->region());
+    p.drawPixmap(0, 0, FFrame);
+    if (event->region().intersects(FLegend)) {
+        p.fillRect(FLegend, Background);
+        PaintLegend(p);
+    }
+    if (!event->region().intersects(FPlot.adjusted(-LineWidth, -LineWidth, LineWidth, LineWidth)) || FCount == 0)
+        return;
+    p.setClipRect(FPlot.adjusted(1, -LineWidth, 0, 0), Qt::IntersectClip);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const double sx = double(FPlot.width() - 1) / double(FAxisMax - FAxisMin);
+    const double sy = double(FPlot.height() - 1) / 100.0;
+    // Only the points inside the axis range and one beyond its left edge, so the line reaches the edge.
+    const int n = int(std::min<int64_t>(FCount, FAxisMax - FAxisMin + 2));
+    QPolygonF line(n);
+    for (int i = 0; i < SeriesCount; ++i) {
+        const TSeries& s = FSeries[i];
+        if (!s.Visible) continue;
+        for (int k = 0; k < n; ++k) {
+            const int back = n - 1 - k;
+            const int v = s.Values[(FHead + FCount - 1 - back) % Capacity];
+            line[k] = QPointF(FPlot.right() - back * sx, FPlot.bottom() - v * sy);
+        }
+        p.setPen(QPen(s.Color, LineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPolyline(line);
+    }
+}
+
+void TKSUsageChart::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FLayoutValid = false;
+}
+
+void TKSUsageChart::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange) FLayoutValid = false;
+}
+
+void TKSUsageChart::mousePressEvent(QMouseEvent* event) {
+    for (int i = 0; i < SeriesCount; ++i) {
+        // The whole legend entry (box, swatch, title) toggles its series, as a check box's label does.
+        QRect entry = LegendBoxRect(i);
+        entry.setRight(entry.left() + LegendEntryWidth(i) - 16);
+        if (entry.adjusted(-2, -4, 2, 4).contains(event->position().toPoint())) {
+            SetSeriesVisible(i, !FSeries[i].Visible);
+            return;
+        }
+    }
+    QWidget::mousePressEvent(event);
+}
+
+} // namespace kestrum

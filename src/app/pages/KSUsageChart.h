@@ -1,0 +1,84 @@
+#pragma once
+#include <QColor>
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace kestrum {
+
+// The Usage page's line chart: three series against a fixed 0–100 left axis and a bottom axis that scrolls
+// by one point a second. Drawn with QPainter: the frame (title, axis, grid) is composed once per size and
+// language, so a tick repaints only the lines and the legend. Only the points that can be seen, plus a small
+// margin, are kept, so the chart's memory stays flat however long the program runs.
+class TKSUsageChart : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int SeriesCount = 3;
+    // The visible span of the bottom axis.
+    static constexpr int64_t AxisSpan = 200;
+    // Points kept per series: the visible ones and a margin.
+    static constexpr int Capacity = 256;
+
+    explicit TKSUsageChart(QWidget* parent = nullptr);
+
+    void SetTitle(const QString& title);
+    QString Title() const { return FTitle; }
+    void SetSeriesTitle(int series, const QString& title);
+    QString SeriesTitle(int series) const { return FSeries[series].Title; }
+    QColor SeriesColor(int series) const { return FSeries[series].Color; }
+    // The legend's check box of a series; an unticked series is not drawn.
+    void SetSeriesVisible(int series, bool visible);
+    bool SeriesVisible(int series) const { return FSeries[series].Visible; }
+
+    // Adds one point to each series at x = the axis maximum + 1, then scrolls the axis by one.
+    void AddPoints(int cpu, int memory, int pageFile);
+
+    int64_t AxisMin() const { return FAxisMin; }
+    int64_t AxisMax() const { return FAxisMax; }
+    // Points added so far, and those still held (the newest, at most Capacity).
+    int64_t PointsAdded() const { return FAdded; }
+    int PointsHeld() const { return FCount; }
+    // The held point of a series at axis position x; false when it is not held.
+    bool PointAt(int series, int64_t x, int& value) const;
+
+    // Where the lines are drawn and where a series' legend check box lies, in widget coordinates.
+    QRect PlotRect() const;
+    QRect LegendBoxRect(int series) const;
+
+signals:
+    void SeriesVisibilityChanged(int series, bool visible);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    struct TSeries {
+        QString Title;
+        QColor Color;
+        bool Visible = true;
+        std::array<int16_t, Capacity> Values{}; // ring buffer
+    };
+
+    void Layout();
+    void ComposeFrame();
+    void PaintLegend(QPainter& p) const;
+    int LegendEntryWidth(int series) const;
+
+    QString FTitle;
+    std::array<TSeries, SeriesCount> FSeries;
+    int64_t FAxisMin = 0, FAxisMax = AxisSpan;
+    int64_t FAdded = 0;
+    int FHead = 0;  // ring index of the oldest held point
+    int FCount = 0; // points held
+    QPixmap FFrame; // background, title, axis, grid
+    QRect FPlot, FLegend;
+    bool FLayoutValid = false;
+};
+
+} // namespace kestrum
