@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <unordered_set>
 
 #include "desktop/ExeImports.h"
 
@@ -74,25 +73,44 @@ bool TOrvAntiDisturb::IsFullScreenForeground() {
 }
 
 bool TOrvAntiDisturb::IsGameRunning() {
-    const auto snapshot = FProcesses.Snapshot();
-    if (!snapshot) return false;
+    const auto list = FProcesses.ProcessInstances();
+    if (!list) return false;
     const uint32_t self = FProcesses.CurrentProcessId();
-    // Many processes run the same file (shells, helpers); each file is judged once per poll.
-    std::unordered_set<std::string> judged;
-    for (const auto& p : *snapshot) {
+    std::unordered_map<uint32_t, TJudged> next;
+    next.reserve(list->size());
+    bool game = false;
+    for (const auto& p : *list) {
         // Our own program is never the game the user is playing, whatever a build links into it.
-        if (p.KernelThread || p.ProcessId == self) continue;
-        std::string path = FProcesses.ExecutablePath(p.ProcessId);
-        if (path.empty() || IsDisplayServer(path)) continue;
-        if (IsWineLoader(path)) {
-            // A Windows program under Wine is judged by its own executable, not by the loader.
-            path = WineExecutablePath(FProcesses.CommandLine(p.ProcessId), FWinePrefix);
-            if (path.empty()) continue;
+        if (p.ProcessId == self) continue;
+        const auto old = FJudged.find(p.ProcessId);
+        const bool known = old != FJudged.end() && old->second.Instance == p.Instance;
+        // A process without a readable executable stays so: kernel threads never run one, and another
+        // user's process does not become readable.
+        if (known && old->second.Path.empty()) {
+            next.emplace(p.ProcessId, std::move(old->second));
+            continue;
         }
-        if (!judged.insert(path).second) continue;
-        if (FImports.ImportsGameLibrary(path)) return true;
+        TJudged j{p.Instance, FProcesses.ExecutablePath(p.ProcessId), false};
+        if (known && j.Path == old->second.Path) {
+            j.Game = old->second.Game;
+        } else if (!j.Path.empty()) {
+            j.Game = JudgeExecutable(p.ProcessId, j.Path);
+        }
+        game = game || j.Game;
+        next.emplace(p.ProcessId, std::move(j));
     }
-    return false;
+    FJudged.swap(next);
+    return game;
+}
+
+bool TOrvAntiDisturb::JudgeExecutable(uint32_t processId, const std::string& path) {
+    if (IsDisplayServer(path)) return false;
+    if (IsWineLoader(path)) {
+        // A Windows program under Wine is judged by its own executable, not by the loader.
+        const std::string exe = WineExecutablePath(FProcesses.CommandLine(processId), FWinePrefix);
+        return !exe.empty() && FImports.ImportsGameLibrary(exe);
+    }
+    return FImports.ImportsGameLibrary(path);
 }
 
 } // namespace kestrum

@@ -2,6 +2,7 @@
 #include <QObject>
 #include <QTimer>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "desktop/ExeImportsCache.h"
@@ -47,6 +48,16 @@ private:
     uint32_t FInteval = 3000;
     bool FState = false;
     bool FNotified = false;
+    bool JudgeExecutable(uint32_t processId, const std::string& path);
+
+    // The verdict per running process, kept while the process runs the same executable: a poll reads one
+    // link per process and opens only files it has not judged yet.
+    struct TJudged {
+        uint64_t Instance = 0;
+        std::string Path; // empty: no executable to read (kernel thread, another user's process)
+        bool Game = false;
+    };
+    std::unordered_map<uint32_t, TJudged> FJudged;
     TExeImportsCache FImports;
     std::string FWinePrefix;
 };

@@ -14,6 +14,13 @@ struct TProcessEntry {
     bool KernelThread = false; // kernel threads have no user memory and are never trimmed
 };
 
+// One entry of the cheap process list: the id, and a number that differs when the id is used again by a
+// new process (0 where the backend cannot tell).
+struct TProcessInstance {
+    uint32_t ProcessId = 0;
+    uint64_t Instance = 0;
+};
+
 // What trimming one process did.
 enum class TTrimStatus { Trimmed, Gone, NoRight, Failed };
 struct TTrimResult {
@@ -56,6 +63,17 @@ public:
     virtual TReclaimResult ReclaimPushedOut(const std::vector<TPushedOut>& pushedOut,
                                             const std::vector<uint32_t>& spare) {
         return {};
+    }
+    // Every process but kernel threads where the backend can tell them cheaply, in one pass that reads no
+    // file of any process; for pollers that look closer only at what is new. Empty optional on failure.
+    virtual std::optional<std::vector<TProcessInstance>> ProcessInstances() {
+        auto snapshot = Snapshot();
+        if (!snapshot) return std::nullopt;
+        std::vector<TProcessInstance> out;
+        out.reserve(snapshot->size());
+        for (const auto& p : *snapshot)
+            if (!p.KernelThread) out.push_back({p.ProcessId, 0});
+        return out;
     }
     // The process's command-line arguments; empty when they cannot be read. Tells which Windows program a
     // Wine loader runs.

@@ -5,8 +5,8 @@
 #include <QTemporaryDir>
 #include <map>
 
-#include "desktop/OrvAntiDisturb.h"
 #include "common/QtApp.h"
+#include "desktop/OrvAntiDisturb.h"
 #include "platform/fake/FakeDesktop.h"
 #include "platform/fake/FakeProcesses.h"
 
@@ -28,7 +28,8 @@ public:
     std::map<uint32_t, std::vector<std::string>> CommandLines;
     int Snapshots = 0;
     std::optional<std::vector<platform::TProcessEntry>> Snapshot() override { return ++Snapshots, Inner.Snapshot(); }
-    std::string ExecutablePath(uint32_t pid) override { return Inner.ExecutablePath(pid); }
+    std::string ExecutablePath(uint32_t pid) override { return ++PathReads, Inner.ExecutablePath(pid); }
+    int PathReads = 0;
     platform::TTrimResult TrimWorkingSet(uint32_t pid) override { return Inner.TrimWorkingSet(pid); }
     uint32_t CurrentProcessId() override { return Inner.CurrentProcessId(); }
     std::vector<std::string> CommandLine(uint32_t pid) override { return CommandLines[pid]; }
@@ -137,6 +138,23 @@ TEST(OrvAntiDisturb, GameDetectionOverTheProcessList) {
     TRig x;
     x.AddProcess(50, server);
     EXPECT_FALSE(x.Detector->IsGameRunning());
+}
+
+TEST(OrvAntiDisturb, LaterPollsLookOnlyAtNewOrChangedExecutables) {
+    TRig r;
+    r.AddProcess(10, Fixture("elf/plain_prog"));
+    r.AddProcess(11, ""); // another user's process: nothing to read, now or later
+    r.Processes.Inner.Processes.push_back({13, "kthreadd", true});
+    EXPECT_FALSE(r.Detector->IsGameRunning());
+    const int reads = r.Processes.PathReads;
+    EXPECT_FALSE(r.Detector->IsGameRunning());
+    EXPECT_EQ(r.Processes.PathReads - reads, 1); // only the readable process's link, to notice an exec
+    // The same process runs a game now (a wrapper script that execs the game keeps its id).
+    r.Processes.Inner.Paths[10] = Fixture("elf/gl_prog");
+    EXPECT_TRUE(r.Detector->IsGameRunning());
+    // It ends: the verdict goes with it.
+    r.Processes.Inner.Processes.erase(r.Processes.Inner.Processes.begin());
+    EXPECT_FALSE(r.Detector->IsGameRunning());
 }
 
 TEST(OrvAntiDisturb, WineProgramsAreJudgedByTheirWindowsExecutable) {

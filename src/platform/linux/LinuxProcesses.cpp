@@ -89,6 +89,19 @@ public:
         return out;
     }
 
+    std::optional<std::vector<TProcessInstance>> ProcessInstances() override {
+        DIR* dir = ::opendir(FRoot.c_str());
+        if (!dir) return std::nullopt;
+        std::vector<TProcessInstance> out;
+        out.reserve(512);
+        // The directory's inode number belongs to the process's proc entry: a reused id comes with another.
+        while (dirent* d = ::readdir(dir))
+            if (IsPidName(d->d_name))
+                out.push_back({static_cast<uint32_t>(std::strtoul(d->d_name, nullptr, 10)), uint64_t(d->d_ino)});
+        ::closedir(dir);
+        return out;
+    }
+
     std::string ExecutablePath(uint32_t processId) override {
         if (processId == 0) return {};
         std::string link = ReadLink(FRoot + "/" + std::to_string(processId) + "/exe");
