@@ -22,6 +22,12 @@ void TKSGauge::SetColor(const QColor& color) {
     update();
 }
 
+void TKSGauge::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FTextFont = font();
+    FTextFont.setPixelSize(std::max(8, height() - 2));
+}
+
 void TKSGauge::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QRect frame = rect().adjusted(0, 0, -1, -1);
@@ -31,12 +37,10 @@ void TKSGauge::paintEvent(QPaintEvent*) {
     p.fillRect(QRect(inner.left(), inner.top(), filled, inner.height()), FColor);
     p.setPen(QColor(160, 160, 160));
     p.drawRect(frame);
-    QFont f = font();
-    f.setPixelSize(std::max(8, height() - 2));
-    p.setFont(f);
+    p.setFont(FTextFont);
     // Dark text over light colours, white over dark ones, so the figure reads on the bar and beside it.
     const QString text = QString::number(FPosition) + QStringLiteral(" %");
-    const QRect textRect = QFontMetrics(f).boundingRect(rect(), Qt::AlignCenter, text);
+    const QRect textRect = QFontMetrics(FTextFont).boundingRect(rect(), Qt::AlignCenter, text);
     const bool overFill = textRect.center().x() < inner.left() + filled;
     p.setPen(overFill && FColor.lightness() < 110 ? Qt::white : Qt::black);
     p.drawText(rect(), Qt::AlignCenter, text);

@@ -1,5 +1,6 @@
 #pragma once
 #include <QColor>
+#include <QFont>
 #include <QWidget>
 
 namespace kestrum {
@@ -17,10 +18,12 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     int FPosition = 0;
     QColor FColor = Qt::green;
+    QFont FTextFont; // sized to the bar once, not at every paint
 };
 
 } // namespace kestrum

@@ -5,6 +5,7 @@
 #include "app/KSArt.h"
 #include "app/pages/KSGauge.h"
 #include "app/pages/KSOverviewTexts.h"
+#include "app/pages/KSTextCache.h"
 #include "app/pages/KSUsageChart.h"
 #include "engine/SystemStatus.h"
 #include "i18n/OrvMultiLangs.h"
@@ -27,17 +28,27 @@ public:
 protected:
     void PaintCaption(QPainter& g, const QString& text) override {
         const QFontMetrics fm(font());
-        const QStringList lines = LayoutCaption(text, font(), QSize(width() - 8, TextBottom - 4));
+        const int box = width() - 8;
+        // The captions are short lines with their own breaks: drawn as they are unless one is too wide,
+        // which the word-wrapping layout then handles.
+        QStringList lines = text.split(u'\n');
+        for (QString& line : lines) line = line.trimmed();
+        bool fits = lines.size() * fm.height() <= TextBottom - 4;
+        for (const QString& line : lines) fits = fits && fm.horizontalAdvance(line) <= box;
+        if (!fits) lines = LayoutCaption(text, font(), QSize(box, TextBottom - 4));
         g.save();
         g.setFont(font());
         g.setPen(Qt::black);
         int y = 4;
         for (const QString& line : lines) {
-            g.drawText(QRect(4, y, width() - 8, fm.height()), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, line);
+            g.drawStaticText(QPoint(4, y), FTexts.Get(line, font()));
             y += fm.height();
         }
         g.restore();
     }
+
+private:
+    TKSTextCache FTexts;
 };
 
 } // namespace

@@ -171,8 +171,8 @@ void TKSUsageChart::PaintLegend(QPainter& p) const {
         const int sx = box.right() + 5;
         p.fillRect(QRect(sx, box.center().y() - 1, SwatchWidth, LineWidth), FSeries[i].Color);
         p.setPen(Qt::black);
-        p.drawText(QRect(sx + SwatchWidth + 4, FLegend.top(), LegendEntryWidth(i), FLegend.height()),
-                   Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, FSeries[i].Title);
+        p.drawStaticText(QPoint(sx + SwatchWidth + 4, FLegend.top() + (FLegend.height() - fm.height()) / 2),
+                         FTexts.Get(FSeries[i].Title, font()));
     }
 }
 

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/pages/KSTextCache.h"
+
 namespace kestrum {
 
 // The Usage page's line chart: three series against a fixed 0–100 left axis and a bottom axis that scrolls
@@ -77,6 +79,7 @@ private:
     int FHead = 0;  // ring index of the oldest held point
     int FCount = 0; // points held
     QPixmap FFrame; // background, title, axis, grid
+    mutable TKSTextCache FTexts;
     QRect FPlot, FLegend;
     bool FLayoutValid = false;
 };
