@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
+#include "app/KSArt.h"
 #include "app/KSCmdLine.h"
 #include "app/pages/KSLogsPage.h"
 #include "app/pages/KSOptimizePage.h"
@@ -37,12 +38,6 @@ namespace {
 
 // RGB(230, 240, 255) as the toolkit's colour value (red in the low byte).
 constexpr uint32_t kBackground = 16773350;
-
-TOrvPicture Art(const QString& name) {
-    TOrvPicture p;
-    p.LoadFromFile(u":/assets/"_qs + name); // embedded; an empty picture draws nothing
-    return p;
-}
 
 QIcon LoadTrayPicture(int index) {
     QString path = QStringLiteral(":/assets/tray/tray%1.png").arg(index, 2, 10, QLatin1Char('0'));
