@@ -86,5 +86,8 @@ int main(int argc, char* argv[]) {
         syslog(LOG_INFO, "idle, ending");
         QCoreApplication::quit();
     });
+    // A bus that goes away takes our callers with it.
+    bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"), QStringLiteral("org.freedesktop.DBus.Local"),
+                QStringLiteral("Disconnected"), &app, SLOT(quit()));
     return app.exec();
 }
