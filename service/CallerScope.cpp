@@ -89,8 +89,8 @@ TProcMount ParseProcMount(const std::string& mountinfo, const std::string& procR
     return result;
 }
 
-bool CallerMaySee(const TCaller& caller, const TProcMount& mount, uint64_t servicePidNamespace,
-                  uint32_t servicePid, const TTarget& target) {
+bool CallerMaySee(const TCaller& caller, const TProcMount& mount, uint64_t servicePidNamespace, uint32_t servicePid,
+                  const TTarget& target) {
     if (target.Pid == servicePid || target.Pid == 0) return false;
     // A caller inside a container sees its own PID namespace only.
     if (caller.PidNamespace != servicePidNamespace) {

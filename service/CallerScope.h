@@ -35,8 +35,8 @@ TProcMount ParseProcMount(const std::string& mountinfo, const std::string& procR
 // Whether the caller may see `target` in its own /proc: a caller in another PID namespace sees only its
 // namespace; under hidepid only its own processes, unless root or in the mount's group. The service's own
 // process is never one of them.
-bool CallerMaySee(const TCaller& caller, const TProcMount& mount, uint64_t servicePidNamespace,
-                  uint32_t servicePid, const TTarget& target);
+bool CallerMaySee(const TCaller& caller, const TProcMount& mount, uint64_t servicePidNamespace, uint32_t servicePid,
+                  const TTarget& target);
 
 // The processes a run on behalf of `caller` may touch: the snapshot holds only what the caller may see,
 // and anything else is refused.

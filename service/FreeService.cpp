@@ -77,9 +77,9 @@ QVariantMap TFreeService::Info() const {
     QVariantMap info;
     info.insert(QStringLiteral("Version"), QStringLiteral(KESTRUM_FILE_VERSION));
     info.insert(QStringLiteral("Capabilities"), EffectiveCapabilityNames());
-    info.insert(QStringLiteral("Modes"), QStringList{QStringLiteral("0 all"), QStringLiteral("1 only named"),
-                                                     QStringLiteral("2 all but named"),
-                                                     QStringLiteral("3 all but named (smart)")});
+    info.insert(QStringLiteral("Modes"),
+                QStringList{QStringLiteral("0 all"), QStringLiteral("1 only named"), QStringLiteral("2 all but named"),
+                            QStringLiteral("3 all but named (smart)")});
     info.insert(QStringLiteral("Options"), QStringList{freeservice::kOptionFollowUpReclaim});
     info.insert(QStringLiteral("MaxNames"), freeservice::kMaxNames);
     info.insert(QStringLiteral("MaxNameBytes"), freeservice::kMaxNameBytes);
@@ -150,20 +150,20 @@ QVariantMap TFreeService::FreeMemory(uchar mode, const QStringList& names, const
     }
     setDelayedReply(true);
     const QDBusMessage call = message();
-    CheckAuthorization(FBus, call.service(), freeservice::kActionFree, call.isInteractiveAuthorizationAllowed(),
-                       this, [this, call, uid, pid, request](bool authorized, const QString& detail) {
-                           if (!authorized) {
-                               syslog(LOG_NOTICE, "refused a freeing run for uid %u (pid %u): %s", uid, pid,
-                                      qPrintable(detail));
-                               FGate.Finish(uid);
-                               FBus.send(call.createErrorReply(freeservice::kErrorNotAuthorized,
-                                                                       QStringLiteral("not authorised to free memory (polkit action %1): %2")
-                                                                           .arg(freeservice::kActionFree, detail)));
-                               Settle();
-                               return;
-                           }
-                           StartRun(call, uid, pid, request);
-                       });
+    CheckAuthorization(
+        FBus, call.service(), freeservice::kActionFree, call.isInteractiveAuthorizationAllowed(), this,
+        [this, call, uid, pid, request](bool authorized, const QString& detail) {
+            if (!authorized) {
+                syslog(LOG_NOTICE, "refused a freeing run for uid %u (pid %u): %s", uid, pid, qPrintable(detail));
+                FGate.Finish(uid);
+                FBus.send(call.createErrorReply(freeservice::kErrorNotAuthorized,
+                                                QStringLiteral("not authorised to free memory (polkit action %1): %2")
+                                                    .arg(freeservice::kActionFree, detail)));
+                Settle();
+                return;
+            }
+            StartRun(call, uid, pid, request);
+        });
     return {};
 }
 

@@ -13,9 +13,9 @@
 namespace kestrum::service {
 
 struct TServiceOptions {
-    std::chrono::milliseconds IdleExit{30000};   // ends after this long without a request
-    std::chrono::milliseconds MinSpacing{3000};  // between one user's freeing requests
-    int MaxInFlight = 16;                        // requests authorising or running at once
+    std::chrono::milliseconds IdleExit{30000};  // ends after this long without a request
+    std::chrono::milliseconds MinSpacing{3000}; // between one user's freeing requests
+    int MaxInFlight = 16;                       // requests authorising or running at once
     QString ProcRoot = QStringLiteral("/proc");
 };
 

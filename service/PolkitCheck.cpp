@@ -14,9 +14,8 @@ constexpr int kTimeoutMs = 120000;
 constexpr uint kAllowUserInteraction = 1;
 } // namespace
 
-void CheckAuthorization(const QDBusConnection& bus, const QString& sender, const QString& action,
-                        bool allowInteraction, QObject* context,
-                        std::function<void(bool authorized, const QString& detail)> done) {
+void CheckAuthorization(const QDBusConnection& bus, const QString& sender, const QString& action, bool allowInteraction,
+                        QObject* context, std::function<void(bool authorized, const QString& detail)> done) {
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.PolicyKit1"), QStringLiteral("/org/freedesktop/PolicyKit1/Authority"),
         QStringLiteral("org.freedesktop.PolicyKit1.Authority"), QStringLiteral("CheckAuthorization"));

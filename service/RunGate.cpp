@@ -8,8 +8,7 @@ TRunGate::TVerdict TRunGate::AdmitRun(uint32_t uid, TClock::time_point now, std:
     std::erase_if(FLastRun, [&](const auto& e) { return now - e.second >= FSpacing; });
     const auto last = FLastRun.find(uid);
     if (last != FLastRun.end()) {
-        if (wait)
-            *wait = std::chrono::ceil<std::chrono::milliseconds>(FSpacing - (now - last->second));
+        if (wait) *wait = std::chrono::ceil<std::chrono::milliseconds>(FSpacing - (now - last->second));
         return TVerdict::TooSoon;
     }
     FLastRun[uid] = now;

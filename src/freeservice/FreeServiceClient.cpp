@@ -95,7 +95,8 @@ TFreeRunReport TFreeServiceClient::RunThroughService(const TFreeRunRequest& requ
         QDBusConnection bus = Bus(FBusAddress);
         if (!bus.isConnected()) {
             report.Route = TFreeRunRoute::Unavailable;
-            report.Notice = NoticeOnce(UnavailableNotice(QStringLiteral("no system bus: %1").arg(bus.lastError().message())));
+            report.Notice =
+                NoticeOnce(UnavailableNotice(QStringLiteral("no system bus: %1").arg(bus.lastError().message())));
             return report;
         }
         QDBusMessage call = QDBusMessage::createMethodCall(freeservice::kBusName, freeservice::kObjectPath,
@@ -137,7 +138,9 @@ std::optional<QVariantMap> TFreeServiceClient::ServiceInfo(QString* error) {
     const QDBusMessage reply = bus.call(call, QDBus::Block, 30000);
     if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() == 1)
         return qdbus_cast<QVariantMap>(reply.arguments().at(0));
-    if (error) *error = reply.type() == QDBusMessage::ErrorMessage ? QDBusError(reply).message() : QStringLiteral("unexpected reply");
+    if (error)
+        *error = reply.type() == QDBusMessage::ErrorMessage ? QDBusError(reply).message()
+                                                            : QStringLiteral("unexpected reply");
     return std::nullopt;
 }
 

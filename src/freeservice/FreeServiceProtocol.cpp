@@ -6,8 +6,8 @@ namespace kestrum::freeservice {
 
 namespace {
 
-using TReportMember = std::variant<bool TFreeRunReport::*, uint32_t TFreeRunReport::*, uint64_t TFreeRunReport::*,
-                                   int TFreeRunReport::*>;
+using TReportMember =
+    std::variant<bool TFreeRunReport::*, uint32_t TFreeRunReport::*, uint64_t TFreeRunReport::*, int TFreeRunReport::*>;
 struct TReportField {
     const char* Key;
     TReportMember Member;

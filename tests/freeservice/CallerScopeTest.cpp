@@ -10,8 +10,7 @@ TEST(CallerScope, ReadsHidePidFromTheProcMount) {
     const std::string plain =
         "22 1 0:5 / /proc rw,nosuid,nodev,noexec,relatime shared:12 - proc proc rw\n"
         "23 1 0:6 / /sys rw - sysfs sysfs rw,hidepid=2\n";
-    const std::string hidden =
-        "22 1 0:5 / /proc rw,relatime shared:12 - proc proc rw,hidepid=2,gid=27\n";
+    const std::string hidden = "22 1 0:5 / /proc rw,relatime shared:12 - proc proc rw,hidepid=2,gid=27\n";
     const std::string named = "22 1 0:5 / /proc rw - proc proc rw,hidepid=invisible\n";
     const std::string offAgain = named + "40 22 0:7 / /proc rw - proc proc rw,hidepid=0\n";
     const std::string elsewhere = "22 1 0:5 / /srv/proc rw - proc proc rw,hidepid=2\n";
@@ -73,7 +72,6 @@ TEST(CallerScope, ScopedSnapshotLeavesOutTheServiceAndRefusesTheUnseen) {
     ASSERT_TRUE(snapshot);
     for (const auto& e : *snapshot) EXPECT_NE(e.ProcessId, self);
     EXPECT_EQ(scoped.TrimWorkingSet(self).Status, kestrum::platform::TTrimStatus::NoRight);
-    EXPECT_EQ(scoped.TrimWorkingSet(999999).Status, kestrum::platform::TTrimStatus::NoRight)
-        << "not in the snapshot";
+    EXPECT_EQ(scoped.TrimWorkingSet(999999).Status, kestrum::platform::TTrimStatus::NoRight) << "not in the snapshot";
     EXPECT_TRUE(inner.Trimmed.empty());
 }

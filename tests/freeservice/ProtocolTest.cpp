@@ -43,10 +43,8 @@ TEST(FreeServiceProtocol, ReportTravelsFieldByField) {
 
 TEST(FreeServiceProtocol, ReportFromOtherVersionsKeepsDefaults) {
     // A newer service's extra key is ignored; a missing or mistyped one keeps the default.
-    const QVariantMap map{{"Trimmed", 3u},
-                          {"SomeFutureField", 99u},
-                          {"Gone", QStringLiteral("not a number")},
-                          {"SnapshotTaken", 1u}};
+    const QVariantMap map{
+        {"Trimmed", 3u}, {"SomeFutureField", 99u}, {"Gone", QStringLiteral("not a number")}, {"SnapshotTaken", 1u}};
     const TFreeRunReport r = ReportFromMap(map);
     EXPECT_EQ(r.Trimmed, 3u);
     EXPECT_EQ(r.Gone, 0u);

@@ -114,7 +114,8 @@ bool TPrivateSystemBus::StartDaemon() {
     QDir().mkpath(dir + "/services");
     const QString socket = dir + "/system_bus_socket";
     FAddress = "unix:path=" + socket;
-    const QByteArray config = QStringLiteral(R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+    const QByteArray config =
+        QStringLiteral(R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
   <type>system</type>
@@ -139,8 +140,8 @@ bool TPrivateSystemBus::StartDaemon() {
   <include>%3/packaging/dbus/org.kestrum.Freeing1.conf</include>
 </busconfig>
 )")
-                                 .arg(FAddress, dir, QStringLiteral(KESTRUM_SOURCE_DIR))
-                                 .toUtf8();
+            .arg(FAddress, dir, QStringLiteral(KESTRUM_SOURCE_DIR))
+            .toUtf8();
     // A copy under a name of its own, so a run that selects the service by name can select no other.
     FServiceName = QStringLiteral("kestrum-freed-%1").arg(getpid());
     const QString service = dir + "/" + FServiceName;
@@ -163,13 +164,14 @@ bool TPrivateSystemBus::StartDaemon() {
         return false;
     }
     const int log = ::open((dir + "/bus.log").toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    FDaemon = Spawn({"/usr/bin/dbus-daemon", "--nofork", "--nopidfile",
-                     "--config-file=" + (dir + "/bus.conf").toStdString()},
-                    log, 0, {"DBUS_SYSTEM_BUS_ADDRESS=" + FAddress.toStdString()});
+    FDaemon =
+        Spawn({"/usr/bin/dbus-daemon", "--nofork", "--nopidfile", "--config-file=" + (dir + "/bus.conf").toStdString()},
+              log, 0, {"DBUS_SYSTEM_BUS_ADDRESS=" + FAddress.toStdString()});
     ::close(log);
     for (int i = 0; i < 250 && access(socket.toLocal8Bit().constData(), F_OK) != 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    FConnectionName = "kestrum-test-" + QString::number(getpid()) + "-" + QString::number(reinterpret_cast<quintptr>(this));
+    FConnectionName =
+        "kestrum-test-" + QString::number(getpid()) + "-" + QString::number(reinterpret_cast<quintptr>(this));
     if (!QDBusConnection::connectToBus(FAddress, FConnectionName).isConnected()) {
         FUnavailable = "the private dbus-daemon did not start: " + Log();
         return false;
@@ -234,9 +236,9 @@ TRunResult TPrivateSystemBus::RunAs(uid_t uid, const std::vector<std::string>& a
     TRunResult result;
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return result;
-    const pid_t pid = Spawn(argv, fds[1], uid,
-                            {"DBUS_SYSTEM_BUS_ADDRESS=" + FAddress.toStdString(),
-                             "KESTRUM_HOME=" + FDir.path().toStdString(), "LC_ALL=C"});
+    const pid_t pid = Spawn(
+        argv, fds[1], uid,
+        {"DBUS_SYSTEM_BUS_ADDRESS=" + FAddress.toStdString(), "KESTRUM_HOME=" + FDir.path().toStdString(), "LC_ALL=C"});
     ::close(fds[1]);
     char buf[4096];
     ssize_t n;

@@ -76,8 +76,8 @@ TEST_F(FreeingService, AuthorisedUserGetsItsOwnChildTrimmedThroughTheService) {
     ASSERT_TRUE(victim.Ready() && bystander.Ready());
     const uint64_t before = victim.RssFileKb(), bystanderBefore = bystander.RssFileKb();
 
-    const TRunResult r = FBus->RunAs(TPrivateSystemBus::kNobody,
-                                     {kCli, "free", "--only", UniqueName("mine").toStdString(), "--bytes"});
+    const TRunResult r =
+        FBus->RunAs(TPrivateSystemBus::kNobody, {kCli, "free", "--only", UniqueName("mine").toStdString(), "--bytes"});
     ASSERT_EQ(r.ExitCode, 0) << r.Output << FBus->Log();
     EXPECT_NE(r.Output.find("Freed through the freeing service"), std::string::npos) << r.Output;
     EXPECT_NE(r.Output.find("trimmed=1 "), std::string::npos) << r.Output;
@@ -121,9 +121,13 @@ TEST_F(FreeingService, HostileRequestsGetErrorsAndTheServiceKeepsServing) {
         {"unknown option", "FreeMemory", FreeArgs(1, {UniqueName("hostile")}, {{"Everything", true}}), invalid},
         {"option of the wrong type", "FreeMemory",
          FreeArgs(1, {UniqueName("hostile")}, {{"FollowUpReclaim", QStringLiteral("yes")}}), invalid},
-        {"mode as a string", "FreeMemory", {QStringLiteral("1"), QStringList{UniqueName("hostile")}, QVariantMap{}},
+        {"mode as a string",
+         "FreeMemory",
+         {QStringLiteral("1"), QStringList{UniqueName("hostile")}, QVariantMap{}},
          unknownMethod},
-        {"names as one string", "FreeMemory", {QVariant::fromValue(uchar(1)), UniqueName("hostile"), QVariantMap{}},
+        {"names as one string",
+         "FreeMemory",
+         {QVariant::fromValue(uchar(1)), UniqueName("hostile"), QVariantMap{}},
          unknownMethod},
         {"arguments missing", "FreeMemory", {QVariant::fromValue(uchar(1))}, unknownMethod},
         {"arguments added", "GetInfo", {42}, unknownMethod},

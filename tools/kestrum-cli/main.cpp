@@ -12,10 +12,10 @@
 #include "engine/FreeRunDelegate.h"
 #include "engine/MemoryOptimize.h"
 #include "engine/SystemStatus.h"
+#include "freeservice/FreeServiceClient.h"
 #include "platform/IDesktop.h"
 #include "platform/IProcesses.h"
 #include "platform/ISystemInfo.h"
-#include "freeservice/FreeServiceClient.h"
 #include "support/KSUtils.h"
 
 using namespace kestrum;
