@@ -34,6 +34,8 @@ expect -rw-r--r-- usr/share/polkit-1/actions/org.kestrum.freeing.policy
 expect -rw-r--r-- lib/systemd/system/kestrum-freed.service
 expect -rw-r--r-- usr/share/doc/kestrum/copyright
 expect -rw-r--r-- usr/share/doc/kestrum/changelog.gz
+expect -rw-r--r-- usr/share/man/man1/kestrum-cli.1.gz
+expect -rw-r--r-- usr/share/man/man8/kestrum-freed.8.gz
 
 # Nothing set-uid or set-gid, nothing writable by others, nothing owned by anyone but root.
 printf '%s\n' "$listing" | awk '$1 ~ /^-.*[sS]/ || $1 ~ /^-.{4}[sS]/ {print}' | grep . && bad "set-uid or set-gid files"
@@ -65,7 +67,7 @@ fi
 
 # lintian: errors fail, warnings are listed.
 if command -v lintian >/dev/null; then
-    out=$(lintian --no-tag-display-limit "$deb" 2>&1)
+    out=$(lintian --tag-display-limit 0 "$deb" 2>&1)
     printf '%s\n' "$out"
     printf '%s\n' "$out" | grep -q '^E:' && bad "lintian reports errors"
 else
