@@ -58,6 +58,13 @@ grep -qx 'ExecStart=/usr/libexec/kestrum-freed' "$root/lib/systemd/system/kestru
     || bad "unit does not start /usr/libexec/kestrum-freed"
 grep -qx 'CapabilityBoundingSet=CAP_SYS_NICE CAP_SYS_PTRACE' "$root/lib/systemd/system/kestrum-freed.service" \
     || bad "unit's capability bounding set"
+# systemd's own judgement of the unit's sandbox (lower is better; 10 is a service with no sandbox at all).
+if command -v systemd-analyze >/dev/null; then
+    exposure=$(systemd-analyze security --offline=yes --root="$root" kestrum-freed.service 2>/dev/null \
+        | sed -n 's/.*Overall exposure level for kestrum-freed.service: \([0-9.]*\).*/\1/p')
+    echo "systemd exposure level of the unit: ${exposure:-unknown}"
+    [ -n "$exposure" ] && awk -v e="$exposure" 'BEGIN { exit !(e <= 3.0) }' || bad "unit exposure ${exposure:-unknown} above 3.0"
+fi
 [ "$(readlink "$root/usr/bin/kestrum")" = "../lib/kestrum/Kestrum" ] || bad "usr/bin/kestrum link: $(readlink "$root/usr/bin/kestrum")"
 "$root/usr/bin/kestrum-cli" --help >/dev/null || bad "the packaged kestrum-cli does not run"
 "$root/usr/libexec/kestrum-freed" --version | grep -q '^kestrum-freed ' || bad "the packaged service does not run"

@@ -58,7 +58,9 @@ void CheckAuthorization(const QDBusConnection& bus, const QString& sender, const
             done(true, {});
         else
             done(false, challenge ? QStringLiteral("authentication is needed and was not given")
-                                  : QStringLiteral("not authorised"));
+                                  : QStringLiteral("the caller is not the user at the active local session "
+                                                   "(remote, inactive or without a login session), and no "
+                                                   "polkit rule allows it"));
     });
 }
 

@@ -95,8 +95,8 @@ TFreeRunReport TFreeServiceClient::RunThroughService(const TFreeRunRequest& requ
         QDBusConnection bus = Bus(FBusAddress);
         if (!bus.isConnected()) {
             report.Route = TFreeRunRoute::Unavailable;
-            report.Notice =
-                NoticeOnce(UnavailableNotice(QStringLiteral("no system bus: %1").arg(bus.lastError().message())));
+            report.Notice = NoticeOnce(
+                UnavailableNotice(QStringLiteral("the system bus is not running: %1").arg(bus.lastError().message())));
             return report;
         }
         QDBusMessage call = QDBusMessage::createMethodCall(freeservice::kBusName, freeservice::kObjectPath,
@@ -130,7 +130,7 @@ TFreeRunReport TFreeServiceClient::RunThroughService(const TFreeRunRequest& requ
 std::optional<QVariantMap> TFreeServiceClient::ServiceInfo(QString* error) {
     QDBusConnection bus = Bus(FBusAddress);
     if (!bus.isConnected()) {
-        if (error) *error = QStringLiteral("no system bus: %1").arg(bus.lastError().message());
+        if (error) *error = QStringLiteral("the system bus is not running: %1").arg(bus.lastError().message());
         return std::nullopt;
     }
     const QDBusMessage call = QDBusMessage::createMethodCall(freeservice::kBusName, freeservice::kObjectPath,
