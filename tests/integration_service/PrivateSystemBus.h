@@ -16,7 +16,7 @@ namespace kestrum::test {
 struct TBusOptions {
     bool GrantNobody = false; // a polkit rule lets the user nobody free memory
     int IdleExitMs = 30000;
-    int MinSpacingMs = 1500;
+    int MinSpacingMs = 5000;
 };
 
 // What a program run on the bus printed and how it ended.
