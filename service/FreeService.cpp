@@ -2,8 +2,8 @@
 
 #include <syslog.h>
 
+#include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QPointer>
 #include <thread>
@@ -62,14 +62,24 @@ void TFreeService::Settle() {
     if (FGate.Idle()) FIdleTimer.start();
 }
 
-bool TFreeService::Caller(uint32_t& uid, uint32_t& pid) {
+bool TFreeService::Caller(uint32_t& uid, uint32_t& pid, std::vector<uint32_t>& groups) {
     // The bus daemon's word on who sent the message, never the caller's.
-    QDBusConnectionInterface* bus = FBus.interface();
-    const QDBusReply<uint> u = bus->serviceUid(message().service());
-    const QDBusReply<uint> p = bus->servicePid(message().service());
-    if (!u.isValid()) return false;
-    uid = u.value();
-    pid = p.isValid() ? p.value() : 0;
+    const QDBusMessage ask = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionCredentials"));
+    const QDBusMessage reply = FBus.call(QDBusMessage(ask) << message().service(), QDBus::Block, 5000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1) return false;
+    const QVariantMap credentials = qdbus_cast<QVariantMap>(reply.arguments().at(0));
+    bool ok = false;
+    uid = credentials.value(QStringLiteral("UnixUserID")).toUInt(&ok);
+    if (!ok) return false;
+    pid = credentials.value(QStringLiteral("ProcessID")).toUInt();
+    groups.clear();
+    const QVariant ids = credentials.value(QStringLiteral("UnixGroupIDs"));
+    if (ids.canConvert<QDBusArgument>()) {
+        const QList<uint> list = qdbus_cast<QList<uint>>(ids);
+        groups.assign(list.begin(), list.end());
+    }
     return true;
 }
 
@@ -91,7 +101,8 @@ QVariantMap TFreeService::Info() const {
 QVariantMap TFreeService::GetInfo() {
     FIdleTimer.stop();
     uint32_t uid = 0, pid = 0;
-    if (!Caller(uid, pid)) {
+    std::vector<uint32_t> groups;
+    if (!Caller(uid, pid, groups)) {
         sendErrorReply(freeservice::kErrorFailed, QStringLiteral("the caller cannot be identified"));
         Settle();
         return {};
@@ -125,7 +136,8 @@ QVariantMap TFreeService::FreeMemory(uchar mode, const QStringList& names, const
         return {};
     }
     uint32_t uid = 0, pid = 0;
-    if (!Caller(uid, pid)) {
+    std::vector<uint32_t> groups;
+    if (!Caller(uid, pid, groups)) {
         sendErrorReply(freeservice::kErrorFailed, QStringLiteral("the caller cannot be identified"));
         Settle();
         return {};
@@ -152,7 +164,7 @@ QVariantMap TFreeService::FreeMemory(uchar mode, const QStringList& names, const
     const QDBusMessage call = message();
     CheckAuthorization(
         FBus, call.service(), freeservice::kActionFree, call.isInteractiveAuthorizationAllowed(), this,
-        [this, call, uid, pid, request](bool authorized, const QString& detail) {
+        [this, call, uid, pid, groups, request](bool authorized, const QString& detail) {
             if (!authorized) {
                 syslog(LOG_NOTICE, "refused a freeing run for uid %u (pid %u): %s", uid, pid, qPrintable(detail));
                 FGate.Finish(uid);
@@ -162,12 +174,13 @@ QVariantMap TFreeService::FreeMemory(uchar mode, const QStringList& names, const
                 Settle();
                 return;
             }
-            StartRun(call, uid, pid, request);
+            StartRun(call, uid, pid, groups, request);
         });
     return {};
 }
 
-void TFreeService::StartRun(const QDBusMessage& call, uint32_t uid, uint32_t pid, TFreeRunRequest request) {
+void TFreeService::StartRun(const QDBusMessage& call, uint32_t uid, uint32_t pid, const std::vector<uint32_t>& groups,
+                            TFreeRunRequest request) {
     if (!FGate.BeginRun()) {
         FGate.Finish(uid);
         FBus.send(call.createErrorReply(
@@ -175,7 +188,8 @@ void TFreeService::StartRun(const QDBusMessage& call, uint32_t uid, uint32_t pid
         Settle();
         return;
     }
-    const TCaller caller = TCallerScopedProcesses::ReadCaller(FOptions.ProcRoot.toStdString(), uid, pid);
+    TCaller caller = TCallerScopedProcesses::ReadCaller(FOptions.ProcRoot.toStdString(), uid, pid);
+    if (!groups.empty()) caller.Groups = groups; // the bus daemon's list is the one to trust
     const std::string procRoot = FOptions.ProcRoot.toStdString();
     QPointer<TFreeService> self(this);
     QDBusConnection bus = FBus;

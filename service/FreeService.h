@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QVariantMap>
 #include <chrono>
+#include <vector>
 
 #include "RunGate.h"
 #include "engine/FreeRunDelegate.h"
@@ -39,9 +40,10 @@ public slots:
     Q_SCRIPTABLE QVariantMap GetInfo();
 
 private:
-    bool Caller(uint32_t& uid, uint32_t& pid);
+    bool Caller(uint32_t& uid, uint32_t& pid, std::vector<uint32_t>& groups);
     QVariantMap Info() const;
-    void StartRun(const QDBusMessage& call, uint32_t uid, uint32_t pid, TFreeRunRequest request);
+    void StartRun(const QDBusMessage& call, uint32_t uid, uint32_t pid, const std::vector<uint32_t>& groups,
+                  TFreeRunRequest request);
     void Settle();
 
     QDBusConnection FBus;
