@@ -11,6 +11,7 @@
 #include "app/KSSingleInst.h"
 #include "desktop/X11Connection.h"
 #include "app/frmKSMain.h"
+#include "freeservice/FreeServiceClient.h"
 #include "platform/Platform.h"
 #include "store/KSLogMgr.h"
 #include "store/KSSettings.h"
@@ -104,6 +105,8 @@ int main(int argc, char* argv[]) {
     LoadTahoma();
     SetPlatformMessageBox(PlatformMessageBox);
     InitHotKeyNames();
+    // Without the right to trim other processes, freeing runs go to the freeing service.
+    SetFreeRunDelegate(std::make_shared<TFreeServiceClient>());
 
     platform::TLinuxPlatformOptions options;
     options.DataDir = GetAppDir().toStdString();

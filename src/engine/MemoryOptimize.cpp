@@ -227,6 +227,9 @@ TFreeRunReport TMemoryOptimize::FreeMemoryOnly(const QStringList& selected) {
 }
 
 TFreeRunReport TMemoryOptimize::Run(uint8_t mode, const QStringList& selection) {
+    // Without the right to trim others, the installed delegate (the freeing service) runs it.
+    if (const auto delegate = FreeRunDelegate())
+        if (auto delegated = delegate->Run({mode, selection, FFollowUpReclaim})) return *delegated;
     TFreeRunReport report;
     using TClock = std::chrono::steady_clock;
     const auto elapsedNs = [](TClock::time_point since) {

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include "engine/FreeRunDelegate.h"
 #include "platform/IDesktop.h"
 #include "platform/IProcesses.h"
 
@@ -36,6 +37,8 @@ struct TFreeRunReport {
     uint64_t ReclaimNanoseconds = 0;
     platform::TReclaimResult Reclaim;
     int FirstError = 0; // errno of the first failed trim
+    TFreeRunRoute Route = TFreeRunRoute::Direct;
+    QString Notice; // when other processes could not be reached: why, and what to install (English)
 };
 
 // Frees physical memory by trimming the resident pages of running processes, sparing what the selection

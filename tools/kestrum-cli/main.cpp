@@ -1,16 +1,18 @@
 // kestrum-cli: prints one status sample or runs one freeing run, without a window.
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <thread>
 
+#include "engine/FreeRunDelegate.h"
 #include "engine/MemoryOptimize.h"
 #include "engine/SystemStatus.h"
+#include "freeservice/FreeServiceClient.h"
 #include "platform/IDesktop.h"
 #include "platform/IProcesses.h"
 #include "platform/ISystemInfo.h"
@@ -26,6 +28,7 @@ enum TExitCode {
     EXIT_NO_FIGURES = 2,
     EXIT_NO_RIGHTS = 3,
     EXIT_NO_SNAPSHOT = 4,
+    EXIT_REFUSED = 5,
 };
 
 const char* kHelp =
@@ -38,6 +41,7 @@ const char* kHelp =
     "                               trims the resident memory of every process (the smart selection is\n"
     "                               off), or of every process but those named; prints available memory\n"
     "                               before and after, the gain and the resident memory taken\n"
+    "  service                      the freeing service's version and capabilities\n"
     "  --help                       this text\n"
     "\n"
     "Options of free:\n"
@@ -47,13 +51,16 @@ const char* kHelp =
     "  --bytes            add one line of plain byte counts for scripts\n"
     "\n"
     "Trimming other processes needs root or CAP_SYS_NICE, and CAP_SYS_PTRACE for other users' processes.\n"
+    "Without them, free asks the freeing service kestrum-freed on the system bus (installed with the Kestrum\n"
+    "package), which polkit lets the user at the active local session use without a password.\n"
     "\n"
     "Exit codes:\n"
     "  0  success\n"
     "  1  wrong command line\n"
     "  2  the system figures could not be read\n"
-    "  3  no right to trim other processes (run as root or grant CAP_SYS_NICE)\n"
-    "  4  the process list could not be read\n";
+    "  3  no right to trim other processes, and no freeing service to ask\n"
+    "  4  the process list could not be read\n"
+    "  5  the freeing service refused the run (not authorised, too soon after the last one, busy)\n";
 
 // No windows here: the smart selection is off, so the desktop is never asked.
 class TNoDesktop final : public platform::IDesktop {
@@ -68,20 +75,6 @@ public:
 std::string Size(int64_t bytes) {
     const QString text = FormatSize(static_cast<uint64_t>(bytes < 0 ? -bytes : bytes), 2).trimmed();
     return (bytes < 0 ? "-" : "") + text.toStdString();
-}
-
-// Effective capability bits of this process.
-uint64_t EffectiveCapabilities() {
-    std::ifstream in("/proc/self/status");
-    std::string key;
-    while (in >> key) {
-        if (key == "CapEff:") {
-            std::string hex;
-            in >> hex;
-            return std::stoull(hex, nullptr, 16);
-        }
-    }
-    return 0;
 }
 
 int Status(const QStringList& args) {
@@ -156,18 +149,12 @@ int Free(const QStringList& args) {
         return EXIT_USAGE;
     }
 
-    constexpr uint64_t kCapSysPtrace = 1ull << 19, kCapSysNice = 1ull << 23;
-    const uint64_t caps = EffectiveCapabilities();
-    if (!(caps & kCapSysNice)) {
-        std::fprintf(stderr,
-                     "kestrum-cli: no right to trim other processes. Run as root, or grant the program "
-                     "CAP_SYS_NICE (and CAP_SYS_PTRACE for other users' processes), e.g.\n"
-                     "  sudo setcap cap_sys_nice,cap_sys_ptrace+ep %s\n",
-                     qPrintable(QString::fromLocal8Bit(program_invocation_name)));
-        return EXIT_NO_RIGHTS;
-    }
-    if (!(caps & kCapSysPtrace))
+    // With the right to trim others this process runs it; otherwise the freeing service does.
+    auto client = std::make_shared<TFreeServiceClient>();
+    const bool own = TFreeServiceClient::HasOwnTrimRight();
+    if (own && !TFreeServiceClient::HasOwnTrimRightForOtherUsers())
         std::fprintf(stderr, "kestrum-cli: without CAP_SYS_PTRACE only your own processes are trimmed\n");
+    if (!own) SetFreeRunDelegate(client);
 
     auto info = platform::MakeLinuxSystemInfo("/proc");
     auto processes = platform::MakeLinuxProcesses("/proc");
@@ -188,12 +175,19 @@ int Free(const QStringList& args) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     status.RefreshMemory();
     const int64_t after = status.PhysicalAvailable();
+    if (r.Route == TFreeRunRoute::Unavailable || r.Route == TFreeRunRoute::Refused) {
+        std::fprintf(stderr, "kestrum-cli: %s\n", qPrintable(r.Notice));
+        if (r.Route == TFreeRunRoute::Unavailable)
+            std::fprintf(stderr, "kestrum-cli: or run it as root, or grant it CAP_SYS_NICE and CAP_SYS_PTRACE\n");
+        return r.Route == TFreeRunRoute::Unavailable ? EXIT_NO_RIGHTS : EXIT_REFUSED;
+    }
     if (!r.SnapshotTaken) {
         std::fprintf(stderr, "kestrum-cli: cannot read the process list\n");
         return EXIT_NO_SNAPSHOT;
     }
 
     std::printf("Memory was optimized manually.\n");
+    if (r.Route == TFreeRunRoute::Service) std::printf("Freed through the freeing service kestrum-freed.\n");
     std::printf("Latest optimization report: available memory: %s -> %s, increased: %s.\n", Size(before).c_str(),
                 Size(after).c_str(), Size(after - before).c_str());
     std::printf("Resident memory taken from %u trimmed processes: %s (%s anonymous), in %.3f s\n", r.Trimmed,
@@ -226,9 +220,27 @@ int Free(const QStringList& args) {
     return EXIT_OK;
 }
 
+int Service() {
+    TFreeServiceClient client;
+    QString error;
+    const auto info = client.ServiceInfo(&error);
+    if (!info) {
+        std::fprintf(stderr, "kestrum-cli: the freeing service cannot be asked: %s\n", qPrintable(error));
+        return EXIT_NO_RIGHTS;
+    }
+    for (auto it = info->begin(); it != info->end(); ++it) {
+        const QVariant& v = it.value();
+        const QString text = v.metaType().id() == QMetaType::QStringList ? v.toStringList().join(u", ") : v.toString();
+        std::printf("%-14s %s\n", qPrintable(it.key() + u':'), qPrintable(text));
+    }
+    return EXIT_OK;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    // The D-Bus client wants an application object; nothing runs its event loop.
+    QCoreApplication app(argc, argv);
     QStringList args;
     for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
     if (args.isEmpty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
@@ -238,6 +250,7 @@ int main(int argc, char** argv) {
     const QString command = args.takeFirst();
     if (command == "status") return Status(args);
     if (command == "free") return Free(args);
+    if (command == "service") return Service();
     std::fprintf(stderr, "kestrum-cli: unknown command %s (see --help)\n", qPrintable(command));
     return EXIT_USAGE;
 }

@@ -1,0 +1,1 @@
+target_link_libraries(${t} PRIVATE kestrum_service kestrum_freeservice)

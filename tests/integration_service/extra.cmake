@@ -1,0 +1,5 @@
+target_link_libraries(${t} PRIVATE kestrum_freeservice Qt6::DBus)
+add_executable(kestrum_test_victim ${d}/victim/Victim.cpp)
+add_dependencies(${t} kestrum_test_victim kestrum-freed kestrum-cli)
+target_compile_definitions(${t} PRIVATE KESTRUM_TEST_VICTIM="$<TARGET_FILE:kestrum_test_victim>")
+target_compile_definitions(${t} PRIVATE KESTRUM_TEST_VERSION="${KESTRUM_FILE_VERSION}")
