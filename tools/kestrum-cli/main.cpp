@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "LanguageCommand.h"
 #include "engine/MemoryOptimize.h"
 #include "engine/SystemStatus.h"
 #include "platform/IDesktop.h"
@@ -38,6 +39,9 @@ const char* kHelp =
     "                               trims the resident memory of every process (the smart selection is\n"
     "                               off), or of every process but those named; prints available memory\n"
     "                               before and after, the gain and the resident memory taken\n"
+    "  language ID                  switches a running Kestrum on this X display to language ID (the\n"
+    "                               number of its folder below Langs/, e.g. 1031 German, 1036 French;\n"
+    "                               0 English)\n"
     "  --help                       this text\n"
     "\n"
     "Options of free:\n"
@@ -53,7 +57,8 @@ const char* kHelp =
     "  1  wrong command line\n"
     "  2  the system figures could not be read\n"
     "  3  no right to trim other processes (run as root or grant CAP_SYS_NICE)\n"
-    "  4  the process list could not be read\n";
+    "  4  the process list could not be read\n"
+    "  5  no X display to send the language to\n";
 
 // No windows here: the smart selection is off, so the desktop is never asked.
 class TNoDesktop final : public platform::IDesktop {
@@ -238,6 +243,7 @@ int main(int argc, char** argv) {
     const QString command = args.takeFirst();
     if (command == "status") return Status(args);
     if (command == "free") return Free(args);
+    if (command == "language") return LanguageCommand(args);
     std::fprintf(stderr, "kestrum-cli: unknown command %s (see --help)\n", qPrintable(command));
     return EXIT_USAGE;
 }
