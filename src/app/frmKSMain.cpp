@@ -312,11 +312,7 @@ void TFormKSMain::ArrangeSkin() {
     SkinMgr->BtnMin().SetPosY(5);
     SkinMgr->Title().SetPosX(35);
     SkinMgr->Title().SetPosY(5);
-    TOrvFont titleFont = SkinMgr->Title().Font();
-    titleFont.Color = Qt::white;
-    titleFont.Font = QFont(u"Tahoma"_qs, 8, QFont::Bold);
-    SkinMgr->Title().SetFont(titleFont);
-    SkinMgr->Title().SetText(u"Kestrum"_qs);
+    // The title's text and font come from the catalogue (applied in step 1, again with every language).
     SkinMgr->ApplySkin();
     btnMainMenu->move(width() - 80, 5);
     btnMainMenu->raise(); // above the frame pictures the skin has just laid
@@ -332,6 +328,7 @@ void TFormKSMain::ApplySettings() {
     // the start; the status line and the tray tooltip say so (ApplyLanguage), the settings dialog reports
     // conflicts when the user picks one.
     FHotKeyFailed = FSettings.UseHotKey && FHotKeyManager->AddHotKey(FSettings.HotKeyValue) == 0;
+    if (FHotKeyFailed) ApplyStatusInfo();
     FAntiDisturb->SetEnabled(FSettings.AntiDisturb);
 }
 
@@ -418,10 +415,7 @@ void TFormKSMain::ApplyLanguage() {
     QString version = GetFileVersionString(*FPlatform.FileVersion);
     lblStatusVersion->setText(FMultiLangs->FormatText(u"FormKSMain.lblStatusVersion.Caption"_qs, {version}));
     lblStatusVersion->adjustSize();
-    QStringList info{text(u"FormKSMain.lblStatusInfo.Caption"), StartupNotice()};
-    info.removeAll(QString());
-    lblStatusInfo->setText(info.join(u"  "_qs));
-    lblStatusInfo->adjustSize();
+    ApplyStatusInfo();
     // 6. Menus.
     const std::pair<QAction*, const char16_t*> items[] = {
         {mniMainSettings, u"FormKSMain.mniMainSettings.Caption"},
@@ -437,7 +431,6 @@ void TFormKSMain::ApplyLanguage() {
         {mniTrayIconExit, u"FormKSMain.mniTrayIconExit.Caption"},
     };
     for (auto& [item, key] : items) item->setText(text(key));
-    if (FHotKeyFailed) FTrayIcon->setToolTip(text(u"FormKSMain.TrayIcon.BalloonTitle") + u'\n' + StartupNotice());
     // 7.-9. The pages.
     FOverviewPage->ApplyLanguage(*FMultiLangs);
     FOptimizePage->ApplyLanguage(*FMultiLangs);
@@ -454,6 +447,18 @@ void TFormKSMain::ApplyLanguage() {
 // The settings dialog and the about box, when open, apply their texts again.
 void TFormKSMain::ApplyLanguageToOpenDialogs() {
     emit LanguageApplied();
+}
+
+// The status line's text, with the start-up notice beside it; the notice goes to the tray tooltip too.
+void TFormKSMain::ApplyStatusInfo() {
+    const QString notice = StartupNotice();
+    QStringList info{FMultiLangs->GetText(u"FormKSMain.lblStatusInfo.Caption"_qs), notice};
+    info.removeAll(QString());
+    lblStatusInfo->setText(info.join(u"  "_qs));
+    lblStatusInfo->adjustSize();
+    lblStatusInfo->move(lblStatusVersion->x() + lblStatusVersion->width() + 6, lblStatusVersion->y());
+    if (!notice.isEmpty())
+        FTrayIcon->setToolTip(FMultiLangs->GetText(u"FormKSMain.TrayIcon.BalloonTitle"_qs) + u'\n' + notice);
 }
 
 QString TFormKSMain::StartupNotice() const {

@@ -133,6 +133,7 @@ private:
     void btnMainMenuClick();
     void SetLanguage(uint16_t id);
     void ApplyLanguageToOpenDialogs();
+    void ApplyStatusInfo();
     void ShowHelpMissing();
     void ApplyTrayIcon();
     void SelectTab(int index);
