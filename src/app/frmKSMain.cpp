@@ -190,6 +190,9 @@ void TFormKSMain::BuildControls() {
     pgcMain->addWidget(FOverviewPage);
     pgcMain->addWidget(FOptimizePage);
     pgcMain->addWidget(FLogsPage);
+    // The tab switcher shows and hides the pages itself, so the stack's layout never sizes the pages it did not
+    // start with: every page takes the whole page area from the start (the window has a fixed size).
+    for (int i = 0; i < pgcMain->count(); ++i) pgcMain->widget(i)->setGeometry(pgcMain->rect());
     lblStatusVersion = new QLabel(this);
     lblStatusVersion->setObjectName(u"lblStatusVersion"_qs);
     lblStatusVersion->move(15, 575);

@@ -154,6 +154,7 @@ TEST_F(TMainFixture, TheActiveTabsButtonIsDisabled) {
     EXPECT_TRUE(Button(w, "btnTabLogs")->isEnabled());
     Click(Button(w, "btnTabLogs"));
     EXPECT_EQ(w.ActiveTabIndex(), 2);
+    EXPECT_EQ(w.LogsPage()->size(), QSize(770, 435)); // a page the stack did not start with fills it too
     EXPECT_TRUE(Button(w, "btnTabOverview")->isEnabled());
     EXPECT_FALSE(Button(w, "btnTabLogs")->isEnabled());
     EXPECT_TRUE(Button(w, "btnTabUpgrade")->isEnabled());

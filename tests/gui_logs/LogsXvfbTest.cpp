@@ -3,6 +3,8 @@
 // switches the running window's language.
 #include <gtest/gtest.h>
 
+#include <QCalendarWidget>
+#include <QDateTimeEdit>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -121,6 +123,7 @@ TEST_F(TLogsOnX, LogsPageListsEarlierRunsInRange) {
     const QPoint tab = Main->mapToGlobal(QPoint(273 + 38, 36 + 40));
     Xdo({"mousemove", QString::number(tab.x()), QString::number(tab.y()), "click", "1"});
     ASSERT_TRUE(WaitFor([&] { return Main->ActiveTabIndex() == 2; }));
+    EXPECT_EQ(Main->LogsPage()->size(), QSize(770, 435)); // the whole page area
     QTreeWidget* list = Main->LogsPage()->List();
     ASSERT_TRUE(list->isVisible());
     QStringList ops;
@@ -162,3 +165,21 @@ TEST_F(TLogsOnX, KestrumCliSwitchesTheRunningWindowsLanguage) {
 }
 
 } // namespace
+
+TEST_F(TLogsOnX, ClosingTheCalendarOnAnEarlierEndPullsItBack) {
+    Start();
+    const QPoint tab = Main->mapToGlobal(QPoint(273 + 38, 36 + 40));
+    Xdo({"mousemove", QString::number(tab.x()), QString::number(tab.y()), "click", "1"});
+    ASSERT_TRUE(WaitFor([&] { return Main->ActiveTabIndex() == 2; }));
+    TKSLogsPage* page = Main->LogsPage();
+    page->cbbLogsRangeChange(TKSLogsPage::CustomRange);
+    const QDate begin = page->BeginDate();
+    // The end picker's drop-down button, a month back in its calendar, Enter.
+    const QPoint arrow = Main->mapToGlobal(QPoint(15 + 423 + 138, 126 + 33 + 10));
+    Xdo({"mousemove", QString::number(arrow.x()), QString::number(arrow.y()), "click", "1"});
+    ASSERT_TRUE(WaitFor([&] { return page->EndPicker()->calendarWidget()->isVisible(); }));
+    Xdo({"key", "Prior"});
+    Xdo({"key", "Return"});
+    ASSERT_TRUE(WaitFor([&] { return !page->EndPicker()->calendarWidget()->isVisible(); }));
+    EXPECT_EQ(page->EndDate(), begin);
+}
