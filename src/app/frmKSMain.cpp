@@ -10,21 +10,30 @@
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <cstdio>
+#include <optional>
+#include <utility>
 
 #include "app/KSArt.h"
 #include "app/KSCmdLine.h"
 #include "app/pages/KSLogsPage.h"
 #include "app/pages/KSOptimizePage.h"
 #include "app/pages/KSOverviewPage.h"
+#include "desktop/HotKeyText.h"
+#include "desktop/LanguageBroadcast.h"
 #include "desktop/OrvAntiDisturb.h"
 #include "desktop/OrvHotKeyManager.h"
+#include "desktop/X11Connection.h"
+#include "desktop/X11LanguageBroadcast.h"
 #include "engine/MemoryOptimize.h"
 #include "engine/SystemStatus.h"
 #include "i18n/KSLangDefaults.h"
 #include "i18n/OrvMultiLangs.h"
 #include "platform/Platform.h"
+#include "skin/OrvColor.h"
+#include "skin/OrvImage.h"
 #include "skin/OrvImageButton.h"
 #include "skin/OrvSkinManager.h"
 #include "skin/OrvTabControl.h"
@@ -38,6 +47,20 @@ namespace {
 
 // RGB(230, 240, 255) as the toolkit's colour value (red in the low byte).
 constexpr uint32_t kBackground = 16773350;
+// The language broadcast's id when there is no X server to intern it: nothing can arrive then, but the
+// check value keeps its meaning for in-process callers. In the range Windows gives registered messages.
+constexpr uint32_t kLanguageMessageWithoutX = 0xC0DE;
+
+// A catalogue font as the toolkit's controls take it.
+TOrvFont ToOrvFont(const TOrvFontDesc& d) {
+    QFont f(d.Name);
+    f.setPointSize(d.Size > 0 ? d.Size : TOrvFontDesc::DefaultSize);
+    f.setBold(d.Bold());
+    f.setItalic(d.Italic());
+    f.setUnderline(d.Underline());
+    f.setStrikeOut(d.StrikeOut());
+    return TOrvFont{f, ToQColor(d.Color)};
+}
 
 QIcon LoadTrayPicture(int index) {
     QString path = QStringLiteral(":/assets/tray/tray%1.png").arg(index, 2, 10, QLatin1Char('0'));
@@ -74,6 +97,13 @@ TFormKSMain::TFormKSMain(platform::TPlatform& platform, TKSSettings& settings, Q
     tmrRefreshOverview->setInterval(1000);
     connect(tmrRefreshOverview, &QTimer::timeout, this, &TFormKSMain::tmrRefreshOverviewTimer);
     tmrRefreshOverview->start();
+    BuildMainMenu();
+    FUpdaterPath = GetProgramDir() + u"Fetchup"_qs;
+    FLanguageBroadcast = std::make_unique<TX11LanguageBroadcast>(
+        QtX11Connection(), [this](uint32_t message, uint32_t wParam, uint32_t lParam) {
+            LanguageBroadcastMessage(message, wParam, lParam);
+        });
+    FLanguageMessage = FLanguageBroadcast->MessageId() ? FLanguageBroadcast->MessageId() : kLanguageMessageWithoutX;
 }
 
 TFormKSMain::~TFormKSMain() = default;
@@ -106,6 +136,9 @@ void TFormKSMain::FormCreate() {
     }
     // 13: after the window has painted.
     QTimer::singleShot(0, this, [this] { OfferUpgrade(); });
+    // A second start that came in meanwhile is answered now, with the window complete.
+    FCreating = false;
+    for (long long code : std::exchange(FPendingHandOvers, {})) HandOver(code);
 }
 
 void TFormKSMain::BuildControls() {
@@ -138,6 +171,19 @@ void TFormKSMain::BuildControls() {
         b->SetCaption(QString::fromLatin1(captions[i]));
         FTabButtons << b;
     }
+    // "Upgrade" is a command, not a tab: its page stays as it is. Its caption may take two lines.
+    FTabButtons[2]->SetMultiLines(true);
+    connect(FTabButtons[2], &TOrvCustomButton::OnClick, this, [this] { UpgradeCommand(); });
+    imgAD = new TOrvImage(this);
+    imgAD->setObjectName(u"imgAD"_qs);
+    imgAD->setGeometry(560, 39, 230, 75);
+    imgAD->SetTransparent(true);
+    imgAD->SetPicture(Art(u"main/banner.png"_qs));
+    imgAD->setCursor(Qt::PointingHandCursor);
+    imgAD->setVisible(false); // until step 11
+    connect(imgAD, &TOrvImage::OnMouseUp, this, [this](QMouseEvent* e) {
+        if (e->button() == Qt::LeftButton && imgAD->rect().contains(e->position().toPoint())) UpgradeCommand();
+    });
     pgcMain = new QStackedWidget(this);
     pgcMain->setObjectName(u"pgcMain"_qs);
     pgcMain->setGeometry(15, 126, 770, 435);
@@ -147,6 +193,9 @@ void TFormKSMain::BuildControls() {
     pgcMain->addWidget(FOverviewPage);
     pgcMain->addWidget(FOptimizePage);
     pgcMain->addWidget(FLogsPage);
+    // The tab switcher shows and hides the pages itself, so the stack's layout never sizes the pages it did not
+    // start with: every page takes the whole page area from the start (the window has a fixed size).
+    for (int i = 0; i < pgcMain->count(); ++i) pgcMain->widget(i)->setGeometry(pgcMain->rect());
     lblStatusVersion = new QLabel(this);
     lblStatusVersion->setObjectName(u"lblStatusVersion"_qs);
     lblStatusVersion->move(15, 575);
@@ -154,22 +203,80 @@ void TFormKSMain::BuildControls() {
     lblStatusInfo->setObjectName(u"lblStatusInfo"_qs);
 }
 
+namespace {
+
+QAction* MenuItem(QMenu* menu, const char* name, void (TFormKSMain::*command)(), TFormKSMain* window) {
+    QAction* a = menu->addAction(QString());
+    a->setObjectName(QString::fromLatin1(name));
+    QObject::connect(a, &QAction::triggered, window, [window, command] { (window->*command)(); });
+    return a;
+}
+
+// F1 shown beside a menu's Help item; it acts only while that menu is open (the window's own F1 is actHelp).
+void ShowHelpKey(QAction* item) {
+    item->setShortcut(QKeySequence(Qt::Key_F1));
+    item->setShortcutContext(Qt::WidgetShortcut);
+}
+
+} // namespace
+
 void TFormKSMain::BuildTrayIcon() {
     FTrayIcon = new QSystemTrayIcon(this);
     FTrayIcon->setToolTip(u"Bramblin - Kestrum"_qs);
     pmTrayIcon = new QMenu(this);
-    mniTrayIconShowHide = pmTrayIcon->addAction(u"Show/Hide Window"_qs);
+    pmTrayIcon->setObjectName(u"pmTrayIcon"_qs);
+    pmTrayIcon->setSeparatorsCollapsible(false);
+    mniTrayIconShowHide = MenuItem(pmTrayIcon, "mniTrayIconShowHide", &TFormKSMain::mniTrayIconShowHideClick, this);
     QFont bold = pmTrayIcon->font();
     bold.setBold(true);
     mniTrayIconShowHide->setFont(bold); // the default item
-    pmTrayIcon->addSeparator();
-    mniTrayIconExit = pmTrayIcon->addAction(u"Exit"_qs);
-    connect(mniTrayIconShowHide, &QAction::triggered, this, [this] { mniTrayIconShowHideClick(); });
-    connect(mniTrayIconExit, &QAction::triggered, this, [this] { mniTrayIconExitClick(); });
+    mniTrayIconOptimize = MenuItem(pmTrayIcon, "mniTrayIconOptimize", &TFormKSMain::mniTrayIconOptimizeClick, this);
+    pmTrayIcon->addSeparator()->setObjectName(u"mniTrayIconLine1"_qs);
+    mniTrayIconSettings = MenuItem(pmTrayIcon, "mniTrayIconSettings", &TFormKSMain::SettingsCommand, this);
+    mniTrayIconHelp = MenuItem(pmTrayIcon, "mniTrayIconHelp", &TFormKSMain::HelpCommand, this);
+    ShowHelpKey(mniTrayIconHelp);
+    mniTrayIconHomePage = MenuItem(pmTrayIcon, "mniTrayIconHomePage", &TFormKSMain::HomePageCommand, this);
+    mniTrayIconAbout = MenuItem(pmTrayIcon, "mniTrayIconAbout", &TFormKSMain::AboutCommand, this);
+    pmTrayIcon->addSeparator()->setObjectName(u"mniTrayIconLine2"_qs);
+    mniTrayIconExit = MenuItem(pmTrayIcon, "mniTrayIconExit", &TFormKSMain::mniTrayIconExitClick, this);
     FTrayIcon->setContextMenu(pmTrayIcon);
     connect(FTrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
         if (r == QSystemTrayIcon::DoubleClick || r == QSystemTrayIcon::Trigger) mniTrayIconShowHideClick();
     });
+}
+
+// The caption's menu button with its menu, and F1 for help whenever the window has the keyboard.
+void TFormKSMain::BuildMainMenu() {
+    btnMainMenu = new TOrvImageButton(this);
+    btnMainMenu->setObjectName(u"btnMainMenu"_qs);
+    btnMainMenu->setGeometry(width() - 80, 5, 25, 24);
+    btnMainMenu->SetTransparent(true);
+    btnMainMenu->SetPicNormal(Art(u"skin/caption/menu_normal.png"_qs));
+    btnMainMenu->SetPicMouseHover(Art(u"skin/caption/menu_hover.png"_qs));
+    btnMainMenu->SetPicMouseDown(Art(u"skin/caption/menu_pressed.png"_qs));
+    btnMainMenu->SetPicDisabled(Art(u"skin/caption/menu_disabled.png"_qs));
+    connect(btnMainMenu, &TOrvCustomButton::OnClick, this, [this] { btnMainMenuClick(); });
+
+    pmMain = new QMenu(this);
+    pmMain->setObjectName(u"pmMain"_qs);
+    pmMain->setSeparatorsCollapsible(false);
+    mniMainSettings = MenuItem(pmMain, "mniMainSettings", &TFormKSMain::SettingsCommand, this);
+    mniMainHelp = MenuItem(pmMain, "mniMainHelp", &TFormKSMain::HelpCommand, this);
+    ShowHelpKey(mniMainHelp);
+    mniMainHomePage = MenuItem(pmMain, "mniMainHomePage", &TFormKSMain::HomePageCommand, this);
+    mniMainAbout = MenuItem(pmMain, "mniMainAbout", &TFormKSMain::AboutCommand, this);
+
+    actHelp = new QAction(this);
+    actHelp->setObjectName(u"actHelp"_qs);
+    actHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    actHelp->setShortcutContext(Qt::WindowShortcut);
+    connect(actHelp, &QAction::triggered, this, [this] { HelpCommand(); });
+    addAction(actHelp);
+}
+
+// The menu opens with its top-left corner under the button's bottom-left corner.
+void TFormKSMain::btnMainMenuClick() {
+    pmMain->popup(mapToGlobal(QPoint(btnMainMenu->x(), btnMainMenu->y() + btnMainMenu->height())));
 }
 
 // Step 1. The language component gets its English defaults; it is the catalogue of every window the main
@@ -211,12 +318,10 @@ void TFormKSMain::ArrangeSkin() {
     SkinMgr->BtnMin().SetPosY(5);
     SkinMgr->Title().SetPosX(35);
     SkinMgr->Title().SetPosY(5);
-    TOrvFont titleFont = SkinMgr->Title().Font();
-    titleFont.Color = Qt::white;
-    titleFont.Font = QFont(u"Tahoma"_qs, 8, QFont::Bold);
-    SkinMgr->Title().SetFont(titleFont);
-    SkinMgr->Title().SetText(u"Kestrum"_qs);
+    // The title's text and font come from the catalogue (applied in step 1, again with every language).
     SkinMgr->ApplySkin();
+    btnMainMenu->move(width() - 80, 5);
+    btnMainMenu->raise(); // above the frame pictures the skin has just laid
     QCoreApplication::processEvents();
 }
 
@@ -225,8 +330,11 @@ void TFormKSMain::ApplySettings() {
     LoadSettings(FSettings, ConfigPath());
     // Seam: auto-start registration ("/add" or "/del") runs here at every start.
     ApplyTrayIcon();
-    // A hotkey another program holds is ignored here; the settings dialog reports conflicts.
-    if (FSettings.UseHotKey) FHotKeyManager->AddHotKey(FSettings.HotKeyValue);
+    // A hotkey that cannot be registered (another program holds it, or there is no X server) does not stop
+    // the start; the status line and the tray tooltip say so (ApplyLanguage), the settings dialog reports
+    // conflicts when the user picks one.
+    FHotKeyFailed = FSettings.UseHotKey && FHotKeyManager->AddHotKey(FSettings.HotKeyValue) == 0;
+    if (FHotKeyFailed) ApplyStatusInfo();
     FAntiDisturb->SetEnabled(FSettings.AntiDisturb);
 }
 
@@ -286,7 +394,8 @@ void TFormKSMain::tmrRefreshOverviewTimer() {
     const bool dnd = FAntiDisturb->State();
     SetTrayPicture(TrayPictureForTick(dnd, FSettings.ShowTrayIcon, FSettings.DynTrayIcon, FUsage.MemUsagePercent,
                                       FTrayPictureIndex));
-    const QString hint = TrayHint(*FMultiLangs, FUsage.MemUsagePercent, dnd);
+    QString hint = TrayHint(*FMultiLangs, FUsage.MemUsagePercent, dnd);
+    if (const QString notice = StartupNotice(); !notice.isEmpty()) hint += u"\n"_qs + notice;
     if (hint != FTrayIcon->toolTip()) FTrayIcon->setToolTip(hint);
     FollowTrayAvailability();
 }
@@ -310,7 +419,12 @@ void TFormKSMain::ApplyCommandLine() {
 // Step 5.
 void TFormKSMain::LoadLanguage() {
     TIniFile ini(ConfigPath());
-    FLanguageId = static_cast<uint16_t>(ini.ReadInteger(u"LANGUAGE"_qs, u"Language"_qs, 0) & 0xFFFF);
+    SetLanguage(static_cast<uint16_t>(ini.ReadInteger(u"LANGUAGE"_qs, u"Language"_qs, 0) & 0xFFFF));
+}
+
+// The language number, its folder and pack; the pack is applied when there is one.
+void TFormKSMain::SetLanguage(uint16_t id) {
+    FLanguageId = id;
     FLanguageFolder = QString::number(FLanguageId) + u'/';
     FLanguagePackPath = GetAppDir() + u"Langs/"_qs + FLanguageFolder + u"Kestrum.ini"_qs;
     // The shipped packs lie beside the executable when the data folder has none of its own.
@@ -321,28 +435,100 @@ void TFormKSMain::LoadLanguage() {
     if (QFileInfo::exists(FLanguagePackPath)) FMultiLangs->LoadFromFile(FLanguagePackPath);
 }
 
-// The texts of this window from the catalogue; runs again on every language change.
+void TFormKSMain::LanguageBroadcastMessage(uint32_t message, uint32_t wParam, uint32_t lParam) {
+    const std::optional<uint16_t> id = LanguageFromBroadcast(FLanguageMessage, message, wParam, lParam);
+    if (!id) return;
+    Trace(u"language %1"_qs.arg(*id));
+    const QString before = FLanguagePackPath;
+    SetLanguage(*id);
+    // A language without a pack means the built-in English: packs only ever add texts, so the previous
+    // language's would otherwise stay. Registering the defaults again applies them as the newest entries.
+    if (!QFileInfo::exists(FLanguagePackPath) && QFileInfo::exists(before))
+        FMultiLangs->SetOnMakeDefault([](TOrvMultiLangs* langs) { MultiLangsMakeDefault(langs); });
+}
+
+// Every text and font of this window from the catalogue; runs again on every language change. The pages
+// apply their own; the open dialogs follow at the end.
 void TFormKSMain::ApplyLanguage() {
     auto text = [this](const char16_t* key) { return FMultiLangs->GetText(QString::fromUtf16(key)); };
+    // 1. Fonts; a key without a font leaves the control's own.
+    if (const TOrvFontDesc* f = FMultiLangs->GetFontSet(u"FormKSMain.SkinMgr.Title.Font"_qs))
+        SkinMgr->Title().SetFont(ToOrvFont(*f));
+    const char16_t* tabFonts[] = {u"FormKSMain.btnTabOverView.Font", u"FormKSMain.btnTabOptimize.Font",
+                                  u"FormKSMain.btnTabUpgrade.Font", u"FormKSMain.btnTabLogs.Font"};
+    for (int i = 0; i < 4; ++i)
+        if (const TOrvFontDesc* f = FMultiLangs->GetFontSet(QString::fromUtf16(tabFonts[i])))
+            FTabButtons[i]->SetFont(ToOrvFont(*f));
+    // 2. Addresses.
+    FHomeAddress = text(u"String.URL.Home").trimmed();
+    FHelpAddress = text(u"String.URL.Help").trimmed();
+    // 3. Titles: the skin's (which is also the window's), then the window's own.
+    SkinMgr->Title().SetText(text(u"FormKSMain.SkinMgr.Title.Text"));
+    setWindowTitle(text(u"FormKSMain.Caption"));
+    // 4. Tab buttons.
     const std::pair<TOrvImageButton*, const char16_t*> tabs[] = {
         {FTabButtons[0], u"FormKSMain.btnTabOverView.Caption"},
         {FTabButtons[1], u"FormKSMain.btnTabOptimize.Caption"},
         {FTabButtons[2], u"FormKSMain.btnTabUpgrade.Caption"},
         {FTabButtons[3], u"FormKSMain.btnTabLogs.Caption"},
     };
-    for (auto& [button, key] : tabs)
-        if (QString t = text(key); !t.isEmpty()) button->SetCaption(t);
-    mniTrayIconShowHide->setText(text(u"FormKSMain.mniTrayIconShowHide.Caption"));
-    mniTrayIconExit->setText(text(u"FormKSMain.mniTrayIconExit.Caption"));
+    for (auto& [button, key] : tabs) button->SetCaption(text(key));
+    // 5. Status line; a start-up notice stays beside the catalogue's text.
     QString version = GetFileVersionString(*FPlatform.FileVersion);
     lblStatusVersion->setText(FMultiLangs->FormatText(u"FormKSMain.lblStatusVersion.Caption"_qs, {version}));
     lblStatusVersion->adjustSize();
-    lblStatusInfo->setText(text(u"FormKSMain.lblStatusInfo.Caption"));
-    lblStatusInfo->adjustSize();
-    lblStatusInfo->move(lblStatusVersion->x() + lblStatusVersion->width() + 6, lblStatusVersion->y());
+    ApplyStatusInfo();
+    // 6. Menus.
+    const std::pair<QAction*, const char16_t*> items[] = {
+        {mniMainSettings, u"FormKSMain.mniMainSettings.Caption"},
+        {mniMainHelp, u"FormKSMain.mniMainHelp.Caption"},
+        {mniMainHomePage, u"FormKSMain.mniMainHomePage.Caption"},
+        {mniMainAbout, u"FormKSMain.mniMainAbout.Caption"},
+        {mniTrayIconShowHide, u"FormKSMain.mniTrayIconShowHide.Caption"},
+        {mniTrayIconOptimize, u"FormKSMain.mniTrayIconOptimize.Caption"},
+        {mniTrayIconSettings, u"FormKSMain.mniTrayIconSettings.Caption"},
+        {mniTrayIconAbout, u"FormKSMain.mniTrayIconAbout.Caption"},
+        {mniTrayIconHelp, u"FormKSMain.mniTrayIconHelp.Caption"},
+        {mniTrayIconHomePage, u"FormKSMain.mniTrayIconHomePage.Caption"},
+        {mniTrayIconExit, u"FormKSMain.mniTrayIconExit.Caption"},
+    };
+    for (auto& [item, key] : items) item->setText(text(key));
+    // 7.-9. The pages.
     FOverviewPage->ApplyLanguage(*FMultiLangs);
     FOptimizePage->ApplyLanguage(*FMultiLangs);
+    FLogsPage->SetLanguageId(FLanguageId);
     FLogsPage->ApplyLanguage(*FMultiLangs);
+    // 10. The notice sits right of the version.
+    lblStatusInfo->move(lblStatusVersion->x() + lblStatusVersion->width() + 6, lblStatusVersion->y());
+    // 11. The dialogs that are open.
+    ApplyLanguageToOpenDialogs();
+    // 12. The French caption of "Upgrade" takes two lines and starts higher.
+    FTabButtons[2]->SetTextY(FLanguageId == 1036 ? 48 : 57);
+}
+
+// The settings dialog and the about box, when open, apply their texts again.
+void TFormKSMain::ApplyLanguageToOpenDialogs() {
+    emit LanguageApplied();
+}
+
+// The status line's text, with the start-up notice beside it; the notice goes to the tray tooltip too.
+void TFormKSMain::ApplyStatusInfo() {
+    const QString notice = StartupNotice();
+    // Do-not-disturb takes the catalogue caption's place while it is on.
+    QStringList info{FMultiLangs->GetText(FAntiDisturb->State() ? u"String.AntiDistState"_qs
+                                                                : u"FormKSMain.lblStatusInfo.Caption"_qs),
+                     notice};
+    info.removeAll(QString());
+    lblStatusInfo->setText(info.join(u"  "_qs));
+    lblStatusInfo->adjustSize();
+    lblStatusInfo->move(lblStatusVersion->x() + lblStatusVersion->width() + 6, lblStatusVersion->y());
+    if (!notice.isEmpty())
+        FTrayIcon->setToolTip(FMultiLangs->GetText(u"FormKSMain.TrayIcon.BalloonTitle"_qs) + u'\n' + notice);
+}
+
+QString TFormKSMain::StartupNotice() const {
+    if (!FHotKeyFailed) return {};
+    return FMultiLangs->FormatText(u"String.HotKeyFailed"_qs, {HotKeyToText(FSettings.HotKeyValue, false)});
 }
 
 // Seam: a hotkey press starts a direct optimization with a tray balloon.
@@ -353,8 +539,7 @@ void TFormKSMain::HotKeyPressed(uint32_t value) {
 // The state shows in the status line and the tray picture at once; the tooltip follows at the next tick.
 void TFormKSMain::AntiDisturbStateChanged() {
     const bool on = FAntiDisturb->State();
-    lblStatusInfo->setText(on ? FMultiLangs->GetText(u"String.AntiDistState"_qs) : QString());
-    lblStatusInfo->adjustSize();
+    ApplyStatusInfo();
     SetTrayPicture(TrayPictureForStateChange(on, FSettings.ShowTrayIcon, FSettings.DynTrayIcon));
     Trace(u"do-not-disturb %1"_qs.arg(on ? 1 : 0));
 }
@@ -377,21 +562,27 @@ void TFormKSMain::RegisterTabs() {
 
 // Step 7. Seam: progress bar width 0, checklist pictures pending.
 void TFormKSMain::ResetChecklist() {}
-// Step 8. Seam: the logs page's "last 3 days" range and first fill.
-void TFormKSMain::InitLogsRange() {}
+// Step 8. The logs page shows the history: the "last 3 days" range and its first fill.
+void TFormKSMain::InitLogsRange() {
+    FLogsPage->SetHistory(FHistory);
+    FLogsPage->InitLogsRange();
+}
 // Step 9. From here on every freeing run spares the programs the user works with most.
 void TFormKSMain::StartSmartMode() {
     FKSCore->SetSmartMode(true);
 }
-// Step 11. Seam: the advertising picture becomes visible.
-void TFormKSMain::ShowAdvertising() {}
+// Step 11. The advertising picture, which starts the updater (or says how to update).
+void TFormKSMain::ShowAdvertising() {
+    imgAD->setVisible(true);
+    imgAD->raise();
+}
 
 // Step 13. Only offered when the updater is really there: asking without one would start nothing.
 void TFormKSMain::OfferUpgrade() {
-    QString updater = GetProgramDir() + u"Fetchup"_qs;
-    if (!QFileInfo(updater).isFile()) return;
-    int answer = ShowMessageBox(this, QString(), QString(), 0x44, 0); // texts come from a language pack
-    if (answer == 6) LaunchProcess(*FPlatform.Shell, u'"' + updater + u'"', 1);
+    if (!QFileInfo(FUpdaterPath).isFile()) return;
+    int answer = ShowMessageBox(this, FMultiLangs->GetText(u"String.MsgText.Upgrade"_qs),
+                                FMultiLangs->GetText(u"String.Upgrade"_qs), 0x44, 0);
+    if (answer == 6) LaunchProcess(*FPlatform.Shell, u'"' + FUpdaterPath + u'"', 1);
 }
 
 void TFormKSMain::SelectTab(int index) {
@@ -407,6 +598,10 @@ void TFormKSMain::SelectTabByCode(long long code) {
 }
 
 void TFormKSMain::HandOver(long long code) {
+    if (FCreating) {
+        FPendingHandOvers << code;
+        return;
+    }
     SelectTabByCode(code);
     BringMainWindowToFront();
 }
@@ -434,12 +629,66 @@ void TFormKSMain::mniTrayIconShowHideClick() {
 // Seam: a direct optimization with a tray balloon.
 void TFormKSMain::mniTrayIconOptimizeClick() {}
 
-// Seams: the settings dialog, the about box, help, the home page and the updater.
+// Seams: the settings dialog and the about box.
 void TFormKSMain::SettingsCommand() {}
 void TFormKSMain::AboutCommand() {}
-void TFormKSMain::HelpCommand() {}
-void TFormKSMain::HomePageCommand() {}
-void TFormKSMain::UpgradeCommand() {}
+
+QString TFormKSMain::HelpFilePath() const {
+    // The data folder's own copy first (a portable install), then the pages shipped beside the program.
+    for (const QString& base : {GetAppDir(), GetProgramDir()}) {
+        const QString path = base + u"Langs/"_qs + FLanguageFolder + u"Help.html"_qs;
+        if (LocateFile(path)) return path;
+    }
+    return {};
+}
+
+// The help page of the current language in the user's browser; its absence is the one thing said.
+void TFormKSMain::HelpCommand() {
+    const QString path = HelpFilePath();
+    if (path.isEmpty()) {
+        ShowHelpMissing();
+        return;
+    }
+    OpenHelpFile(*FPlatform.Shell, path);
+}
+
+void TFormKSMain::ShowHelpMissing() {
+    ShowMessageBox(this, FMultiLangs->GetText(u"String.MsgText.HelpFailed"_qs),
+                   FMultiLangs->GetText(u"String.MsgTitle.Warning"_qs), 48, FLanguageId);
+}
+
+QString TFormKSMain::HomeAddress() const {
+    if (!FHomeAddress.isEmpty()) return FHomeAddress;
+    const QString help = HelpFilePath();
+    return help.isEmpty() ? QString() : QUrl::fromLocalFile(help).toString();
+}
+
+// The project has no site of its own: without an address in the catalogue the installed help page is
+// the home page (and a missing one is reported like a missing help page).
+void TFormKSMain::HomePageCommand() {
+    if (!FHomeAddress.isEmpty()) {
+        ShellOpen(*FPlatform.Shell, FHomeAddress);
+        return;
+    }
+    HelpCommand();
+}
+
+// The product family's updater when it is installed; otherwise (a package-managed install) the help's
+// section on updating through the package manager. The current page stays as it is.
+void TFormKSMain::UpgradeCommand() {
+    if (QFileInfo(FUpdaterPath).isFile()) {
+        LaunchProcess(*FPlatform.Shell, u'"' + FUpdaterPath + u'"', 1);
+        return;
+    }
+    const QString path = HelpFilePath();
+    if (path.isEmpty()) {
+        ShowHelpMissing();
+        return;
+    }
+    QUrl page = QUrl::fromLocalFile(path);
+    page.setFragment(u"updating"_qs);
+    ShellOpen(*FPlatform.Shell, page.toString());
+}
 
 void TFormKSMain::mniTrayIconExitClick() {
     FExitRequested = true;

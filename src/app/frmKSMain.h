@@ -1,10 +1,12 @@
 #pragma once
 #include <QIcon>
+#include <QList>
 #include <QStringList>
 #include <QWidget>
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "app/pages/KSOverviewTexts.h"
 
@@ -27,6 +29,8 @@ class TKSLogMgr;
 class TOrvSkinManager;
 class TOrvTabControl;
 class TOrvImageButton;
+class TOrvImage;
+class TX11LanguageBroadcast;
 class TKSOverviewPage;
 class TKSOptimizePage;
 class TKSLogsPage;
@@ -63,6 +67,23 @@ public:
     void HomePageCommand();
     void UpgradeCommand();
 
+    // The language broadcast as the window receives it (message id, wParam, lParam): a valid one loads
+    // the announced language's pack and applies every text again; anything else changes nothing.
+    void LanguageBroadcastMessage(uint32_t message, uint32_t wParam, uint32_t lParam);
+    // The broadcast's message id (the X atom; a stand-in without an X server).
+    uint32_t LanguageMessageId() const { return FLanguageMessage; }
+    // The help page of the current language (Langs/<language>/Help.html in the data folder, else beside
+    // the program); empty when there is none.
+    QString HelpFilePath() const;
+    // Where the home page commands go: the catalogue's address, or the installed help page while the
+    // project has no site of its own.
+    QString HomeAddress() const;
+    // The product family's updater (beside the program); tests point it elsewhere.
+    QString UpdaterPath() const { return FUpdaterPath; }
+    void SetUpdaterPath(const QString& path) { FUpdaterPath = path; }
+    // The start-up notice of the status line and tray tooltip (a hotkey that could not be registered).
+    QString StartupNotice() const;
+
     // The pages, in tab order (0 Usage, 1 Optimize, 2 Logs).
     TKSOverviewPage* OverviewPage() const { return FOverviewPage; }
     TKSOptimizePage* OptimizePage() const { return FOptimizePage; }
@@ -98,6 +119,9 @@ public:
 signals:
     // A tab became active (index 0 Usage, 1 Optimize, 2 Logs).
     void TabSelected(int index);
+    // Every text of the main window was applied again (start-up, language change); what the window has
+    // open follows.
+    void LanguageApplied();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -119,6 +143,12 @@ private:
 
     void BuildControls();
     void BuildTrayIcon();
+    void BuildMainMenu();
+    void btnMainMenuClick();
+    void SetLanguage(uint16_t id);
+    void ApplyLanguageToOpenDialogs();
+    void ApplyStatusInfo();
+    void ShowHelpMissing();
     void ApplyTrayIcon();
     void SetTrayPicture(int index);
     bool TrayUsable() const;
@@ -146,6 +176,15 @@ private:
     bool FTrayWasAvailable = false;
     bool FMinimizedForNoTray = false; // minimized where it would have gone into the tray
     QTimer* tmrRefreshOverview = nullptr;
+    QString FHomeAddress;
+    QString FHelpAddress;
+    QString FUpdaterPath;
+    bool FHotKeyFailed = false;
+    // Hand-overs that arrive while the window is still being created wait until it is done.
+    bool FCreating = true;
+    QList<long long> FPendingHandOvers;
+    uint32_t FLanguageMessage = 0;
+    std::unique_ptr<TX11LanguageBroadcast> FLanguageBroadcast;
 
     TSystemStatus* FSysStatus = nullptr;
     TMemoryOptimize* FKSCore = nullptr;
@@ -163,9 +202,22 @@ private:
     TKSLogsPage* FLogsPage = nullptr;
     QLabel* lblStatusVersion = nullptr;
     QLabel* lblStatusInfo = nullptr;
+    TOrvImage* imgAD = nullptr;
+    TOrvImageButton* btnMainMenu = nullptr;
+    QMenu* pmMain = nullptr;
+    QAction* mniMainSettings = nullptr;
+    QAction* mniMainHelp = nullptr;
+    QAction* mniMainHomePage = nullptr;
+    QAction* mniMainAbout = nullptr;
+    QAction* actHelp = nullptr;
     QSystemTrayIcon* FTrayIcon = nullptr;
     QMenu* pmTrayIcon = nullptr;
     QAction* mniTrayIconShowHide = nullptr;
+    QAction* mniTrayIconOptimize = nullptr;
+    QAction* mniTrayIconSettings = nullptr;
+    QAction* mniTrayIconHelp = nullptr;
+    QAction* mniTrayIconHomePage = nullptr;
+    QAction* mniTrayIconAbout = nullptr;
     QAction* mniTrayIconExit = nullptr;
 };
 

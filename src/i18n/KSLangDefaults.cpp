@@ -35,8 +35,9 @@ constexpr const char16_t* AboutDescription =
 
 constexpr TLangText Texts[] = {
     {u"String.Copyright", u"Copyright #(C) 2026 The Kestrum developers. All rights reserved."},
-    {u"String.URL.Home", u"https://kestrum.example.org/"},
-    {u"String.URL.Help", u"https://kestrum.example.org/help/"},
+    // The project has no site: empty addresses send the home page to the installed help page.
+    {u"String.URL.Home", u""},
+    {u"String.URL.Help", u""},
     {u"String.Help.Topic", u"::/Bramblin_help/utility/memory.html"},
     {u"String.Button.Yes", u"Yes"},
     {u"String.Button.No", u"No"},
@@ -51,6 +52,10 @@ constexpr TLangText Texts[] = {
     {u"String.MsgTitle.Critical", u"Critical"},
     {u"String.MsgText.HelpFailed", u"Sorry! Lost help file. Please reinstall this software to solve this problem."},
     {u"String.MsgText.DeleteLogsQuery", u"Are you sure to delete all history logs?"},
+    {u"String.HotKeyFailed",
+     u"The hotkey %s could not be registered: another program uses it, or there is no X server."},
+    {u"String.Upgrade", u"Upgrade"},
+    {u"String.MsgText.Upgrade", u"Do you want to look for a newer version of Kestrum now?"},
     {u"String.NA", u"N/A"},
     {u"String.Usage", u"Usage"},
     {u"String.CPU", u"CPU"},
@@ -160,8 +165,7 @@ std::span<const TLangText> DefaultTexts() {
 }
 
 QStringList KeysWithoutDefault() {
-    return {QStringLiteral("FormKSMain.lblOptimizeResult.Caption"), QStringLiteral("String.Upgrade"),
-            QStringLiteral("String.MsgText.Upgrade")};
+    return {QStringLiteral("FormKSMain.lblOptimizeResult.Caption")};
 }
 
 QStringList FontKeysWithoutDefault() {

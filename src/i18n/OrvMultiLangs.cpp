@@ -1,6 +1,5 @@
 #include "i18n/OrvMultiLangs.h"
 
-#include "i18n/EIniFileException.h"
 #include "support/IniFile.h"
 
 #include <QFileInfo>
@@ -118,11 +117,12 @@ void TOrvMultiLangs::ApplyPack(const QString& path) {
     for (const auto& [key, value] : SectionValues(ini, QStringLiteral("LANG_ITEMS"))) AddText(key, value);
 }
 
-void TOrvMultiLangs::WriteSelected(const TOrvLanguage& language, bool selected) {
+// The mark is a convenience of the pack file, not part of the language: a pack that cannot be written (an
+// installed, read-only one) still applies; the file stays as it was.
+bool TOrvMultiLangs::WriteSelected(const TOrvLanguage& language, bool selected) {
     TIniFile ini(language.FileName);
-    if (!ini.WriteString(QStringLiteral("HEAD"), QStringLiteral("Selected"),
-                         selected ? QStringLiteral("1") : QStringLiteral("0")))
-        throw EIniFileException(language.FileName);
+    return ini.WriteString(QStringLiteral("HEAD"), QStringLiteral("Selected"),
+                           selected ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void TOrvMultiLangs::LoadLanguages(const QStringList& paths) {

@@ -35,8 +35,8 @@ public:
 
     int ItemIndex() const { return FItemIndex; }
     // Selects a known pack: clears the old entry's "Selected" mark, applies the pack, marks it in its file
-    // and fires OnLanguageChanged. An index out of range does nothing. Throws EIniFileException when a
-    // mark cannot be written (the pack file itself stays whole).
+    // and fires OnLanguageChanged. An index out of range does nothing. A mark that cannot be written (a
+    // read-only pack) is left out; the pack applies all the same and its file stays as it was.
     void SetItemIndex(int index);
     int LanguageCount() const { return int(FLanguages.size()); }
     const TOrvLanguage* Languages(int index) const;
@@ -68,7 +68,7 @@ signals:
 
 private:
     void ApplyPack(const QString& path);
-    void WriteSelected(const TOrvLanguage& language, bool selected);
+    bool WriteSelected(const TOrvLanguage& language, bool selected);
     void FireLanguageChanged();
 
     QString FFileExt = QStringLiteral("lng");

@@ -23,7 +23,9 @@ public:
     virtual void Release() = 0;
 };
 
-// `runtimeDir` holds the lock file and the socket ($XDG_RUNTIME_DIR, else a per-user temp folder).
+// `runtimeDir` holds the lock file and the socket ($XDG_RUNTIME_DIR, else a per-user temp folder). It is
+// created 0700 when missing and used only when it is a real directory (not a link) of this user that no one
+// else may enter; otherwise the program runs without the marker.
 std::unique_ptr<ISingleInstance> MakeLinuxSingleInstance(const std::string& runtimeDir);
 
 } // namespace kestrum::platform

@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "LanguageCommand.h"
 #include "engine/FreeRunDelegate.h"
 #include "engine/MemoryOptimize.h"
 #include "engine/SystemStatus.h"
@@ -42,6 +43,9 @@ const char* kHelp =
     "                               off), or of every process but those named; prints available memory\n"
     "                               before and after, the gain and the resident memory taken\n"
     "  service                      the freeing service's version and capabilities\n"
+    "  language ID                  switches a running Kestrum on this X display to language ID (the\n"
+    "                               number of its folder below Langs/, e.g. 1031 German, 1036 French;\n"
+    "                               0 English)\n"
     "  --help                       this text\n"
     "\n"
     "Options of free:\n"
@@ -60,7 +64,8 @@ const char* kHelp =
     "  2  the system figures could not be read\n"
     "  3  no right to trim other processes, and no freeing service to ask\n"
     "  4  the process list could not be read\n"
-    "  5  the freeing service refused the run (not authorised, too soon after the last one, busy)\n";
+    "  5  the freeing service refused the run (not authorised, too soon after the last one, busy)\n"
+    "  6  language: no X display to send the language to\n";
 
 // No windows here: the smart selection is off, so the desktop is never asked.
 class TNoDesktop final : public platform::IDesktop {
@@ -251,6 +256,7 @@ int main(int argc, char** argv) {
     if (command == "status") return Status(args);
     if (command == "free") return Free(args);
     if (command == "service") return Service();
+    if (command == "language") return LanguageCommand(args);
     std::fprintf(stderr, "kestrum-cli: unknown command %s (see --help)\n", qPrintable(command));
     return EXIT_USAGE;
 }
