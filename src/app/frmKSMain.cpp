@@ -14,6 +14,8 @@
 #include <cstdio>
 
 #include "app/KSCmdLine.h"
+#include "app/frmKSAbout.h"
+#include "app/frmKSSettings.h"
 #include "app/pages/KSLogsPage.h"
 #include "app/pages/KSOptimizePage.h"
 #include "app/pages/KSOverviewPage.h"
@@ -27,6 +29,7 @@
 #include "skin/OrvImageButton.h"
 #include "skin/OrvSkinManager.h"
 #include "skin/OrvTabControl.h"
+#include "store/KSAutoStart.h"
 #include "store/KSSettings.h"
 #include "support/IniFile.h"
 #include "support/KSUtils.h"
@@ -220,11 +223,15 @@ void TFormKSMain::ArrangeSkin() {
 // Step 3.
 void TFormKSMain::ApplySettings() {
     LoadSettings(FSettings, ConfigPath());
-    // Seam: auto-start registration ("/add" or "/del") runs here at every start.
+    ApplyAutoStart(); // "/add" or "/del" at every start
     ApplyTrayIcon();
     // A hotkey another program holds is ignored here; the settings dialog reports conflicts.
     if (FSettings.UseHotKey) FHotKeyManager->AddHotKey(FSettings.HotKeyValue);
     FAntiDisturb->SetEnabled(FSettings.AntiDisturb);
+}
+
+void TFormKSMain::ApplyAutoStart() {
+    RegisterAutoStart(*FPlatform.Shell, FSettings.AutoStart);
 }
 
 void TFormKSMain::ApplyTrayIcon() {
@@ -233,13 +240,27 @@ void TFormKSMain::ApplyTrayIcon() {
     FTrayIcon->setVisible(FSettings.ShowTrayIcon);
 }
 
+bool TFormKSMain::ApplyHotKey(uint16_t previous) {
+    if (previous) FHotKeyManager->RemoveHotKey(previous);
+    if (!FSettings.UseHotKey || FSettings.HotKeyValue == 0) return true; // no key chosen: nothing to grab
+    return FHotKeyManager->AddHotKey(FSettings.HotKeyValue) != 0;
+}
+
+bool TFormKSMain::HotKeyHeld(uint16_t value) const {
+    return value && FHotKeyManager->HasHotKey(value);
+}
+
+void TFormKSMain::ApplyAntiDisturb() {
+    FAntiDisturb->SetEnabled(FSettings.AntiDisturb);
+}
+
 // Step 4.
 void TFormKSMain::ApplyCommandLine() {
     if (HasSwitch(FArguments, u"-regrun"_qs)) {
         FSettings.AutoStart = true;
         FSettings.ShowTrayIcon = true;
         SaveSettings(FSettings, ConfigPath());
-        // Seam: auto-start registration again, now with "/add".
+        ApplyAutoStart(); // again, now with "/add"
         // The tray icon follows the new setting at once rather than at the next start.
         ApplyTrayIcon();
     }
@@ -285,6 +306,8 @@ void TFormKSMain::ApplyLanguage() {
     FOverviewPage->ApplyLanguage(*FMultiLangs);
     FOptimizePage->ApplyLanguage(*FMultiLangs);
     FLogsPage->ApplyLanguage(*FMultiLangs);
+    if (FFormSettings) FFormSettings->ApplyLanguage();
+    if (FFormAbout) FFormAbout->ApplyLanguage();
 }
 
 // Seam: a hotkey press starts a direct optimization with a tray balloon.
@@ -373,9 +396,35 @@ void TFormKSMain::mniTrayIconShowHideClick() {
 // Seam: a direct optimization with a tray balloon.
 void TFormKSMain::mniTrayIconOptimizeClick() {}
 
-// Seams: the settings dialog, the about box, help, the home page and the updater.
-void TFormKSMain::SettingsCommand() {}
-void TFormKSMain::AboutCommand() {}
+// The dialogs: a new one each time, shown modally, freed when it closes. A second request while one is
+// open (the tray menu stays reachable) brings that one forward instead of stacking another.
+void TFormKSMain::SettingsCommand() {
+    if (QWidget* open = FFormSettings ? static_cast<QWidget*>(FFormSettings) : FFormAbout) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    auto* dialog = new TFormKSSettings(this, FSettings, FMultiLangs, ConfigPath());
+    FFormSettings = dialog;
+    dialog->exec();
+    FFormSettings = nullptr;
+    delete dialog;
+}
+
+void TFormKSMain::AboutCommand() {
+    if (QWidget* open = FFormAbout ? static_cast<QWidget*>(FFormAbout) : FFormSettings) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    auto* dialog = new TFormKSAbout(this, FMultiLangs, *FPlatform.FileVersion, *FPlatform.Shell);
+    FFormAbout = dialog;
+    dialog->exec();
+    FFormAbout = nullptr;
+    delete dialog;
+}
+
+// Seams: help, the home page and the updater.
 void TFormKSMain::HelpCommand() {}
 void TFormKSMain::HomePageCommand() {}
 void TFormKSMain::UpgradeCommand() {}
