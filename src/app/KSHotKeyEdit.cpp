@@ -235,6 +235,10 @@ void TKSHotKeyEdit::keyPressEvent(QKeyEvent* e) {
     }
     e->accept();
     FPartial = false;
+    if (mods & Qt::MetaModifier) {
+        ShowValue(); // the Win key has no place in the stored value: such a combination cannot be kept
+        return;
+    }
     if (modBits == 0 && (key == Qt::Key_Backspace || key == Qt::Key_Delete)) {
         FHotKey = 0;
         ShowValue();

@@ -6,7 +6,7 @@ namespace kestrum {
 
 // A hotkey edit: the user presses a combination and the edit shows it and holds it as a hotkey value in
 // the 16-bit settings layout (key code in bits 0-7, 0x2000 Shift, 0x4000 Ctrl, 0x8000 Alt; the Win key
-// does not fit in 16 bits and is left out). Backspace or Delete alone clear it to 0 (no key). Tab, Enter
+// does not fit in 16 bits, so combinations with it are not taken). Backspace or Delete alone clear it to 0 (no key). Tab, Enter
 // and Escape alone go to the dialog; with a modifier they are combinations like any other.
 class TKSHotKeyEdit : public QLineEdit {
     Q_OBJECT
