@@ -123,7 +123,18 @@ void TFormKSAbout::ApplyTexts() {
     lblHome->setText(text(u"FormKSAbout.lblHome.Caption"));
     FHomePage = text(u"String.URL.Home");
     lblHome->setToolTip(FHomePage);
-    for (QLabel* l : {lblTitle, lblVersion, lblCopyright, lblHome}) l->adjustSize();
+    // A line longer than the room right of the logo wraps instead of running off the box, and the link
+    // moves down below it.
+    const int room = width() - lblCopyright->x() - 16;
+    for (QLabel* l : {lblTitle, lblVersion, lblCopyright, lblHome}) {
+        l->setWordWrap(false);
+        l->adjustSize();
+        if (l->width() > room) {
+            l->setWordWrap(true);
+            l->resize(room, l->heightForWidth(room));
+        }
+    }
+    lblHome->move(lblHome->x(), std::max(130, lblCopyright->geometry().bottom() + 6));
     mmoDesc->setPlainText(MemoLines(text(u"FormKSAbout.mmoDesc.Lines.Text")));
 }
 

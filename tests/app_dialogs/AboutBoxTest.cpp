@@ -2,8 +2,8 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 
-#include "DialogFixture.h"
 #include "app/frmKSAbout.h"
+#include "common/DialogFixture.h"
 #include "i18n/OrvMultiLangs.h"
 #include "platform/fake/FakeFileVersion.h"
 #include "skin/OrvSkinManager.h"
@@ -37,6 +37,10 @@ TEST_F(AboutBox, ShowsTitleVersionCopyrightLinkAndDescription) {
     EXPECT_EQ(Text(&box, "lblVersion"), "Version 1.2.3.4");
     EXPECT_TRUE(Text(&box, "lblCopyright").startsWith(QString::fromUtf8("Copyright \u00A9 ")));
     EXPECT_EQ(box.findChild<QLabel*>("lblHome")->toolTip(), "https://kestrum.example.org/");
+    // Every line stays inside the box; the link lies below the copyright however long it is.
+    for (const char* name : {"lblTitle", "lblVersion", "lblCopyright", "lblHome"})
+        EXPECT_LE(box.findChild<QLabel*>(name)->geometry().right(), 500 - 16) << name;
+    EXPECT_GT(box.findChild<QLabel*>("lblHome")->y(), box.findChild<QLabel*>("lblCopyright")->geometry().bottom());
     EXPECT_EQ(box.findChild<QLabel*>("lblTitle")->font().pointSize(), 12);
     EXPECT_TRUE(box.findChild<QLabel*>("lblTitle")->font().bold());
     auto* memo = box.findChild<QPlainTextEdit*>("mmoDesc");

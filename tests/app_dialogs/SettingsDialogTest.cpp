@@ -6,9 +6,9 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-#include "DialogFixture.h"
 #include "app/KSHotKeyEdit.h"
 #include "app/frmKSSettings.h"
+#include "common/DialogFixture.h"
 #include "desktop/OrvAntiDisturb.h"
 #include "i18n/OrvMultiLangs.h"
 #include "skin/OrvImageButton.h"

@@ -2,6 +2,7 @@
 // A main window on the fake platform with a temporary data folder, and helpers to drive its dialogs.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -64,7 +65,9 @@ inline void WhenReady(std::function<bool()> ready, std::function<void()> step) {
         if (!ready() && started->elapsed() < 5000) return;
         timer->stop();
         timer->deleteLater();
-        if (ready()) step();
+        if (ready()) return step();
+        ADD_FAILURE() << "the dialog never came up";
+        if (QWidget* modal = QApplication::activeModalWidget()) modal->close(); // do not hang in its loop
     });
     timer->start(10);
 }
