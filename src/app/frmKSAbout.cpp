@@ -69,6 +69,7 @@ void TFormKSAbout::BuildControls() {
     lblHome->setPalette(blue);
     lblHome->setCursor(Qt::PointingHandCursor);
     lblHome->installEventFilter(this);
+    for (QLabel* l : findChildren<QLabel*>()) l->setTextFormat(Qt::PlainText); // pack texts are never markup
 
     // Only there for Escape: the description is created after it and lies over it.
     btnCancel = new QPushButton(this);

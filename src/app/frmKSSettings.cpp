@@ -121,6 +121,7 @@ void TFormKSSettings::BuildControls() {
     pnlAntiDisturbHint->setPalette(tip);
     lblAntiDisturbHint = Make<QLabel>(pnlAntiDisturbHint, "lblAntiDisturbHint", 10, 6, 439, 47);
     lblAntiDisturbHint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    for (QLabel* l : findChildren<QLabel*>()) l->setTextFormat(Qt::PlainText); // pack texts are never markup
     pnlAntiDisturbHint->hide();
 
     QWidget* order[] = {chkAutoStart,   chkTrayIcon, rbTrayIconDynamic, rbTrayIconStatic,

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSpinBox>
+#include <QSystemTrayIcon>
 
 #include "app/KSHotKeyEdit.h"
 #include "app/frmKSAbout.h"
@@ -47,8 +49,10 @@ struct SettingsOnX : test::TDialogFixture {
             [&, steps] { steps(*Main->FormSettings()); });
         Main->SettingsCommand();
     }
+    // On the widget's centre; on its box for a check box (only the box and its text take clicks).
     static bool ClickOn(QWidget* w) {
-        const QPoint p = w->mapToGlobal(w->rect().center());
+        const QPoint local = qobject_cast<QCheckBox*>(w) ? QPoint(7, w->height() / 2) : w->rect().center();
+        const QPoint p = w->mapToGlobal(local);
         return Xdotool({"mousemove", "--sync", QString::number(p.x()), QString::number(p.y())}) &&
                Xdotool({"click", "1"});
     }
@@ -106,6 +110,32 @@ TEST_F(SettingsOnX, ClicksAndKeysOfAUserEndUpInTheFile) {
     EXPECT_EQ(Stored("AntiDisturb"), "0");
     EXPECT_EQ(Stored("SleepValue"), "32");
     EXPECT_FALSE(Main->AntiDisturb()->Enabled());
+}
+
+// Opened from the tray while the window lives there, the dialog still comes up on screen; with the tray
+// switched off, Ok brings the window back with the dialog in its middle.
+TEST_F(SettingsOnX, FromTheTrayTheDialogShowsAndTrayOffBringsTheWindowBack) {
+    Start();
+    QCloseEvent close;
+    QCoreApplication::sendEvent(Main.get(), &close);
+    ASSERT_TRUE(WaitFor([&] { return !Main->isVisible(); }));
+    bool onScreen = false, centred = false;
+    WithOpenDialog([&](TFormKSSettings& d) {
+        QProcess search;
+        search.start("xdotool", {"search", "--onlyvisible", "--name", "^Kestrum - Settings$"});
+        search.waitForFinished();
+        onScreen = !search.readAllStandardOutput().trimmed().isEmpty();
+        ASSERT_TRUE(ClickOn(d.findChild<QCheckBox*>("chkTrayIcon")));
+        ASSERT_TRUE(WaitFor([&] { return !d.findChild<QCheckBox*>("chkTrayIcon")->isChecked(); }));
+        ASSERT_TRUE(ClickOn(d.findChild<TOrvImageButton*>("btnOk")));
+        WaitFor([&] { return !d.isVisible(); });
+        centred = d.pos() == Main->pos() + QPoint((800 - 500) / 2, (600 - 410) / 2);
+    });
+    EXPECT_TRUE(onScreen);
+    EXPECT_TRUE(centred);
+    EXPECT_TRUE(WaitFor([&] { return Main->isVisible() && !Main->isMinimized(); }));
+    EXPECT_FALSE(Main->TrayIcon()->isVisible());
+    EXPECT_EQ(Stored("ShowTrayIcon"), "0");
 }
 
 // Not a check: pictures of both dialogs for people to look at (run with --gtest_also_run_disabled_tests
