@@ -10,7 +10,8 @@ RUNS=${RUNS:-7}
 IDLE_SECONDS=${IDLE_SECONDS:-30}
 work=$(mktemp -d)
 trap 'pkill -f "$BIN" 2>/dev/null || true; rm -rf "$work"' EXIT
-export KESTRUM_HOME="$work/home" XDG_RUNTIME_DIR="$work/run" KESTRUM_TRACE=1
+# XDG_CONFIG_HOME too: the program registers itself to start at logon, and that entry must not be real.
+export KESTRUM_HOME="$work/home" XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" KESTRUM_TRACE=1
 mkdir -p "$KESTRUM_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 

@@ -24,6 +24,10 @@ expect() {
     [ "$o" = "root/root" ] || bad "$path is owned by $o, wants root/root"
 }
 expect -rwxr-xr-x usr/lib/kestrum/Kestrum
+expect -rwxr-xr-x usr/lib/kestrum/BramblinASL
+expect -rw-r--r-- usr/lib/kestrum/Langs/0/Help.html
+expect -rw-r--r-- usr/share/applications/kestrum.desktop
+expect -rw-r--r-- usr/share/icons/hicolor/48x48/apps/kestrum.png
 expect -rw-r--r-- usr/lib/kestrum/Langs/1031/Kestrum.ini
 expect -rwxr-xr-x usr/bin/kestrum-cli
 expect lrwxrwxrwx usr/bin/kestrum

@@ -17,6 +17,7 @@ PKGS=(
   python3 python3-psutil
   procps util-linux
   dbus-daemon polkitd dpkg-dev lintian
+  desktop-file-utils libglib2.0-bin
 )
 
 missing=()

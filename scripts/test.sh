@@ -10,11 +10,13 @@ BUILD_DIR=${BUILD_DIR:-build}
 # Everything the tests write goes below a temporary KESTRUM_HOME; single-instance sockets too.
 export KESTRUM_HOME=$(mktemp -d)
 export XDG_RUNTIME_DIR=$(mktemp -d)
+# The program registers itself to start at logon whenever it starts: keep those entries out of the real one.
+export XDG_CONFIG_HOME=$(mktemp -d)
 chmod 700 "$XDG_RUNTIME_DIR"
-trap 'rm -rf "$KESTRUM_HOME" "$XDG_RUNTIME_DIR"' EXIT
+trap 'rm -rf "$KESTRUM_HOME" "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME"' EXIT
 
 . scripts/xvfb.sh
 kestrum_start_xvfb || exit 1
-trap 'kestrum_stop_xvfb; rm -rf "$KESTRUM_HOME" "$XDG_RUNTIME_DIR"' EXIT
+trap 'kestrum_stop_xvfb; rm -rf "$KESTRUM_HOME" "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME"' EXIT
 
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j2 --timeout 300

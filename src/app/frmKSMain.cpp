@@ -18,6 +18,8 @@
 
 #include "app/KSArt.h"
 #include "app/KSCmdLine.h"
+#include "app/frmKSAbout.h"
+#include "app/frmKSSettings.h"
 #include "app/pages/KSLogsPage.h"
 #include "app/pages/KSOptimizePage.h"
 #include "app/pages/KSOverviewPage.h"
@@ -37,6 +39,7 @@
 #include "skin/OrvImageButton.h"
 #include "skin/OrvSkinManager.h"
 #include "skin/OrvTabControl.h"
+#include "store/KSAutoStart.h"
 #include "store/KSSettings.h"
 #include "support/IniFile.h"
 #include "support/KSUtils.h"
@@ -328,7 +331,7 @@ void TFormKSMain::ArrangeSkin() {
 // Step 3.
 void TFormKSMain::ApplySettings() {
     LoadSettings(FSettings, ConfigPath());
-    // Seam: auto-start registration ("/add" or "/del") runs here at every start.
+    ApplyAutoStart(); // "/add" or "/del" at every start
     ApplyTrayIcon();
     // A hotkey that cannot be registered (another program holds it, or there is no X server) does not stop
     // the start; the status line and the tray tooltip say so (ApplyLanguage), the settings dialog reports
@@ -336,6 +339,10 @@ void TFormKSMain::ApplySettings() {
     FHotKeyFailed = FSettings.UseHotKey && FHotKeyManager->AddHotKey(FSettings.HotKeyValue) == 0;
     if (FHotKeyFailed) ApplyStatusInfo();
     FAntiDisturb->SetEnabled(FSettings.AntiDisturb);
+}
+
+void TFormKSMain::ApplyAutoStart() {
+    RegisterAutoStart(*FPlatform.Shell, FSettings.AutoStart);
 }
 
 void TFormKSMain::ApplyTrayIcon() {
@@ -400,13 +407,27 @@ void TFormKSMain::tmrRefreshOverviewTimer() {
     FollowTrayAvailability();
 }
 
+bool TFormKSMain::ApplyHotKey(uint16_t previous) {
+    if (previous) FHotKeyManager->RemoveHotKey(previous);
+    if (!FSettings.UseHotKey || FSettings.HotKeyValue == 0) return true; // no key chosen: nothing to grab
+    return FHotKeyManager->AddHotKey(FSettings.HotKeyValue) != 0;
+}
+
+bool TFormKSMain::HotKeyHeld(uint16_t value) const {
+    return value && FHotKeyManager->HasHotKey(value);
+}
+
+void TFormKSMain::ApplyAntiDisturb() {
+    FAntiDisturb->SetEnabled(FSettings.AntiDisturb);
+}
+
 // Step 4.
 void TFormKSMain::ApplyCommandLine() {
     if (HasSwitch(FArguments, u"-regrun"_qs)) {
         FSettings.AutoStart = true;
         FSettings.ShowTrayIcon = true;
         SaveSettings(FSettings, ConfigPath());
-        // Seam: auto-start registration again, now with "/add".
+        ApplyAutoStart(); // again, now with "/add"
         // The tray icon follows the new setting at once rather than at the next start.
         ApplyTrayIcon();
     }
@@ -508,6 +529,8 @@ void TFormKSMain::ApplyLanguage() {
 
 // The settings dialog and the about box, when open, apply their texts again.
 void TFormKSMain::ApplyLanguageToOpenDialogs() {
+    if (FFormSettings) FFormSettings->ApplyLanguage();
+    if (FFormAbout) FFormAbout->ApplyLanguage();
     emit LanguageApplied();
 }
 
@@ -629,9 +652,35 @@ void TFormKSMain::mniTrayIconShowHideClick() {
 // Seam: a direct optimization with a tray balloon.
 void TFormKSMain::mniTrayIconOptimizeClick() {}
 
-// Seams: the settings dialog and the about box.
-void TFormKSMain::SettingsCommand() {}
-void TFormKSMain::AboutCommand() {}
+// The dialogs: a new one each time, shown modally, freed when it closes. A second request while one is
+// open (the tray menu stays reachable) brings that one forward instead of stacking another.
+void TFormKSMain::SettingsCommand() {
+    if (QWidget* open = FFormSettings ? static_cast<QWidget*>(FFormSettings) : FFormAbout) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    auto* dialog = new TFormKSSettings(this, FSettings, FMultiLangs, ConfigPath());
+    FFormSettings = dialog;
+    dialog->exec();
+    FFormSettings = nullptr;
+    delete dialog;
+}
+
+void TFormKSMain::AboutCommand() {
+    if (QWidget* open = FFormAbout ? static_cast<QWidget*>(FFormAbout) : FFormSettings) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    auto* dialog = new TFormKSAbout(this, FMultiLangs, *FPlatform.FileVersion, *FPlatform.Shell);
+    dialog->SetHomeFallback([this] { return HomeAddress(); }, [this] { HomePageCommand(); });
+    FFormAbout = dialog;
+    dialog->exec();
+    FFormAbout = nullptr;
+    delete dialog;
+}
+
 
 QString TFormKSMain::HelpFilePath() const {
     // The data folder's own copy first (a portable install), then the pages shipped beside the program.

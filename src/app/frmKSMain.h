@@ -34,6 +34,8 @@ class TX11LanguageBroadcast;
 class TKSOverviewPage;
 class TKSOptimizePage;
 class TKSLogsPage;
+class TFormKSSettings;
+class TFormKSAbout;
 namespace platform {
 struct TPlatform;
 }
@@ -106,6 +108,21 @@ public:
     // Where Config.ini lives.
     QString ConfigPath() const;
 
+    // The settings applied to the running program (start-up and the settings dialog).
+    // The launcher with "/add" or "/del" after AutoStart; not waited for.
+    void ApplyAutoStart();
+    // The tray icon shown or hidden after ShowTrayIcon, with its picture.
+    void ApplyTrayIcon();
+    // Moves the grab from `previous` (0: none) to HotKeyValue, or only releases it when UseHotKey is off or
+    // no key is set. False when another program holds the new combination.
+    bool ApplyHotKey(uint16_t previous);
+    // Whether the grab of this value is held now.
+    bool HotKeyHeld(uint16_t value) const;
+    void ApplyAntiDisturb();
+    // The dialogs while they are open (null otherwise).
+    TFormKSSettings* FormSettings() const { return FFormSettings; }
+    TFormKSAbout* FormAbout() const { return FFormAbout; }
+
     // The components the window owns; the dialogs it opens use them too.
     TSystemStatus* SysStatus() const { return FSysStatus; }
     TMemoryOptimize* KSCore() const { return FKSCore; }
@@ -149,7 +166,6 @@ private:
     void ApplyLanguageToOpenDialogs();
     void ApplyStatusInfo();
     void ShowHelpMissing();
-    void ApplyTrayIcon();
     void SetTrayPicture(int index);
     bool TrayUsable() const;
     // Instead of hiding: into the tray when there is one, else minimized, so nothing gets lost.
@@ -219,6 +235,8 @@ private:
     QAction* mniTrayIconHomePage = nullptr;
     QAction* mniTrayIconAbout = nullptr;
     QAction* mniTrayIconExit = nullptr;
+    TFormKSSettings* FFormSettings = nullptr;
+    TFormKSAbout* FFormAbout = nullptr;
 };
 
 } // namespace kestrum

@@ -6,11 +6,11 @@
 #include <QMessageBox>
 #include <cstdio>
 
-#include "desktop/HotKeyText.h"
 #include "app/KSCmdLine.h"
 #include "app/KSSingleInst.h"
-#include "desktop/X11Connection.h"
 #include "app/frmKSMain.h"
+#include "desktop/HotKeyText.h"
+#include "desktop/X11Connection.h"
 #include "freeservice/FreeServiceClient.h"
 #include "platform/Platform.h"
 #include "store/KSLogMgr.h"

@@ -52,6 +52,10 @@ void TOrvHotKeyManager::RemoveAllHotKeys() {
     }
 }
 
+bool TOrvHotKeyManager::HasHotKey(uint32_t value) const {
+    return std::any_of(Table.begin(), Table.end(), [&](const TEntry& e) { return e.Value == value; });
+}
+
 void TOrvHotKeyManager::WndProc(const platform::THotKeyPress& press) {
     uint32_t value = JoinHotKey(press.Modifiers, press.VirtualKey);
     for (const TEntry& e : Table)

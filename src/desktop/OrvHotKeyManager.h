@@ -22,6 +22,8 @@ public:
     // Unregisters the first entry with this value; false when there is none or the system refuses.
     bool RemoveHotKey(uint32_t value);
     void RemoveAllHotKeys();
+    // Whether a registration of this value is held.
+    bool HasHotKey(uint32_t value) const;
 
     // One press delivered by the window system; fires OnHotKeyPressed only for values in the table.
     virtual void WndProc(const platform::THotKeyPress& press);

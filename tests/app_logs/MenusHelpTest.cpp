@@ -142,6 +142,7 @@ TEST_F(TMainFixture, UpgradeStartsTheUpdaterOrOpensTheHelpOnUpdating) {
     EXPECT_TRUE(upgrade->isEnabled());
 
     WriteFile("Fetchup", "#!/bin/sh\n");
+    Fakes.Shell->Launched.clear(); // the auto-start launcher ran at start-up
     Click(ad);
     Click(upgrade);
     EXPECT_EQ(Fakes.Shell->Launched, std::vector<std::string>(2, ('"' + Home.File("Fetchup") + '"').toStdString()));

@@ -19,6 +19,7 @@ struct TRun {
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert("KESTRUM_HOME", Home.path());
         env.insert("XDG_RUNTIME_DIR", Runtime.path());
+        env.insert("XDG_CONFIG_HOME", Home.path() + "/config"); // its auto-start entry lands here
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("KESTRUM_TRACE", "1");
         return env;

@@ -1,0 +1,42 @@
+#pragma once
+#include <QLineEdit>
+#include <cstdint>
+
+namespace kestrum {
+
+// A hotkey edit: the user presses a combination and the edit shows it and holds it as a hotkey value in
+// the 16-bit settings layout (key code in bits 0-7, 0x2000 Shift, 0x4000 Ctrl, 0x8000 Alt; the Win key
+// does not fit in 16 bits, so combinations with it are not taken). Backspace or Delete alone clear it to 0 (no key). Tab, Enter
+// and Escape alone go to the dialog; with a modifier they are combinations like any other.
+class TKSHotKeyEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TKSHotKeyEdit(QWidget* parent = nullptr);
+
+    uint16_t HotKey() const { return FHotKey; }
+    // Sets the value from code; OnChange is not raised.
+    void SetHotKey(uint16_t value);
+
+    // The Windows key code of a Qt key (shifted US symbols folded back to their key), 0 when it has none.
+    static uint8_t VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers);
+    // The modifier bits of the value layout for held modifiers.
+    static uint16_t ModifierBitsOf(Qt::KeyboardModifiers modifiers);
+
+signals:
+    // The user changed the value (a combination pressed, or the edit cleared).
+    void OnChange();
+
+protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    void ShowValue();
+
+    uint16_t FHotKey = 0;
+    bool FPartial = false; // only modifiers are held and shown
+};
+
+} // namespace kestrum
