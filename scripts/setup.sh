@@ -16,6 +16,7 @@ PKGS=(
   libgl-dev libsdl2-dev
   python3 python3-psutil
   procps util-linux
+  dbus-daemon
 )
 
 missing=()

@@ -2,12 +2,14 @@
 #include <QStringList>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 
 class QLabel;
 class QMenu;
 class QAction;
 class QStackedWidget;
 class QSystemTrayIcon;
+class QTimer;
 
 namespace kestrum {
 
@@ -24,6 +26,11 @@ class TOrvImageButton;
 class TKSOverviewPage;
 class TKSOptimizePage;
 class TKSLogsPage;
+class TKSOptimizeFlow;
+class TKSOptiMonPolicy;
+class TSystemStatusSampler;
+class TKSBalloon;
+class TKSLatencyProbe;
 namespace platform {
 struct TPlatform;
 }
@@ -49,6 +56,15 @@ public:
     void mniTrayIconShowHideClick();
     void mniTrayIconOptimizeClick();
     void mniTrayIconExitClick();
+
+    // Frees memory (queued when a run is under way); manual: started by the user; showBalloon: the tray
+    // balloon tells the result.
+    void OptimizeNow(bool manual, bool showBalloon);
+    // The automatic optimization check (every 5 s).
+    void tmrOptiMonTimer();
+    TKSOptimizeFlow* OptimizeFlow() const { return FOptimizeFlow; }
+    TKSOptiMonPolicy* OptiMon() const { return FOptiMon.get(); }
+    TKSBalloon* Balloon() const { return FBalloon; }
 
     // The commands of the menus; each dialog is opened through exactly one of these.
     void SettingsCommand();
@@ -110,6 +126,7 @@ private:
     void Trace(const QString& line) const;
     void ApplyLanguage();
     void HotKeyPressed(uint32_t value);
+    void BuildOptimizeFlow();
     void AntiDisturbStateChanged();
 
     platform::TPlatform& FPlatform;
@@ -142,6 +159,13 @@ private:
     QMenu* pmTrayIcon = nullptr;
     QAction* mniTrayIconShowHide = nullptr;
     QAction* mniTrayIconExit = nullptr;
+
+    TKSOptimizeFlow* FOptimizeFlow = nullptr;
+    std::unique_ptr<TSystemStatusSampler> FOptiMonSampler;
+    std::unique_ptr<TKSOptiMonPolicy> FOptiMon;
+    QTimer* tmrOptiMon = nullptr;
+    TKSBalloon* FBalloon = nullptr;
+    TKSLatencyProbe* FLatencyProbe = nullptr;
 };
 
 } // namespace kestrum
