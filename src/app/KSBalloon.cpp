@@ -10,8 +10,9 @@ namespace kestrum {
 
 namespace {
 
-// The catalogue's line breaks are "\r\n"; both the tray and the notification service want "\n".
+// The catalogue writes its line breaks as "#N#R" ("\n\r"); the tray and the notification service want "\n".
 QString PlainLines(QString text) {
+    text.replace(u"\n\r"_qs, u"\n"_qs);
     text.replace(u"\r\n"_qs, u"\n"_qs);
     text.replace(u'\r', u'\n');
     return text;
@@ -65,9 +66,9 @@ void TKSBalloon::Notify(const QString& title, const QString& text) {
         bool ok = false;
         uint id = 0;
         if (bus.isConnected()) {
-            QDBusMessage call =
-                QDBusMessage::createMethodCall(u"org.freedesktop.Notifications"_qs, u"/org/freedesktop/Notifications"_qs,
-                                               u"org.freedesktop.Notifications"_qs, u"Notify"_qs);
+            QDBusMessage call = QDBusMessage::createMethodCall(u"org.freedesktop.Notifications"_qs,
+                                                               u"/org/freedesktop/Notifications"_qs,
+                                                               u"org.freedesktop.Notifications"_qs, u"Notify"_qs);
             // Servers may read the body as simple markup: the figures are shown as written.
             call << u"Kestrum"_qs << uint(0) << u"dialog-information"_qs << title << text.toHtmlEscaped()
                  << QStringList() << QVariantMap() << int(TimeoutMs);
@@ -75,7 +76,8 @@ void TKSBalloon::Notify(const QString& title, const QString& text) {
             ok = reply.type() == QDBusMessage::ReplyMessage;
             if (ok && !reply.arguments().isEmpty()) id = reply.arguments().first().toUInt();
         }
-        QMetaObject::invokeMethod(this, [this, ok, id] { emit NotificationSent(ok, id); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, ok, id] { emit NotificationSent(ok, id); }, Qt::QueuedConnection);
     });
 }
 

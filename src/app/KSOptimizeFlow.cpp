@@ -93,7 +93,8 @@ void TKSOptimizeFlow::Dispatch() {
         } catch (...) {
             // A failing step ends like a run that did nothing: the figures still tell what happened.
         }
-        QMetaObject::invokeMethod(this, [this, job, report] { JobDone(job, report); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, job, report] { JobDone(job, report); }, Qt::QueuedConnection);
     };
     if (FExecutor)
         FExecutor(std::move(work));

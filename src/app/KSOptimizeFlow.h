@@ -42,10 +42,10 @@ public:
     // Runs `work` off the interface thread.
     using TExecutor = std::function<void(std::function<void()> work)>;
 
-    static constexpr int ProcInterval = 10;   // ms per progress tick
-    static constexpr int StepPixels = 5;      // progress per tick
-    static constexpr int StageStep = 83;      // pixels between two stages
-    static constexpr int TrackWidth = 500;    // width of the empty track: the end
+    static constexpr int ProcInterval = 10; // ms per progress tick
+    static constexpr int StepPixels = 5;    // progress per tick
+    static constexpr int StageStep = 83;    // pixels between two stages
+    static constexpr int TrackWidth = 500;  // width of the empty track: the end
     static constexpr int StageCount = 6;
     static constexpr int FreeStage = 5;
     static constexpr int ResultInterval = 30; // ms per step of the growing figure

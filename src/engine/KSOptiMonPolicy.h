@@ -34,12 +34,12 @@ private:
 
 // How one policy tick ended.
 enum class TOptiMonResult {
-    Held,          // a check was due (or unspaced) but runs wait: do-not-disturb, or a run is under way
-    Spacing,       // the last check was less than SleepValue minutes ago
-    NoMemoryFigure,// no memory figures yet (total not above 0)
-    MemoryNotLow,  // available is 20 % of total or more
-    ProcessorBusy, // total processor usage 80 % or more
-    Run,           // free memory now (automatically, with a balloon)
+    Held,           // a check was due (or unspaced) but runs wait: do-not-disturb, or a run is under way
+    Spacing,        // the last check was less than SleepValue minutes ago
+    NoMemoryFigure, // no memory figures yet (total not above 0)
+    MemoryNotLow,   // available is 20 % of total or more
+    ProcessorBusy,  // total processor usage 80 % or more
+    Run,            // free memory now (automatically, with a balloon)
 };
 
 // The automatic optimization policy: every tick (5 s) decides, from the sampler's figures and the time of the

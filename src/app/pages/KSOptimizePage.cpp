@@ -13,9 +13,8 @@ namespace kestrum {
 
 namespace {
 
-const char* const kRowNames[TKSOptimizePage::ChecklistRows] = {"Smart",           "AutoFree",
-                                                               "CPUProtection",   "MEMAllocation",
-                                                               "CPUAllocation",   "FreeNow"};
+const char* const kRowNames[TKSOptimizePage::ChecklistRows] = {"Smart",         "AutoFree",      "CPUProtection",
+                                                               "MEMAllocation", "CPUAllocation", "FreeNow"};
 const int kRowY[TKSOptimizePage::ChecklistRows] = {20, 49, 79, 108, 138, 168};
 
 TOrvPicture Art(const QString& name) {
