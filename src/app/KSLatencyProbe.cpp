@@ -11,8 +11,8 @@ TKSLatencyProbe::TKSLatencyProbe(QObject* owner) : QObject(owner) {
 }
 
 void TKSLatencyProbe::Start() {
-    Reset();
     FClock.start();
+    Reset();
     FTimer.start();
 }
 
@@ -22,7 +22,9 @@ void TKSLatencyProbe::Stop() {
 
 void TKSLatencyProbe::Reset() {
     FLastNs = -1;
+    FStartNs = FClock.isValid() ? FClock.nsecsElapsed() : 0;
     FMaxStallNs = 0;
+    FMaxStallAtNs = 0;
     FMeasuredNs = 0;
     FFirings = 0;
 }
@@ -31,7 +33,8 @@ void TKSLatencyProbe::Fired() {
     const qint64 now = FClock.nsecsElapsed();
     if (FLastNs >= 0) {
         const qint64 gap = now - FLastNs;
-        FMaxStallNs = std::max(FMaxStallNs, gap - qint64(IntervalMs) * 1000000);
+        const qint64 stall = gap - qint64(IntervalMs) * 1000000;
+        if (stall > FMaxStallNs) FMaxStallNs = stall, FMaxStallAtNs = now - FStartNs;
         FMeasuredNs += gap;
     }
     FLastNs = now;

@@ -22,6 +22,8 @@ public:
 
     // The longest gap between two firings beyond the interval, in ms.
     double MaxStallMs() const { return FMaxStallNs / 1e6; }
+    // When the longest stall ended, in ms since the last Reset.
+    double MaxStallAtMs() const { return FMaxStallAtNs / 1e6; }
     // Time measured since the last Reset, in ms, and the number of firings in it.
     double MeasuredMs() const { return FMeasuredNs / 1e6; }
     int Firings() const { return FFirings; }
@@ -32,7 +34,9 @@ private:
     QTimer FTimer;
     QElapsedTimer FClock;
     qint64 FLastNs = -1;
+    qint64 FStartNs = 0;
     qint64 FMaxStallNs = 0;
+    qint64 FMaxStallAtNs = 0;
     qint64 FMeasuredNs = 0;
     int FFirings = 0;
 };

@@ -409,10 +409,12 @@ void TFormKSMain::BuildOptimizeFlow() {
     FOptimizeFlow->SetRunner([core = FKSCore](const TKSOptimizeFlow::TProgress&) { return core->FreeMemory(); });
     FOptimizeFlow->SetTuning(
         [this] {
-            TuneMemoryAllocation({*FPlatform.Registry, *FPlatform.SystemParameters, *FPlatform.Services, *FPlatform.Clock});
+            TuneMemoryAllocation(
+                {*FPlatform.Registry, *FPlatform.SystemParameters, *FPlatform.Services, *FPlatform.Clock});
         },
         [this] {
-            TuneCpuAllocation({*FPlatform.Registry, *FPlatform.SystemParameters, *FPlatform.Services, *FPlatform.Clock});
+            TuneCpuAllocation(
+                {*FPlatform.Registry, *FPlatform.SystemParameters, *FPlatform.Services, *FPlatform.Clock});
         });
     FOptimizeFlow->SetMeasure([this] {
         FSysStatus->RefreshMemory(); // a failed refresh leaves the previous figure
