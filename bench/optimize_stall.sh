@@ -3,7 +3,7 @@
 # thread stall from the "Free Now" click to the end of the animation (bench_optimize_stall), several rounds.
 #
 #   bench/optimize_stall.sh [BUILD_DIR]           (root, a DISPLAY; BUILD_DIR defaults to build)
-#   VICTIMS=4 MIB=384 ROUNDS=3 SWAP_MIB=4096 SELF=1 bench/optimize_stall.sh
+#   VICTIMS=4 MIB=384 ROUNDS=3 SWAP_MIB=4096 SELF=1 SHOTS=/tmp/shots bench/optimize_stall.sh
 #
 # Each victim touches MIB MiB of anonymous memory and sleeps; the run trims only the victims (SELF=1: and
 # the benchmark's own process, as a real run trims the program itself), pushing their pages to the swap file.
@@ -57,6 +57,7 @@ swapon -p 32000 "$SWAPFILE"
 
 ONLY=(--only kstallvictim)
 [ "${SELF:-0}" = 1 ] && ONLY+=(--self)
+[ -n "${SHOTS:-}" ] && ONLY+=(--shots "$SHOTS") # screenshots during and after the run
 for round in $(seq 1 "$ROUNDS"); do
     PIDS=()
     rm -f "$WORK"/ready.*

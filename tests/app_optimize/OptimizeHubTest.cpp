@@ -137,7 +137,12 @@ TEST_F(HubTest, UsagePageFreeNowSelectsTheOptimizePageAndWaitsForTheAnimation) {
     EXPECT_TRUE(Main->OptimizePage()->btnOptimize()->isVisible());
     EXPECT_EQ(Main->Balloon()->Count(), 0);
     EXPECT_TRUE(Flow()->tmrOptiResult().isActive()); // window shown: the figure grows
-    EXPECT_EQ(Main->OptimizePage()->lblOptimizeResult()->text(), u"+ 1,536.00 MB"_qs);
+    QLabel* figure = Main->OptimizePage()->lblOptimizeResult();
+    EXPECT_EQ(figure->text(), u"+ 1,536.00 MB"_qs);
+    EXPECT_EQ(figure->pos(), QPoint(512, 96)); // small: at its place
+    for (int i = 0; i < 16; ++i) Flow()->tmrOptiResultTimer();
+    EXPECT_EQ(Flow()->ResultFontHeight(), 25);
+    EXPECT_LE(figure->geometry().right(), figure->parentWidget()->width() - 2); // grown: still inside the panel
     EXPECT_EQ(DayFileLines().size(), 1);
 }
 

@@ -110,7 +110,7 @@ TKSOptimizePage::TKSOptimizePage(QWidget* parent) : QWidget(parent) {
     FLblOptimizeProc->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     FLblOptimizeResult = Label(pnlOptimizeProc, u"lblOptimizeResult"_qs);
-    FLblOptimizeResult->move(512, 96);
+    FLblOptimizeResult->move(ResultX, ResultY);
     FLblOptimizeResult->setStyleSheet(u"color: blue"_qs);
     SetResultFontHeight(10);
     FLblOptimizeResult->hide();
@@ -185,7 +185,14 @@ void TKSOptimizePage::SetRunning(bool running) {
 
 void TKSOptimizePage::SetResultText(const QString& text) {
     FLblOptimizeResult->setText(text);
+    PlaceResult();
+}
+
+// At its place, unless the grown figure would run past the panel's right border: then it ends just inside it.
+void TKSOptimizePage::PlaceResult() {
     FLblOptimizeResult->adjustSize();
+    const int right = pnlOptimizeProc->width() - 4;
+    FLblOptimizeResult->move(std::min(ResultX, right - FLblOptimizeResult->width()), ResultY);
 }
 
 void TKSOptimizePage::SetResultVisible(bool visible) {
@@ -197,7 +204,7 @@ void TKSOptimizePage::SetResultFontHeight(int height) {
     f.setBold(true);
     f.setPixelSize(height);
     FLblOptimizeResult->setFont(f);
-    FLblOptimizeResult->adjustSize();
+    PlaceResult();
 }
 
 } // namespace kestrum

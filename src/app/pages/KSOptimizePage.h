@@ -52,6 +52,9 @@ signals:
     void OptimizeClicked();
 
 private:
+    static constexpr int ResultX = 512, ResultY = 96;
+    void PlaceResult();
+
     TOrvImagePanel* pnlOptimizeProc = nullptr;
     TOrvImagePanel* pnlOptimizeItems = nullptr;
     QLabel* lblOptimizeTitle = nullptr;
