@@ -40,6 +40,7 @@ QColor ColorOf(const TOrvFontDesc& d) {
 TOrvImagePanel* WhitePanel(QWidget* parent, const char* name, QRect r) {
     auto* p = new TOrvImagePanel(parent);
     p->setObjectName(QString::fromLatin1(name));
+    p->SetTransparent(false); // a plain white panel
     p->SetColor(clWhite);
     p->SetBorderSingle(true);
     p->setGeometry(r);
