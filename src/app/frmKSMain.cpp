@@ -17,7 +17,10 @@
 #include <utility>
 
 #include "app/KSArt.h"
+#include "app/KSBalloon.h"
 #include "app/KSCmdLine.h"
+#include "app/KSLatencyProbe.h"
+#include "app/KSOptimizeFlow.h"
 #include "app/frmKSAbout.h"
 #include "app/frmKSSettings.h"
 #include "app/pages/KSLogsPage.h"
@@ -29,6 +32,8 @@
 #include "desktop/OrvHotKeyManager.h"
 #include "desktop/X11Connection.h"
 #include "desktop/X11LanguageBroadcast.h"
+#include "engine/KSOptiMonPolicy.h"
+#include "engine/KSSystemOpti.h"
 #include "engine/MemoryOptimize.h"
 #include "engine/SystemStatus.h"
 #include "i18n/KSLangDefaults.h"
@@ -40,6 +45,7 @@
 #include "skin/OrvSkinManager.h"
 #include "skin/OrvTabControl.h"
 #include "store/KSAutoStart.h"
+#include "store/KSLogMgr.h"
 #include "store/KSSettings.h"
 #include "support/IniFile.h"
 #include "support/KSUtils.h"
@@ -107,9 +113,14 @@ TFormKSMain::TFormKSMain(platform::TPlatform& platform, TKSSettings& settings, Q
             LanguageBroadcastMessage(message, wParam, lParam);
         });
     FLanguageMessage = FLanguageBroadcast->MessageId() ? FLanguageBroadcast->MessageId() : kLanguageMessageWithoutX;
+    BuildOptimizeFlow();
 }
 
-TFormKSMain::~TFormKSMain() = default;
+TFormKSMain::~TFormKSMain() {
+    // First: a run still under way uses the engine and the platform, which go with the window.
+    delete FOptimizeFlow;
+    FOptimizeFlow = nullptr;
+}
 
 QString TFormKSMain::ConfigPath() const {
     return GetAppDir() + u"Config/Config.ini"_qs;
@@ -554,9 +565,10 @@ QString TFormKSMain::StartupNotice() const {
     return FMultiLangs->FormatText(u"String.HotKeyFailed"_qs, {HotKeyToText(FSettings.HotKeyValue, false)});
 }
 
-// Seam: a hotkey press starts a direct optimization with a tray balloon.
+// A direct optimization with a tray balloon, only for the hotkey the settings name.
 void TFormKSMain::HotKeyPressed(uint32_t value) {
     Trace(u"hotkey %1"_qs.arg(value));
+    if (FSettings.UseHotKey && value == FSettings.HotKeyValue) OptimizeNow(true, true);
 }
 
 // The state shows in the status line and the tray picture at once; the tooltip follows at the next tick.
@@ -583,8 +595,10 @@ void TFormKSMain::RegisterTabs() {
     TabCtrl->AddTab(FTabButtons[3], pgcMain->widget(2));
 }
 
-// Step 7. Seam: progress bar width 0, checklist pictures pending.
-void TFormKSMain::ResetChecklist() {}
+// Step 7. Progress bar width 0, checklist pictures pending.
+void TFormKSMain::ResetChecklist() {
+    FOptimizeFlow->ResetChecklist();
+}
 // Step 8. The logs page shows the history: the "last 3 days" range and its first fill.
 void TFormKSMain::InitLogsRange() {
     FLogsPage->SetHistory(FHistory);
@@ -649,8 +663,94 @@ void TFormKSMain::mniTrayIconShowHideClick() {
     }
 }
 
-// Seam: a direct optimization with a tray balloon.
-void TFormKSMain::mniTrayIconOptimizeClick() {}
+// A direct optimization with a tray balloon.
+void TFormKSMain::mniTrayIconOptimizeClick() {
+    OptimizeNow(true, true);
+}
+
+void TFormKSMain::OptimizeNow(bool manual, bool showBalloon) {
+    FOptimizeFlow->OptimizeNow(manual, showBalloon);
+}
+
+void TFormKSMain::tmrOptiMonTimer() {
+    // Runs wait while do-not-disturb is active (trimming a game while it plays makes it stutter) and while
+    // a run is under way.
+    const bool held = (FAntiDisturb->Enabled() && FAntiDisturb->State()) || FOptimizeFlow->Busy();
+    if (FOptiMon->Tick(FSettings.SleepValue, FSettings.SleepEnabled, held) == TOptiMonResult::Run)
+        OptimizeNow(false, true);
+}
+
+// The optimization flow, its five entry points and the automatic policy.
+void TFormKSMain::BuildOptimizeFlow() {
+    FOptimizeFlow = new TKSOptimizeFlow(*FMultiLangs, this);
+    FOptimizeFlow->SetView(FOptimizePage);
+    // Off the interface thread: the engine's run is safe there.
+    FOptimizeFlow->SetRunner([core = FKSCore](const TKSOptimizeFlow::TProgress&) { return core->FreeMemory(); });
+    FOptimizeFlow->SetTuning(
+        [this] {
+            TuneMemoryAllocation(
+                {*FPlatform.Registry, *FPlatform.SystemParameters, *FPlatform.Services, *FPlatform.Clock});
+        },
+        [this] {
+            TuneCpuAllocation(
+                {*FPlatform.Registry, *FPlatform.SystemParameters, *FPlatform.Services, *FPlatform.Clock});
+        });
+    FOptimizeFlow->SetMeasure([this] {
+        FSysStatus->RefreshMemory(); // a failed refresh leaves the previous figure
+        return FSysStatus->PhysicalAvailable();
+    });
+    FOptimizeFlow->SetWindowShown([this] { return isVisible() && !isMinimized(); });
+    FOptimizeFlow->SetQuiet([this] { return FAntiDisturb->Enabled() && FAntiDisturb->State(); });
+    FBalloon = new TKSBalloon(FTrayIcon, this);
+    FOptimizeFlow->SetBalloon([this](const QString& title, const QString& text) { FBalloon->Show(title, text); });
+    FOptimizeFlow->SetHistory([this](const QString& operation, const QString& result) {
+        if (!FHistory) return;
+        try {
+            FHistory->AddHistoryRecord(operation, result);
+        } catch (const std::exception& e) {
+            // A full disk or a locked file costs the record, never the program.
+            Trace(u"history not written: %1"_qs.arg(QString::fromLocal8Bit(e.what())));
+        }
+    });
+    connect(FOptimizeFlow, &TKSOptimizeFlow::RunFinished, this, [this](const TKSOptimizeResult& r) {
+        Trace(u"optimized %1: %2"_qs.arg(r.Manual ? u"manually"_qs : u"automatically"_qs, r.StatusText));
+    });
+
+    // Entry points: the page's "Free Now" and the Usage page's, which waits for the animation's end.
+    connect(FOptimizePage, &TKSOptimizePage::OptimizeClicked, FOptimizeFlow, &TKSOptimizeFlow::btnOptimizeClick);
+    connect(FOverviewPage, &TKSOverviewPage::OptimizeClicked, this, [this] {
+        FOverviewPage->SetOptimizeButtonEnabled(false);
+        SelectTab(1);
+        FOptimizeFlow->btnOptimizeClick();
+    });
+    connect(FOptimizeFlow, &TKSOptimizeFlow::AnimationEnded, this,
+            [this] { FOverviewPage->SetOptimizeButtonEnabled(true); });
+
+    FOptiMonSampler = std::make_unique<TSystemStatusSampler>(*FSysStatus);
+    FOptiMon = std::make_unique<TKSOptiMonPolicy>(*FPlatform.Clock, *FOptiMonSampler);
+    tmrOptiMon = new QTimer(this);
+    tmrOptiMon->setInterval(TKSOptiMonPolicy::TickInterval);
+    connect(tmrOptiMon, &QTimer::timeout, this, [this] { tmrOptiMonTimer(); });
+    tmrOptiMon->start();
+
+    // How long the window stalls during a run, for measurements (KESTRUM_LATENCY_PROBE=1).
+    if (qEnvironmentVariableIsSet("KESTRUM_LATENCY_PROBE")) {
+        FLatencyProbe = new TKSLatencyProbe(this);
+        FLatencyProbe->Start();
+        connect(FOptimizeFlow, &TKSOptimizeFlow::RunStarted, FLatencyProbe, &TKSLatencyProbe::Reset);
+        connect(FOptimizeFlow, &TKSOptimizeFlow::RunFinished, this, [this](const TKSOptimizeResult& r) {
+            // After the results have been painted: the stall figure covers the run and its aftermath.
+            QTimer::singleShot(100, this, [this, r] {
+                std::fprintf(stderr,
+                             "kestrum: latency max %.2f ms over %.0f ms (%d firings); run: %u trimmed, %.0f ms, "
+                             "available %lld -> %lld\n",
+                             FLatencyProbe->MaxStallMs(), FLatencyProbe->MeasuredMs(), FLatencyProbe->Firings(),
+                             r.Report.Trimmed, (r.Report.TrimNanoseconds + r.Report.ReclaimNanoseconds) / 1e6,
+                             (long long)r.Before, (long long)r.After);
+            });
+        });
+    }
+}
 
 // The dialogs: a new one each time, shown modally, freed when it closes. A second request while one is
 // open (the tray menu stays reachable) brings that one forward instead of stacking another.
@@ -680,7 +780,6 @@ void TFormKSMain::AboutCommand() {
     FFormAbout = nullptr;
     delete dialog;
 }
-
 
 QString TFormKSMain::HelpFilePath() const {
     // The data folder's own copy first (a portable install), then the pages shipped beside the program.

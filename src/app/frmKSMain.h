@@ -36,6 +36,11 @@ class TKSOptimizePage;
 class TKSLogsPage;
 class TFormKSSettings;
 class TFormKSAbout;
+class TKSOptimizeFlow;
+class TKSOptiMonPolicy;
+class TSystemStatusSampler;
+class TKSBalloon;
+class TKSLatencyProbe;
 namespace platform {
 struct TPlatform;
 }
@@ -61,6 +66,15 @@ public:
     void mniTrayIconShowHideClick();
     void mniTrayIconOptimizeClick();
     void mniTrayIconExitClick();
+
+    // Frees memory (queued when a run is under way); manual: started by the user; showBalloon: the tray
+    // balloon tells the result.
+    void OptimizeNow(bool manual, bool showBalloon);
+    // The automatic optimization check (every 5 s).
+    void tmrOptiMonTimer();
+    TKSOptimizeFlow* OptimizeFlow() const { return FOptimizeFlow; }
+    TKSOptiMonPolicy* OptiMon() const { return FOptiMon.get(); }
+    TKSBalloon* Balloon() const { return FBalloon; }
 
     // The commands of the menus; each dialog is opened through exactly one of these.
     void SettingsCommand();
@@ -175,6 +189,7 @@ private:
     void Trace(const QString& line) const;
     void ApplyLanguage();
     void HotKeyPressed(uint32_t value);
+    void BuildOptimizeFlow();
     void AntiDisturbStateChanged();
 
     platform::TPlatform& FPlatform;
@@ -237,6 +252,13 @@ private:
     QAction* mniTrayIconExit = nullptr;
     TFormKSSettings* FFormSettings = nullptr;
     TFormKSAbout* FFormAbout = nullptr;
+
+    TKSOptimizeFlow* FOptimizeFlow = nullptr;
+    std::unique_ptr<TSystemStatusSampler> FOptiMonSampler;
+    std::unique_ptr<TKSOptiMonPolicy> FOptiMon;
+    QTimer* tmrOptiMon = nullptr;
+    TKSBalloon* FBalloon = nullptr;
+    TKSLatencyProbe* FLatencyProbe = nullptr;
 };
 
 } // namespace kestrum

@@ -1,15 +1,211 @@
 #include "app/pages/KSOptimizePage.h"
 
+#include <QLabel>
+#include <algorithm>
+
 #include "i18n/OrvMultiLangs.h"
+#include "skin/OrvColor.h"
+#include "skin/OrvImage.h"
+#include "skin/OrvImageButton.h"
+#include "skin/OrvImagePanel.h"
 
 namespace kestrum {
 
+namespace {
+
+const char* const kRowNames[TKSOptimizePage::ChecklistRows] = {"Smart",         "AutoFree",      "CPUProtection",
+                                                               "MEMAllocation", "CPUAllocation", "FreeNow"};
+const int kRowY[TKSOptimizePage::ChecklistRows] = {20, 49, 79, 108, 138, 168};
+
+TOrvPicture Art(const QString& name) {
+    TOrvPicture p;
+    p.LoadFromFile(u":/assets/optimize/"_qs + name); // embedded; an empty picture draws nothing
+    return p;
+}
+
+QFont FontOf(const TOrvFontDesc& d) {
+    QFont f(d.Name);
+    f.setPointSize(d.Size > 0 ? d.Size : TOrvFontDesc::DefaultSize);
+    f.setBold(d.Bold());
+    f.setItalic(d.Italic());
+    f.setUnderline(d.Underline());
+    f.setStrikeOut(d.StrikeOut());
+    return f;
+}
+
+QColor ColorOf(const TOrvFontDesc& d) {
+    return ToQColor(d.Color);
+}
+
+TOrvImagePanel* WhitePanel(QWidget* parent, const char* name, QRect r) {
+    auto* p = new TOrvImagePanel(parent);
+    p->setObjectName(QString::fromLatin1(name));
+    p->SetTransparent(false); // a plain white panel
+    p->SetColor(clWhite);
+    p->SetBorderSingle(true);
+    p->setGeometry(r);
+    return p;
+}
+
+QLabel* Label(QWidget* parent, const QString& name) {
+    auto* l = new QLabel(parent);
+    l->setObjectName(name);
+    return l;
+}
+
+} // namespace
+
 TKSOptimizePage::TKSOptimizePage(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("tsOptimize"));
+    FStars[0] = Art(u"star_pending.png"_qs);
+    FStars[1] = Art(u"star_done.png"_qs);
+
+    lblOptimizeTitle = Label(this, u"lblOptimizeTitle"_qs);
+    lblOptimizeTitle->move(38, 10);
+
+    pnlOptimizeProc = WhitePanel(this, "pnlOptimizeProc", {38, 35, 685, 150});
+    FBtnOptimize = new TOrvImageButton(pnlOptimizeProc);
+    FBtnOptimize->setObjectName(u"btnOptimize"_qs);
+    FBtnOptimize->setGeometry(25, 21, 105, 105);
+    FBtnOptimize->setCursor(Qt::PointingHandCursor);
+    FBtnOptimize->SetTransparent(true);
+    FBtnOptimize->SetPicNormal(Art(u"freenow_normal.png"_qs));
+    FBtnOptimize->SetPicMouseHover(Art(u"freenow_hover.png"_qs));
+    FBtnOptimize->SetPicMouseDown(Art(u"freenow_pressed.png"_qs));
+    FBtnOptimize->SetPicDisabled(Art(u"freenow_disabled.png"_qs));
+    FBtnOptimize->setFont(QFont(u"Tahoma"_qs, 10, QFont::Bold));
+    FBtnOptimize->SetFontColor(Qt::white);
+    FBtnOptimize->SetTextAlign(OrvAlign_MiddleCenter);
+    FBtnOptimize->SetCaption(u"Free Now"_qs);
+    connect(FBtnOptimize, &TOrvImageButton::OnClick, this, &TKSOptimizePage::OptimizeClicked);
+
+    FImgOptimze = new TOrvImage(pnlOptimizeProc);
+    FImgOptimze->setObjectName(u"imgOptimze"_qs);
+    FImgOptimze->setGeometry(25, 21, 105, 105);
+    FImgOptimze->SetTransparent(true);
+    // The artwork's frames are timed for speed 100; the control's default (1000) spins it ten times too fast.
+    FImgOptimze->SetGIFAnimationSpeed(100);
+    FImgOptimze->SetPicture(Art(u"freenow.gif"_qs));
+    FImgOptimze->hide();
+
+    FLblOptimize = Label(pnlOptimizeProc, u"lblOptimize"_qs);
+    FLblOptimize->setGeometry(25, 99, 105, 19);
+    FLblOptimize->setAlignment(Qt::AlignCenter);
+    FLblOptimize->setFont(QFont(u"Tahoma"_qs, 10, QFont::Bold));
+    FLblOptimize->setStyleSheet(u"color: white"_qs);
+    FLblOptimize->hide();
+
+    FImgProc2 = new TOrvImage(pnlOptimizeProc);
+    FImgProc2->setObjectName(u"imgOptimizeProc2"_qs);
+    FImgProc2->setGeometry(146, 51, 500, 45);
+    FImgProc2->SetPicture(Art(u"progress_empty.png"_qs));
+    // The filled track is drawn at its own size and shows as much as the control's width lets through.
+    FImgProc1 = new TOrvImage(pnlOptimizeProc);
+    FImgProc1->setObjectName(u"imgOptimizeProc1"_qs);
+    FImgProc1->setGeometry(146, 51, 0, 45);
+    FImgProc1->SetPicture(Art(u"progress_full.png"_qs));
+
+    FLblOptimizeProc = Label(pnlOptimizeProc, u"lblOptimizeProc"_qs);
+    FLblOptimizeProc->setGeometry(160, 28, 473, 37);
+    FLblOptimizeProc->setWordWrap(true);
+    FLblOptimizeProc->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    FLblOptimizeResult = Label(pnlOptimizeProc, u"lblOptimizeResult"_qs);
+    FLblOptimizeResult->move(ResultX, ResultY);
+    FLblOptimizeResult->setStyleSheet(u"color: blue"_qs);
+    SetResultFontHeight(10);
+    FLblOptimizeResult->hide();
+
+    pnlOptimizeItems = WhitePanel(this, "pnlOptimizeItems", {38, 198, 685, 211});
+    for (int k = 0; k < ChecklistRows; ++k) {
+        const QString suffix = QString::fromLatin1(kRowNames[k]);
+        auto* img = new TOrvImage(pnlOptimizeItems);
+        img->setObjectName(u"imgOptimize"_qs + suffix);
+        img->setGeometry(63, kRowY[k], 16, 16);
+        img->SetPicture(FStars[0]);
+        FChecklistImages[k] = img;
+        QLabel* l = Label(pnlOptimizeItems, u"lblOptimize"_qs + suffix);
+        l->move(97, kRowY[k] + 2);
+        FChecklistLabels[k] = l;
+    }
 }
 
 TKSOptimizePage::~TKSOptimizePage() = default;
 
-void TKSOptimizePage::ApplyLanguage(TOrvMultiLangs& langs) {}
+void TKSOptimizePage::ApplyLanguage(TOrvMultiLangs& langs) {
+    auto text = [&langs](const QString& key) { return langs.GetText(u"FormKSMain."_qs + key + u".Caption"_qs); };
+    if (const TOrvFontDesc* f = langs.GetFontSet(u"FormKSMain.btnOptimize.Font"_qs)) {
+        FBtnOptimize->setFont(FontOf(*f));
+        FBtnOptimize->SetFontColor(ColorOf(*f));
+    }
+    if (const TOrvFontDesc* f = langs.GetFontSet(u"FormKSMain.lblOptimize.Font"_qs)) {
+        FLblOptimize->setFont(FontOf(*f));
+        FLblOptimize->setStyleSheet(u"color: "_qs + ColorOf(*f).name());
+    }
+    lblOptimizeTitle->setText(text(u"lblOptimizeTitle"_qs));
+    lblOptimizeTitle->adjustSize();
+    FBtnOptimize->SetCaption(text(u"btnOptimize"_qs));
+    FLblOptimize->setText(text(u"lblOptimize"_qs));
+    FLblOptimizeProc->setText(text(u"lblOptimizeProc"_qs));
+    SetResultText(text(u"lblOptimizeResult"_qs));
+    for (int k = 0; k < ChecklistRows; ++k) {
+        FChecklistLabels[k]->setText(text(u"lblOptimize"_qs + QString::fromLatin1(kRowNames[k])));
+        FChecklistLabels[k]->adjustSize();
+    }
+}
+
+void TKSOptimizePage::SetProgressWidth(int width) {
+    FImgProc1->resize(std::clamp(width, 0, FImgProc2->width()), FImgProc1->height());
+}
+
+void TKSOptimizePage::SetChecklistDone(int k, bool done) {
+    if (k < 0 || k >= ChecklistRows) return;
+    FChecklistDone[k] = done;
+    FChecklistImages[k]->SetPicture(FStars[done ? 1 : 0]);
+}
+
+bool TKSOptimizePage::ChecklistDone(int k) const {
+    return k >= 0 && k < ChecklistRows && FChecklistDone[k];
+}
+
+QString TKSOptimizePage::ChecklistText(int k) const {
+    return k >= 0 && k < ChecklistRows ? FChecklistLabels[k]->text() : QString();
+}
+
+void TKSOptimizePage::SetStatusText(const QString& text) {
+    FLblOptimizeProc->setText(text);
+}
+
+void TKSOptimizePage::SetRunning(bool running) {
+    FImgOptimze->SetGIFAnimation(running);
+    FImgOptimze->setVisible(running);
+    FLblOptimize->setVisible(running);
+    FBtnOptimize->setVisible(!running);
+    if (running) FLblOptimize->raise();
+}
+
+void TKSOptimizePage::SetResultText(const QString& text) {
+    FLblOptimizeResult->setText(text);
+    PlaceResult();
+}
+
+// At its place, unless the grown figure would run past the panel's right border: then it ends just inside it.
+void TKSOptimizePage::PlaceResult() {
+    FLblOptimizeResult->adjustSize();
+    const int right = pnlOptimizeProc->width() - 4;
+    FLblOptimizeResult->move(std::min(ResultX, right - FLblOptimizeResult->width()), ResultY);
+}
+
+void TKSOptimizePage::SetResultVisible(bool visible) {
+    FLblOptimizeResult->setVisible(visible);
+}
+
+void TKSOptimizePage::SetResultFontHeight(int height) {
+    QFont f = FLblOptimizeResult->font();
+    f.setBold(true);
+    f.setPixelSize(height);
+    FLblOptimizeResult->setFont(f);
+    PlaceResult();
+}
 
 } // namespace kestrum
