@@ -60,17 +60,6 @@ constexpr uint32_t kBackground = 16773350;
 // check value keeps its meaning for in-process callers. In the range Windows gives registered messages.
 constexpr uint32_t kLanguageMessageWithoutX = 0xC0DE;
 
-// A catalogue font as the toolkit's controls take it.
-TOrvFont ToOrvFont(const TOrvFontDesc& d) {
-    QFont f(d.Name);
-    f.setPointSize(d.Size > 0 ? d.Size : TOrvFontDesc::DefaultSize);
-    f.setBold(d.Bold());
-    f.setItalic(d.Italic());
-    f.setUnderline(d.Underline());
-    f.setStrikeOut(d.StrikeOut());
-    return TOrvFont{f, ToQColor(d.Color)};
-}
-
 QIcon LoadTrayPicture(int index) {
     QString path = QStringLiteral(":/assets/tray/tray%1.png").arg(index, 2, 10, QLatin1Char('0'));
     if (QFileInfo::exists(path)) return QIcon(path);
@@ -381,7 +370,8 @@ bool TFormKSMain::TrayUsable() const {
 void TFormKSMain::HideToTray() {
     if (TrayUsable()) {
         FMinimizedForNoTray = false;
-        setWindowState(windowState() | Qt::WindowMinimized);
+        // Hidden as it is, not minimized first: on X11 the window manager's late word on the minimized
+        // state would otherwise come back when the window is shown again and minimize it anew.
         hide();
     } else {
         FMinimizedForNoTray = true;
@@ -485,12 +475,12 @@ void TFormKSMain::ApplyLanguage() {
     auto text = [this](const char16_t* key) { return FMultiLangs->GetText(QString::fromUtf16(key)); };
     // 1. Fonts; a key without a font leaves the control's own.
     if (const TOrvFontDesc* f = FMultiLangs->GetFontSet(u"FormKSMain.SkinMgr.Title.Font"_qs))
-        SkinMgr->Title().SetFont(ToOrvFont(*f));
+        SkinMgr->Title().SetFont(TOrvFont{FontFromDesc(f, font()), ToQColor(f->Color)});
     const char16_t* tabFonts[] = {u"FormKSMain.btnTabOverView.Font", u"FormKSMain.btnTabOptimize.Font",
                                   u"FormKSMain.btnTabUpgrade.Font", u"FormKSMain.btnTabLogs.Font"};
     for (int i = 0; i < 4; ++i)
         if (const TOrvFontDesc* f = FMultiLangs->GetFontSet(QString::fromUtf16(tabFonts[i])))
-            FTabButtons[i]->SetFont(ToOrvFont(*f));
+            FTabButtons[i]->SetFont(TOrvFont{FontFromDesc(f, font()), ToQColor(f->Color)});
     // 2. Addresses.
     FHomeAddress = text(u"String.URL.Home").trimmed();
     FHelpAddress = text(u"String.URL.Help").trimmed();

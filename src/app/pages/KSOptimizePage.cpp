@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <algorithm>
 
+#include "app/KSArt.h"
 #include "i18n/OrvMultiLangs.h"
 #include "skin/OrvColor.h"
 #include "skin/OrvImage.h"
@@ -17,24 +18,8 @@ const char* const kRowNames[TKSOptimizePage::ChecklistRows] = {"Smart",         
                                                                "MEMAllocation", "CPUAllocation", "FreeNow"};
 const int kRowY[TKSOptimizePage::ChecklistRows] = {20, 49, 79, 108, 138, 168};
 
-TOrvPicture Art(const QString& name) {
-    TOrvPicture p;
-    p.LoadFromFile(u":/assets/optimize/"_qs + name); // embedded; an empty picture draws nothing
-    return p;
-}
-
-QFont FontOf(const TOrvFontDesc& d) {
-    QFont f(d.Name);
-    f.setPointSize(d.Size > 0 ? d.Size : TOrvFontDesc::DefaultSize);
-    f.setBold(d.Bold());
-    f.setItalic(d.Italic());
-    f.setUnderline(d.Underline());
-    f.setStrikeOut(d.StrikeOut());
-    return f;
-}
-
-QColor ColorOf(const TOrvFontDesc& d) {
-    return ToQColor(d.Color);
+TOrvPicture OptimizeArt(const QString& name) {
+    return Art(u"optimize/"_qs + name);
 }
 
 TOrvImagePanel* WhitePanel(QWidget* parent, const char* name, QRect r) {
@@ -57,8 +42,8 @@ QLabel* Label(QWidget* parent, const QString& name) {
 
 TKSOptimizePage::TKSOptimizePage(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("tsOptimize"));
-    FStars[0] = Art(u"star_pending.png"_qs);
-    FStars[1] = Art(u"star_done.png"_qs);
+    FStars[0] = OptimizeArt(u"star_pending.png"_qs);
+    FStars[1] = OptimizeArt(u"star_done.png"_qs);
 
     lblOptimizeTitle = Label(this, u"lblOptimizeTitle"_qs);
     lblOptimizeTitle->move(38, 10);
@@ -69,10 +54,10 @@ TKSOptimizePage::TKSOptimizePage(QWidget* parent) : QWidget(parent) {
     FBtnOptimize->setGeometry(25, 21, 105, 105);
     FBtnOptimize->setCursor(Qt::PointingHandCursor);
     FBtnOptimize->SetTransparent(true);
-    FBtnOptimize->SetPicNormal(Art(u"freenow_normal.png"_qs));
-    FBtnOptimize->SetPicMouseHover(Art(u"freenow_hover.png"_qs));
-    FBtnOptimize->SetPicMouseDown(Art(u"freenow_pressed.png"_qs));
-    FBtnOptimize->SetPicDisabled(Art(u"freenow_disabled.png"_qs));
+    FBtnOptimize->SetPicNormal(OptimizeArt(u"freenow_normal.png"_qs));
+    FBtnOptimize->SetPicMouseHover(OptimizeArt(u"freenow_hover.png"_qs));
+    FBtnOptimize->SetPicMouseDown(OptimizeArt(u"freenow_pressed.png"_qs));
+    FBtnOptimize->SetPicDisabled(OptimizeArt(u"freenow_disabled.png"_qs));
     FBtnOptimize->setFont(QFont(u"Tahoma"_qs, 10, QFont::Bold));
     FBtnOptimize->SetFontColor(Qt::white);
     FBtnOptimize->SetTextAlign(OrvAlign_MiddleCenter);
@@ -85,7 +70,7 @@ TKSOptimizePage::TKSOptimizePage(QWidget* parent) : QWidget(parent) {
     FImgOptimze->SetTransparent(true);
     // The artwork's frames are timed for speed 100; the control's default (1000) spins it ten times too fast.
     FImgOptimze->SetGIFAnimationSpeed(100);
-    FImgOptimze->SetPicture(Art(u"freenow.gif"_qs));
+    FImgOptimze->SetPicture(OptimizeArt(u"freenow.gif"_qs));
     FImgOptimze->hide();
 
     FLblOptimize = Label(pnlOptimizeProc, u"lblOptimize"_qs);
@@ -98,12 +83,12 @@ TKSOptimizePage::TKSOptimizePage(QWidget* parent) : QWidget(parent) {
     FImgProc2 = new TOrvImage(pnlOptimizeProc);
     FImgProc2->setObjectName(u"imgOptimizeProc2"_qs);
     FImgProc2->setGeometry(146, 51, 500, 45);
-    FImgProc2->SetPicture(Art(u"progress_empty.png"_qs));
+    FImgProc2->SetPicture(OptimizeArt(u"progress_empty.png"_qs));
     // The filled track is drawn at its own size and shows as much as the control's width lets through.
     FImgProc1 = new TOrvImage(pnlOptimizeProc);
     FImgProc1->setObjectName(u"imgOptimizeProc1"_qs);
     FImgProc1->setGeometry(146, 51, 0, 45);
-    FImgProc1->SetPicture(Art(u"progress_full.png"_qs));
+    FImgProc1->SetPicture(OptimizeArt(u"progress_full.png"_qs));
 
     FLblOptimizeProc = Label(pnlOptimizeProc, u"lblOptimizeProc"_qs);
     FLblOptimizeProc->setGeometry(160, 28, 473, 37);
@@ -135,12 +120,12 @@ TKSOptimizePage::~TKSOptimizePage() = default;
 void TKSOptimizePage::ApplyLanguage(TOrvMultiLangs& langs) {
     auto text = [&langs](const QString& key) { return langs.GetText(u"FormKSMain."_qs + key + u".Caption"_qs); };
     if (const TOrvFontDesc* f = langs.GetFontSet(u"FormKSMain.btnOptimize.Font"_qs)) {
-        FBtnOptimize->setFont(FontOf(*f));
-        FBtnOptimize->SetFontColor(ColorOf(*f));
+        FBtnOptimize->setFont(FontFromDesc(f, font()));
+        FBtnOptimize->SetFontColor(ToQColor(f->Color));
     }
     if (const TOrvFontDesc* f = langs.GetFontSet(u"FormKSMain.lblOptimize.Font"_qs)) {
-        FLblOptimize->setFont(FontOf(*f));
-        FLblOptimize->setStyleSheet(u"color: "_qs + ColorOf(*f).name());
+        FLblOptimize->setFont(FontFromDesc(f, font()));
+        FLblOptimize->setStyleSheet(u"color: "_qs + ToQColor(f->Color).name());
     }
     lblOptimizeTitle->setText(text(u"lblOptimizeTitle"_qs));
     lblOptimizeTitle->adjustSize();
