@@ -35,6 +35,7 @@ public:
     std::map<uint32_t, std::vector<TMappingUse>> Mappings;
     std::map<uint32_t, std::vector<TAddressRange>> RangesTrimmed;
     std::map<uint32_t, uint64_t> StartTimes;
+    std::set<uint32_t> ReusedWhileWatched; // their start time changes once their bits are cleared
     std::map<uint32_t, uint64_t> Resident; // ResidentBytes
 
     // The kernel model. Memory unset: counters unreadable. Each trim adds SwapCacheShare (0 zram, 1 swap
@@ -97,6 +98,7 @@ public:
     bool ClearAccessedBits(uint32_t pid) override {
         std::lock_guard lock(FMutex);
         if (CanWatch) Cleared.push_back(pid);
+        if (ReusedWhileWatched.count(pid)) ++StartTimes[pid];
         return CanWatch;
     }
     std::optional<std::vector<TMappingUse>> MappingUse(uint32_t pid) override {
