@@ -44,10 +44,12 @@ void TFreeRun::Pause(int ms) const {
 }
 
 std::vector<platform::TAddressRange> TFreeRun::ColdRanges(const std::vector<platform::TMappingUse>& mappings,
-                                                          uint64_t* hotBytes) {
+                                                          bool anonymousCanLeave, uint64_t* hotBytes) {
     std::vector<platform::TAddressRange> out;
     for (const auto& m : mappings) {
         if (m.Resident == 0) continue;
+        // Without swap the kernel would only walk anonymous pages and keep them.
+        if (!anonymousCanLeave && m.Anonymous >= m.Resident) continue;
         if (m.Referenced * kHotShare > m.Resident) {
             if (hotBytes) *hotBytes += m.Resident;
             continue;
@@ -62,6 +64,7 @@ void TFreeRun::Execute(const std::vector<uint32_t>& targets, const std::vector<u
     const auto start = TClock::now();
     const std::optional<platform::TMemoryCounters> before = FProcesses.MemoryCounters();
     if (before) report.NoSwap = before->SwapTotal == 0;
+    FAnonymousCanLeave = !before || before->SwapFree > 0;
 
     std::vector<TJob> jobs(targets.size());
     for (size_t i = 0; i < targets.size(); ++i) {
@@ -71,11 +74,13 @@ void TFreeRun::Execute(const std::vector<uint32_t>& targets, const std::vector<u
     // Watching: clear the accessed bits of every target first, so all of them are watched over the same
     // single wait.
     if (FOptions.WatchMs > 0) {
+        const auto clearStart = TClock::now();
         for (auto& job : jobs) {
             if (Cancelled()) break;
             job.StartTime = FProcesses.StartTime(job.ProcessId);
             if (FProcesses.ClearAccessedBits(job.ProcessId)) ++report.Watched;
         }
+        report.WatchWorkNanoseconds += NanosecondsSince(clearStart);
     }
     const bool watched = report.Watched > 0;
     uint64_t serialNs = NanosecondsSince(start);
@@ -92,6 +97,7 @@ void TFreeRun::Execute(const std::vector<uint32_t>& targets, const std::vector<u
     const auto sumStart = TClock::now();
     for (const auto& job : jobs) {
         if (!job.Done) continue;
+        report.WatchWorkNanoseconds += job.WatchWorkNs;
         const platform::TTrimResult& r = job.Result;
         switch (r.Status) {
             case platform::TTrimStatus::Trimmed:
@@ -131,7 +137,8 @@ void TFreeRun::Execute(const std::vector<uint32_t>& targets, const std::vector<u
     // The gain is measured after this returns: let writeback end first, then free what went to swap, then
     // hand back the pages the processors keep to themselves.
     const auto settleStart = TClock::now();
-    WaitForWriteback();
+    // Only pages pushed out to swap are written; the file pages a trim drops are clean.
+    if (report.AnonTaken > 0 && before) WaitForWriteback(before->Writeback);
     uint64_t settleNs = NanosecondsSince(settleStart);
     const auto reclaimStart = TClock::now();
     FollowUp(pushedOut, spared, before, report);
@@ -209,13 +216,15 @@ void TFreeRun::TrimOne(TJob& job, bool watched) {
         job.Result = {platform::TTrimStatus::Gone};
         return;
     }
+    const auto readStart = TClock::now();
     const auto mappings = FProcesses.MappingUse(job.ProcessId);
+    job.WatchWorkNs += NanosecondsSince(readStart);
     if (!mappings) {
         // Unreadable mappings: gone, or no right to look into (and so to trim) the process.
         job.Result = {startTime ? platform::TTrimStatus::NoRight : platform::TTrimStatus::Gone};
         return;
     }
-    job.Result = FProcesses.TrimRanges(job.ProcessId, ColdRanges(*mappings, &job.HotBytes));
+    job.Result = FProcesses.TrimRanges(job.ProcessId, ColdRanges(*mappings, FAnonymousCanLeave, &job.HotBytes));
 }
 
 void TFreeRun::FollowUp(const std::vector<platform::TPushedOut>& pushedOut, const std::vector<uint32_t>& spared,
@@ -290,12 +299,13 @@ uint64_t TFreeRun::ResidentOf(const std::vector<uint32_t>& processes) {
     return sum;
 }
 
-void TFreeRun::WaitForWriteback() {
+void TFreeRun::WaitForWriteback(uint64_t before) {
     // Pages still being written cannot be freed yet, and the gain measured meanwhile is not the gain.
+    // Other programs' writing goes on meanwhile: wait for the level of the run's start, not for zero.
     const auto end = TClock::now() + std::chrono::milliseconds(kWritebackWaitMs);
     while (!Cancelled() && TClock::now() < end) {
         const auto c = FProcesses.MemoryCounters();
-        if (!c || c->Writeback <= kMiB) break;
+        if (!c || c->Writeback <= before + kMiB) break;
         Pause(10);
     }
 }

@@ -37,9 +37,10 @@ public:
     // their cgroup; their resident memory is watched during the node-wide reclaim).
     void Execute(const std::vector<uint32_t>& targets, const std::vector<uint32_t>& spared, TFreeRunReport& report);
 
-    // The ranges of a process worth paging out: mappings with resident pages that were hardly touched.
+    // The ranges of a process worth paging out: mappings with resident pages that were hardly touched
+    // (and, when anonymous memory cannot leave for want of swap space, that hold file pages).
     static std::vector<platform::TAddressRange> ColdRanges(const std::vector<platform::TMappingUse>& mappings,
-                                                           uint64_t* hotBytes = nullptr);
+                                                           bool anonymousCanLeave, uint64_t* hotBytes = nullptr);
     // The processor count the run uses by default.
     static unsigned ProcessorCount();
 
@@ -50,6 +51,7 @@ private:
         std::optional<uint64_t> StartTime;
         platform::TTrimResult Result;
         uint64_t HotBytes = 0;
+        uint64_t WatchWorkNs = 0;
         bool Done = false;
     };
 
@@ -63,11 +65,12 @@ private:
     void ReclaimNodes(uint64_t bound, uint64_t swapCacheStart, const std::vector<uint32_t>& spared,
                       TFreeRunReport& report);
     uint64_t ResidentOf(const std::vector<uint32_t>& processes);
-    void WaitForWriteback();
+    void WaitForWriteback(uint64_t before);
     void ReleaseFreeLists(TFreeRunReport& report);
 
     platform::IProcesses& FProcesses;
     TFreeRunOptions FOptions;
+    bool FAnonymousCanLeave = true;
 };
 
 } // namespace kestrum

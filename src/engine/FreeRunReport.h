@@ -40,6 +40,7 @@ struct TFreeRunReport {
     uint32_t Watched = 0;              // processes whose use of memory was watched before trimming
     uint64_t WatchNanoseconds = 0;     // the bounded wait that tells memory in use from idle memory
     uint64_t WorkNanoseconds = 0;      // time spent on the run's work, summed over the threads
+    uint64_t WatchWorkNanoseconds = 0; // the part of it spent clearing accessed bits and reading mapping use
     uint64_t HotBytesKept = 0;         // resident bytes left in place because the program was using them
     uint64_t SwapCacheGrowth = 0;      // of what went to swap, what still sat in memory after writeback
     uint8_t FollowUp = FOLLOWUP_NONE;  // a TFollowUpKind

@@ -172,12 +172,18 @@ TEST_F(FreeRunTest, NodeReclaimStopsWhenItsPartIsDoneOrItTakesElsewhere) {
     }
 }
 
-TEST_F(FreeRunTest, NoSwapIsReportedAndExplained) {
+TEST_F(FreeRunTest, NoSwapIsReportedAndExplainedAndOnlyFilePagesAreOffered) {
     Processes.Memory->SwapTotal = 0;
     Processes.SwapCacheShare = 0;
+    Processes.CanWatch = true;
+    WatchMs = 1;
+    const TAddressRange heap{0x1000, 64 * MiB}, library{0x8000000, 8 * MiB}, data{0x9000000, 4 * MiB};
+    Processes.Mappings[1] = {{heap, 64 * MiB, 0, 64 * MiB}, {library, 8 * MiB, 0, 0}, {data, 4 * MiB, 0, MiB}};
     const TFreeRunReport r = Run();
     EXPECT_TRUE(r.NoSwap);
     EXPECT_EQ(r.FollowUp, FOLLOWUP_NOT_NEEDED);
+    // Anonymous memory has nowhere to go: only mappings holding file pages are handed to the kernel.
+    EXPECT_EQ(Processes.RangesTrimmed[1], (std::vector<TAddressRange>{library, data}));
     EXPECT_EQ(QString(TMemoryOptimize::NoSwapTextKey()), "String.OptimizeProcess.NoSwap");
     EXPECT_TRUE(TMemoryOptimize::NoSwapExplanation().contains("zram"));
 }

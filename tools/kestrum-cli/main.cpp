@@ -279,7 +279,7 @@ int Free(const QStringList& args) {
         std::printf(
             "bytes before=%lld after=%lld gain=%lld taken=%llu anon=%llu trimmed=%u seconds=%.6f "
             "trim_seconds=%.6f kernel_seconds=%.6f reclaim_seconds=%.6f reclaim_asked=%llu reclaim_done=%llu "
-            "threads=%u work_seconds=%.6f watch_seconds=%.6f settle_seconds=%.6f hot_kept=%llu "
+            "threads=%u work_seconds=%.6f watch_work_seconds=%.6f watch_seconds=%.6f settle_seconds=%.6f hot_kept=%llu "
             "swapcache_growth_run=%llu follow_up=%u spared_before=%llu spared_after=%llu free_list=%llu "
             "no_swap=%d cancelled=%d\n",
             static_cast<long long>(before), static_cast<long long>(after), static_cast<long long>(after - before),
@@ -287,9 +287,9 @@ int Free(const QStringList& args) {
             seconds, r.TrimNanoseconds / 1e9, r.KernelNanoseconds / 1e9, r.ReclaimNanoseconds / 1e9,
             static_cast<unsigned long long>(r.Reclaim.BytesRequested),
             static_cast<unsigned long long>(r.Reclaim.BytesDone), r.Threads, r.WorkNanoseconds / 1e9,
-            r.WatchNanoseconds / 1e9, r.SettleNanoseconds / 1e9, static_cast<unsigned long long>(r.HotBytesKept),
-            static_cast<unsigned long long>(r.SwapCacheGrowth), static_cast<unsigned>(r.FollowUp),
-            static_cast<unsigned long long>(r.SparedResidentBefore),
+            r.WatchWorkNanoseconds / 1e9, r.WatchNanoseconds / 1e9, r.SettleNanoseconds / 1e9,
+            static_cast<unsigned long long>(r.HotBytesKept), static_cast<unsigned long long>(r.SwapCacheGrowth),
+            static_cast<unsigned>(r.FollowUp), static_cast<unsigned long long>(r.SparedResidentBefore),
             static_cast<unsigned long long>(r.SparedResidentAfter), static_cast<unsigned long long>(r.FreeListBytes),
             r.NoSwap ? 1 : 0, r.Cancelled ? 1 : 0);
     return EXIT_OK;
