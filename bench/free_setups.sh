@@ -243,9 +243,10 @@ title, path = sys.argv[1:3]
 rows = [{k: float(v) for k, v in (f.split("=", 1) for f in line.split())} for line in open(path)]
 for i, r in enumerate(rows, 1):
     print(f"  {title} round {i}: run {r['seconds']:.2f} s, trim {r['trim_seconds']:.2f} s, kernel {r['kernel_seconds']:.2f} s "
-          f"over {r.get('threads', 1):.0f} threads, taken {r['taken'] / 1048576:.0f} MiB")
-med = lambda k: statistics.median(r[k] for r in rows)
-print(f"SPEED|{title}|{med('seconds'):.3f}|{med('trim_seconds'):.3f}|{med('taken') / 1048576:.0f}")
+          f"over {r.get('threads', 1):.0f} threads, processor time {r.get('cpu_seconds', 0):.2f} s, "
+          f"taken {r['taken'] / 1048576:.0f} MiB")
+med = lambda k: statistics.median(r.get(k, 0) for r in rows)
+print(f"SPEED|{title}|{med('seconds'):.3f}|{med('trim_seconds'):.3f}|{med('cpu_seconds'):.3f}|{med('taken') / 1048576:.0f}")
 PY
 }
 
@@ -354,8 +355,8 @@ echo "| setup | run (trim) | pushed out MiB | compressed MiB | gain after MiB | 
 echo "|---|---|---|---|---|---|---|---|---|---|---|---|"
 grep '^RESULT|' "$WORK/out" | sed 's/^RESULT//; s/$/|/'
 echo
-echo "| wall time (medians) | whole run s | trimming s | taken MiB |"
-echo "|---|---|---|---|"
+echo "| wall time (medians) | whole run s | trimming s | processor time s (0: not reported) | taken MiB |"
+echo "|---|---|---|---|---|"
 grep '^SPEED|' "$WORK/out" | sed 's/^SPEED//; s/$/|/'
 echo
 grep '^CLEAR|' "$WORK/out" | sed 's/^CLEAR|//'

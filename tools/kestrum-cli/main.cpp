@@ -1,5 +1,6 @@
 // kestrum-cli: prints one status sample or runs one freeing run, without a window.
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QStringList>
@@ -275,13 +276,17 @@ int Free(const QStringList& args) {
                     Size(static_cast<int64_t>(r.SparedResidentBefore)).c_str(),
                     Size(static_cast<int64_t>(r.SparedResidentAfter)).c_str());
     if (r.NoSwap) std::printf("%s\n", qPrintable(TMemoryOptimize::NoSwapExplanation()));
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const double cpuSeconds = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+                              (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     if (bytes)
         std::printf(
             "bytes before=%lld after=%lld gain=%lld taken=%llu anon=%llu trimmed=%u seconds=%.6f "
             "trim_seconds=%.6f kernel_seconds=%.6f reclaim_seconds=%.6f reclaim_asked=%llu reclaim_done=%llu "
             "threads=%u work_seconds=%.6f watch_work_seconds=%.6f watch_seconds=%.6f settle_seconds=%.6f hot_kept=%llu "
             "swapcache_growth_run=%llu follow_up=%u spared_before=%llu spared_after=%llu free_list=%llu "
-            "no_swap=%d cancelled=%d\n",
+            "no_swap=%d cancelled=%d cpu_seconds=%.6f\n",
             static_cast<long long>(before), static_cast<long long>(after), static_cast<long long>(after - before),
             static_cast<unsigned long long>(r.ResidentTaken), static_cast<unsigned long long>(r.AnonTaken), r.Trimmed,
             seconds, r.TrimNanoseconds / 1e9, r.KernelNanoseconds / 1e9, r.ReclaimNanoseconds / 1e9,
@@ -291,7 +296,7 @@ int Free(const QStringList& args) {
             static_cast<unsigned long long>(r.HotBytesKept), static_cast<unsigned long long>(r.SwapCacheGrowth),
             static_cast<unsigned>(r.FollowUp), static_cast<unsigned long long>(r.SparedResidentBefore),
             static_cast<unsigned long long>(r.SparedResidentAfter), static_cast<unsigned long long>(r.FreeListBytes),
-            r.NoSwap ? 1 : 0, r.Cancelled ? 1 : 0);
+            r.NoSwap ? 1 : 0, r.Cancelled ? 1 : 0, cpuSeconds);
     return EXIT_OK;
 }
 
