@@ -4,7 +4,8 @@
 #
 #   bench/free_setups.sh [BUILD_DIR]        (root; BUILD_DIR defaults to build)
 #   ROUNDS=3 VICTIMS=8 MIB=256 RANDOM_BYTES=3400 HOT_MIB=512 bench/free_setups.sh build
-#   OLD_CLI=/path/to/older/kestrum-cli bench/free_setups.sh      (adds its single-threaded zram run)
+#   OLD_CLI=/path/to/older/kestrum-cli bench/free_setups.sh      (adds its runs for comparison)
+#   PARTS="threads" bench/free_setups.sh     (parts: table threads regression clear; default all)
 #
 # Victims: VICTIMS processes with MIB MiB of anonymous memory each, RANDOM_BYTES of every 4 KiB page random
 # and the rest zero (3400 of 4096 compresses to about 83 % with lz4, like mixed program data), plus one
@@ -35,6 +36,8 @@ HOT_PERIOD_MS=${HOT_PERIOD_MS:-200}
 SWAP_MIB=${SWAP_MIB:-4096}
 ZRAM_MIB=${ZRAM_MIB:-4096}
 OLD_CLI=${OLD_CLI:-}
+PARTS=" ${PARTS:-table threads regression clear} "
+want() { [[ "$PARTS" == *" $1 "* ]]; }
 
 [ -x "$CLI" ] || { echo "free_setups: build kestrum-cli first ($CLI)" >&2; exit 1; }
 [ "$(id -u)" = 0 ] || { echo "free_setups: run as root (trimming, swapon and zram need it)" >&2; exit 1; }
@@ -269,24 +272,29 @@ if [ -n "$ZRAM" ]; then
     mkswap "/dev/$ZRAM" > /dev/null
     swapon "/dev/$ZRAM"
     : > "$WORK/r.zram"
-    for _ in $(seq 1 "$ROUNDS"); do measure "$WORK/r.zram" 1 "${CLI_FREE[@]}"; done
-    summary zram "$WORK/r.zram" zram | tee -a "$WORK/out"
+    if want table; then
+        for _ in $(seq 1 "$ROUNDS"); do measure "$WORK/r.zram" 1 "${CLI_FREE[@]}"; done
+        summary zram "$WORK/r.zram" zram | tee -a "$WORK/out"
+    fi
     # Threads: the same victims, no hot victim, no watching.
     : > "$WORK/s.one"; : > "$WORK/s.all"; : > "$WORK/s.old"
-    for _ in $(seq 1 "$ROUNDS"); do
+    want threads && for _ in $(seq 1 "$ROUNDS"); do
         measure "$WORK/s.one" 0 "${CLI_FREE[@]}" --watch 0 --threads 1
         measure "$WORK/s.all" 0 "${CLI_FREE[@]}" --watch 0
         if [ -n "$OLD_CLI" ]; then measure "$WORK/s.old" 0 "$OLD_CLI" free --only kvictim khot --bytes; fi
     done
-    speed_summary "zram, 1 thread" "$WORK/s.one" | tee -a "$WORK/out"
-    speed_summary "zram, $(nproc) threads" "$WORK/s.all" | tee -a "$WORK/out"
-    if [ -n "$OLD_CLI" ]; then speed_summary "zram, older engine" "$WORK/s.old" | tee -a "$WORK/out"; fi
+    if want threads; then
+        speed_summary "zram, 1 thread" "$WORK/s.one" | tee -a "$WORK/out"
+        speed_summary "zram, $(nproc) threads" "$WORK/s.all" | tee -a "$WORK/out"
+        if [ -n "$OLD_CLI" ]; then speed_summary "zram, older engine" "$WORK/s.old" | tee -a "$WORK/out"; fi
+    fi
     zram_off
 else
     echo "free_setups: no zram device could be set up; zram skipped"
 fi
 
 # swap file ------------------------------------------------------------------------------------------------
+if want table; then
 fallocate -l "${SWAP_MIB}M" "$SWAPFILE"
 chmod 600 "$SWAPFILE"
 mkswap "$SWAPFILE" > /dev/null
@@ -301,8 +309,10 @@ rm -f "$SWAPFILE"
 : > "$WORK/r.none"
 for _ in $(seq 1 "$ROUNDS"); do measure "$WORK/r.none" 1 "${CLI_FREE[@]}"; done
 summary "no swap" "$WORK/r.none" none | tee -a "$WORK/out"
+fi
 
 # The no-swap regression set: 50 x (20 MiB file + 20 MiB anonymous), file pages only can leave.
+if want regression; then
 for i in $(seq 1 50); do dd if=/dev/urandom of="$WORK/data.$i" bs=1M count=20 status=none; done
 sync
 regression() { # $1 results, rest: CLI
@@ -326,9 +336,11 @@ done
 speed_summary "no swap, 1000 MiB set" "$WORK/g.new" | tee -a "$WORK/out"
 speed_summary "no swap, 1000 MiB set, no watching" "$WORK/g.nowatch" | tee -a "$WORK/out"
 if [ -n "$OLD_CLI" ]; then speed_summary "no swap, 1000 MiB set, older engine" "$WORK/g.old" | tee -a "$WORK/out"; fi
+fi
 
 # What watching alone costs a program that uses its memory: the hot victim's passes around one clearing of
 # its accessed bits, with no run at all.
+if want clear; then
 PIDS=()
 rm -f "$WORK"/ready.* "$WORK/hot.log"
 "$WORK/khot" hot "$HOT_MIB" "$RANDOM_BYTES" "$WORK/ready.hot" "$HOT_PERIOD_MS" "$WORK/hot.log" &
@@ -349,14 +361,16 @@ print(f"CLEAR|hot victim, accessed bits cleared once, no run: passes before medi
       f"at most {max(before):.1f}; first pass after {after[0]:.1f} ms, then median {statistics.median(after[1:]):.1f}, "
       f"at most {max(after[1:]):.1f}")
 PY
+fi
 
 echo
 echo "| setup | run (trim) | pushed out MiB | compressed MiB | gain after MiB | gain 3 s MiB | ideal MiB | ratio after | ratio 3 s | hot pass usual / slowest before / slowest during+3 s ms | lowest available vs before MiB | overhead outside page-out (without watching's reads) |"
 echo "|---|---|---|---|---|---|---|---|---|---|---|---|"
-grep '^RESULT|' "$WORK/out" | sed 's/^RESULT//; s/$/|/'
+touch "$WORK/out"
+grep '^RESULT|' "$WORK/out" | sed 's/^RESULT//; s/$/|/' || true
 echo
 echo "| wall time (medians) | whole run s | trimming s | processor time s (0: not reported) | taken MiB |"
 echo "|---|---|---|---|---|"
-grep '^SPEED|' "$WORK/out" | sed 's/^SPEED//; s/$/|/'
+grep '^SPEED|' "$WORK/out" | sed 's/^SPEED//; s/$/|/' || true
 echo
-grep '^CLEAR|' "$WORK/out" | sed 's/^CLEAR|//'
+grep '^CLEAR|' "$WORK/out" | sed 's/^CLEAR|//' || true
