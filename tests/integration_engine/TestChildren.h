@@ -43,7 +43,9 @@ inline uint64_t MeminfoKb(const std::string& name) {
         if (key == name + ":" && in >> value) return value;
     return 0;
 }
-inline uint64_t SwapFreeKb() { return MeminfoKb("SwapFree"); }
+inline uint64_t SwapFreeKb() {
+    return MeminfoKb("SwapFree");
+}
 
 // A child that maps and touches memory, reports ready through a pipe and waits to be killed; the hot
 // kind keeps reading its file mapping until then.
@@ -71,8 +73,7 @@ public:
                 if (p == MAP_FAILED) _exit(1);
                 for (size_t i = 0; i < size; i += 4096) sum += p[i];
             } else {
-                p = static_cast<char*>(
-                    mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+                p = static_cast<char*>(mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
                 if (p == MAP_FAILED) _exit(1);
                 for (size_t i = 0; i < size; i += 4096) p[i] = static_cast<char>(i / 4096 + 1);
             }

@@ -13,12 +13,12 @@
 #include <map>
 #include <string>
 
+#include "TestChildren.h"
 #include "common/QtApp.h"
 #include "common/TestHome.h"
 #include "engine/MemoryOptimize.h"
 #include "platform/IProcesses.h"
 #include "platform/fake/FakeDesktop.h"
-#include "TestChildren.h"
 
 using namespace kestrum;
 using namespace kestrum::platform;

@@ -278,8 +278,8 @@ int Free(const QStringList& args) {
     if (r.NoSwap) std::printf("%s\n", qPrintable(TMemoryOptimize::NoSwapExplanation()));
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    const double cpuSeconds = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-                              (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    const double cpuSeconds =
+        usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     if (bytes)
         std::printf(
             "bytes before=%lld after=%lld gain=%lld taken=%llu anon=%llu trimmed=%u seconds=%.6f "
