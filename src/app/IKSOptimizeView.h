@@ -15,6 +15,9 @@ public:
     virtual QString ChecklistText(int k) const = 0;
     // The status line.
     virtual void SetStatusText(const QString& text) = 0;
+    // A remark under the progress track on what the last run could not do (no swap space, no right to
+    // trim); empty hides it.
+    virtual void SetNoteText(const QString& text) {}
     // While running the animated picture and its "Freeing" label replace the "Free Now" button.
     virtual void SetRunning(bool running) = 0;
     // The growing result figure.

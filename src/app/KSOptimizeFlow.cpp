@@ -132,8 +132,26 @@ void TKSOptimizeFlow::FinishOptimize(const TJob& job, const TFreeRunReport& repo
     FormatFigures(r.Before, r.After, r.B, r.A, r.D);
     const TFormatArgs args{r.B, r.A, r.D};
 
+    // No right to trim here and no freeing service that did it: nothing was freed, and saying a gain
+    // happened would be wrong. The status line says why, once the reason is known.
+    if (report.Route == TFreeRunRoute::Unavailable || report.Route == TFreeRunRoute::Refused) {
+        r.StatusText = report.Notice.isEmpty() ? Text(u"String.OptimizeProcess.NoRight") : report.Notice;
+        SetStatus(r.StatusText);
+        if (FView) FView->SetNoteText(QString());
+        if (job.Balloon && FBalloon && !(!job.Manual && FQuiet && FQuiet())) {
+            r.BalloonText = r.StatusText;
+            FBalloon(Text(u"FormKSMain.TrayIcon.BalloonTitle"), r.BalloonText);
+            r.BalloonShown = true;
+        }
+        emit RunFinished(r);
+        return;
+    }
+
     r.StatusText = WithoutPlusBefore(FLangs.FormatText(u"String.OptimizeProcess.Result"_qs, args), r.D);
     SetStatus(r.StatusText);
+    // Without swap space only cached file pages could leave: the figure is true, and this says why.
+    r.NoteText = report.SnapshotTaken && report.NoSwap ? Text(u"String.OptimizeProcess.NoSwap") : QString();
+    if (FView) FView->SetNoteText(r.NoteText);
 
     if (FWindowShown && FWindowShown())
         StartResultFigure(r.D.startsWith(u'-') ? u"- "_qs + r.D.mid(1) : u"+ "_qs + r.D);
@@ -141,6 +159,7 @@ void TKSOptimizeFlow::FinishOptimize(const TJob& job, const TFreeRunReport& repo
     // Automatic runs stay silent while a game or a full-screen program has the screen.
     if (job.Balloon && !(!job.Manual && FQuiet && FQuiet())) {
         r.BalloonText = WithoutPlusBefore(FLangs.FormatText(u"FormKSMain.TrayIcon.BalloonHint"_qs, args), r.D);
+        if (!r.NoteText.isEmpty()) r.BalloonText += u"\n"_qs + r.NoteText;
         if (FBalloon) FBalloon(Text(u"FormKSMain.TrayIcon.BalloonTitle"), r.BalloonText);
         r.BalloonShown = true;
     }

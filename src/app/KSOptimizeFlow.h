@@ -24,6 +24,7 @@ struct TKSOptimizeResult {
     int64_t Before = 0, After = 0; // available physical memory, bytes
     QString B, A, D;               // the three sizes as text; D carries a minus sign for a decrease
     QString StatusText, BalloonText, OperationText, ResultText;
+    QString NoteText; // why the gain is small or nothing was freed, when there is a reason to say
     TFreeRunReport Report;
 };
 

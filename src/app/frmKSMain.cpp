@@ -106,7 +106,9 @@ TFormKSMain::TFormKSMain(platform::TPlatform& platform, TKSSettings& settings, Q
 }
 
 TFormKSMain::~TFormKSMain() {
-    // First: a run still under way uses the engine and the platform, which go with the window.
+    // First: a run still under way uses the engine and the platform, which go with the window. It stops
+    // trimming at once instead of finishing a run nobody will see.
+    FKSCore->SetCancelled(true);
     delete FOptimizeFlow;
     FOptimizeFlow = nullptr;
 }
@@ -675,7 +677,8 @@ void TFormKSMain::BuildOptimizeFlow() {
     FOptimizeFlow = new TKSOptimizeFlow(*FMultiLangs, this);
     FOptimizeFlow->SetView(FOptimizePage);
     // Off the interface thread: the engine's run is safe there.
-    FOptimizeFlow->SetRunner([core = FKSCore](const TKSOptimizeFlow::TProgress&) { return core->FreeMemory(); });
+    FOptimizeFlow->SetRunner(
+        [core = FKSCore](const TKSOptimizeFlow::TProgress& progress) { return core->FreeMemory(progress); });
     FOptimizeFlow->SetTuning(
         [this] {
             TuneMemoryAllocation(

@@ -1,10 +1,11 @@
 #include "engine/MemoryOptimize.h"
 
+#include "engine/FreeRun.h"
+
 #include <QDir>
 #include <QSet>
 #include <QTimer>
 #include <algorithm>
-#include <chrono>
 
 #include "support/IniFile.h"
 #include "support/KSUtils.h"
@@ -204,7 +205,15 @@ TFreeRunReport TMemoryOptimize::FreeMemory() {
     return FreeMemoryBy(FSelectionMode);
 }
 
+TFreeRunReport TMemoryOptimize::FreeMemory(const std::function<void(uint32_t, uint32_t)>& progress) {
+    return Run(FSelectionMode, Selection(FSelectionMode), progress);
+}
+
 TFreeRunReport TMemoryOptimize::FreeMemoryBy(uint8_t mode) {
+    return Run(mode, Selection(mode));
+}
+
+QStringList TMemoryOptimize::Selection(uint8_t mode) const {
     QStringList selection;
     {
         std::lock_guard lock(FListMutex);
@@ -215,7 +224,7 @@ TFreeRunReport TMemoryOptimize::FreeMemoryBy(uint8_t mode) {
         else if (mode == MODE_SMART)
             selection = FProtectedList;
     }
-    return Run(mode, selection);
+    return selection;
 }
 
 TFreeRunReport TMemoryOptimize::FreeMemoryExcept(const QStringList& spared) {
@@ -226,23 +235,21 @@ TFreeRunReport TMemoryOptimize::FreeMemoryOnly(const QStringList& selected) {
     return Run(MODE_BLACK, selected);
 }
 
-TFreeRunReport TMemoryOptimize::Run(uint8_t mode, const QStringList& selection) {
+TFreeRunReport TMemoryOptimize::Run(uint8_t mode, const QStringList& selection,
+                                    const std::function<void(uint32_t, uint32_t)>& progress) {
     // Without the right to trim others, the installed delegate (the freeing service) runs it.
     if (const auto delegate = FreeRunDelegate())
         if (auto delegated = delegate->Run({mode, selection, FFollowUpReclaim})) return *delegated;
     TFreeRunReport report;
-    using TClock = std::chrono::steady_clock;
-    const auto elapsedNs = [](TClock::time_point since) {
-        return static_cast<uint64_t>(
-            std::chrono::duration_cast<std::chrono::nanoseconds>(TClock::now() - since).count());
-    };
+    if (FCancel) {
+        report.Cancelled = true;
+        return report;
+    }
     try {
-        const auto start = TClock::now();
         auto snapshot = FProcesses.Snapshot();
         if (!snapshot) return report;
         report.SnapshotTaken = true;
-        std::vector<platform::TPushedOut> pushedOut;
-        std::vector<uint32_t> spared;
+        std::vector<uint32_t> targets, spared;
         for (const auto& e : *snapshot) {
             ++report.Candidates;
             const QString name = QString::fromStdString(e.ExeName);
@@ -258,49 +265,33 @@ TFreeRunReport TMemoryOptimize::Run(uint8_t mode, const QStringList& selection) 
                 default:
                     break;
             }
-            if (skip) spared.push_back(e.ProcessId);
             // Kernel threads have no user memory to trim.
+            if (skip && !e.KernelThread && e.ProcessId != 0) spared.push_back(e.ProcessId);
             if (skip || e.KernelThread || e.ProcessId == 0) {
                 ++report.Skipped;
                 continue;
             }
-            const platform::TTrimResult r = FProcesses.TrimWorkingSet(e.ProcessId);
-            switch (r.Status) {
-                case platform::TTrimStatus::Trimmed:
-                    ++report.Trimmed;
-                    break;
-                case platform::TTrimStatus::Gone:
-                    ++report.Gone;
-                    break;
-                case platform::TTrimStatus::NoRight:
-                    ++report.NoRight;
-                    break;
-                case platform::TTrimStatus::Failed:
-                    ++report.Failed;
-                    if (!report.FirstError) report.FirstError = r.Error;
-                    break;
-            }
-            if (r.Status != platform::TTrimStatus::Trimmed) continue;
-            report.BytesRequested += r.BytesRequested;
-            report.KernelNanoseconds += r.KernelNanoseconds;
-            // 0 after the trim means the figure could not be read (the process left meanwhile).
-            if (r.ResidentAfter == 0) continue;
-            if (r.ResidentBefore > r.ResidentAfter) report.ResidentTaken += r.ResidentBefore - r.ResidentAfter;
-            if (r.AnonBefore > r.AnonAfter) {
-                report.AnonTaken += r.AnonBefore - r.AnonAfter;
-                pushedOut.push_back({e.ProcessId, r.AnonBefore - r.AnonAfter});
-            }
+            targets.push_back(e.ProcessId);
         }
-        report.TrimNanoseconds = elapsedNs(start);
-        if (FFollowUpReclaim && !pushedOut.empty()) {
-            const auto reclaimStart = TClock::now();
-            report.Reclaim = FProcesses.ReclaimPushedOut(pushedOut, spared);
-            report.ReclaimNanoseconds = elapsedNs(reclaimStart);
-        }
+        TFreeRunOptions options;
+        options.FollowUp = FFollowUpReclaim;
+        options.WatchMs = FWatchMs;
+        options.MaxThreads = FMaxThreads;
+        options.Cancel = &FCancel;
+        options.Progress = progress;
+        TFreeRun(FProcesses, options).Execute(targets, spared, report);
     } catch (...) {
-        // A failure inside the walk ends the run; callers are never disturbed.
+        // A failure inside the run ends it; callers are never disturbed.
     }
     return report;
+}
+
+QString TMemoryOptimize::NoSwapExplanation() {
+    return QStringLiteral(
+        "Only cached file pages could leave memory: this system has no swap space, so the programs' own memory "
+        "has nowhere to go, and the system already counted cached file pages as available. To free more, turn "
+        "on compressed swap in memory (zram): install the zram-tools package (Debian, Ubuntu) or "
+        "zram-generator (Fedora, Arch) and restart.");
 }
 
 } // namespace kestrum

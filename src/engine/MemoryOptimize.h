@@ -4,10 +4,12 @@
 #include <QStringList>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <vector>
 
 #include "engine/FreeRunDelegate.h"
+#include "engine/FreeRunReport.h"
 #include "platform/IDesktop.h"
 #include "platform/IProcesses.h"
 
@@ -20,25 +22,6 @@ struct TSmartItem {
     QString Name;            // executable file name without folder
     uint32_t UsageCount = 1; // tracking ticks in which it owned the foreground window
     bool Running = false;    // a process with this name existed at the latest tick
-};
-
-// What one freeing run did (the program itself only measures available memory; the companion tool and
-// the benchmarks read this).
-struct TFreeRunReport {
-    bool SnapshotTaken = false;
-    uint32_t Candidates = 0; // processes in the snapshot
-    uint32_t Skipped = 0;    // left out by the selection (or kernel threads)
-    uint32_t Trimmed = 0, Gone = 0, NoRight = 0, Failed = 0;
-    uint64_t ResidentTaken = 0; // resident bytes the trimmed processes lost
-    uint64_t AnonTaken = 0;     // the anonymous part of it
-    uint64_t BytesRequested = 0;
-    uint64_t KernelNanoseconds = 0; // spent inside the kernel's page-out calls
-    uint64_t TrimNanoseconds = 0;   // snapshot and trimming, follow-up reclaim not included
-    uint64_t ReclaimNanoseconds = 0;
-    platform::TReclaimResult Reclaim;
-    int FirstError = 0; // errno of the first failed trim
-    TFreeRunRoute Route = TFreeRunRoute::Direct;
-    QString Notice; // when other processes could not be reached: why, and what to install (English)
 };
 
 // Frees physical memory by trimming the resident pages of running processes, sparing what the selection
@@ -61,6 +44,9 @@ public:
     // The freeing run with the current mode / a given mode. Safe to call off the UI thread: the name lists
     // are copied at the start, and nothing else of the engine's UI-thread state is touched.
     TFreeRunReport FreeMemory();
+    // The same, telling how far the trimming has come (see TFreeRunOptions::Progress); not used when the
+    // freeing service runs it.
+    TFreeRunReport FreeMemory(const std::function<void(uint32_t done, uint32_t total)>& progress);
     TFreeRunReport FreeMemoryBy(uint8_t mode);
     // A run over every process except those matching `spared` (same matching rule as the lists).
     TFreeRunReport FreeMemoryExcept(const QStringList& spared);
@@ -69,6 +55,21 @@ public:
 
     // After trimming, let what the run pushed out to swap become free memory (bounded by that amount).
     void SetFollowUpReclaim(bool on) { FFollowUpReclaim = on; }
+    // How long a run watches which memory the processes use before paging out the rest; 0 pages out
+    // everything, in use or not. One wait per run, whatever the number of processes.
+    static constexpr int DefaultWatchMs = 1000;
+    void SetWatchMs(int ms) { FWatchMs = ms < 0 ? 0 : ms; }
+    int WatchMs() const { return FWatchMs; }
+    // Trimming threads; 0 = one per processor.
+    void SetMaxThreads(unsigned count) { FMaxThreads = count; }
+    // Cuts runs short (the one in progress and later ones) until switched off again: no new process is
+    // trimmed, the wait ends, no follow-up; the report says Cancelled. Safe from any thread.
+    void SetCancelled(bool on) { FCancel = on; }
+
+    // Text key and English default of the explanation shown when a run found no swap space to push
+    // programs' memory to (TFreeRunReport::NoSwap).
+    static const char* NoSwapTextKey() { return "String.OptimizeProcess.NoSwap"; }
+    static QString NoSwapExplanation();
 
     // List operations: 1 black list, 2 white list (3 protected, ListContains only).
     bool ListContains(int list, const QString& name) const;
@@ -94,7 +95,10 @@ public:
 private:
     QStringList* ListById(int list);
     const QStringList* ListById(int list) const;
-    TFreeRunReport Run(uint8_t mode, const QStringList& selection);
+    // The names the mode's list holds now (copied: a run may go on off the UI thread).
+    QStringList Selection(uint8_t mode) const;
+    TFreeRunReport Run(uint8_t mode, const QStringList& selection,
+                       const std::function<void(uint32_t, uint32_t)>& progress = {});
     QString ForegroundProgramName();
 
     platform::IDesktop& FDesktop;
@@ -107,6 +111,9 @@ private:
     // Read by runs that may happen off the UI thread.
     std::atomic<uint8_t> FSelectionMode = MODE_ALL;
     std::atomic<bool> FFollowUpReclaim = true;
+    std::atomic<int> FWatchMs = DefaultWatchMs;
+    std::atomic<unsigned> FMaxThreads = 0;
+    std::atomic<bool> FCancel = false;
 };
 
 } // namespace kestrum

@@ -7,7 +7,8 @@ namespace kestrum::freeservice {
 namespace {
 
 using TReportMember =
-    std::variant<bool TFreeRunReport::*, uint32_t TFreeRunReport::*, uint64_t TFreeRunReport::*, int TFreeRunReport::*>;
+    std::variant<bool TFreeRunReport::*, uint8_t TFreeRunReport::*, uint32_t TFreeRunReport::*,
+                 uint64_t TFreeRunReport::*, int TFreeRunReport::*>;
 struct TReportField {
     const char* Key;
     TReportMember Member;
@@ -28,6 +29,20 @@ const TReportField kReportFields[] = {
     {"TrimNanoseconds", &TFreeRunReport::TrimNanoseconds},
     {"ReclaimNanoseconds", &TFreeRunReport::ReclaimNanoseconds},
     {"FirstError", &TFreeRunReport::FirstError},
+    {"NoSwap", &TFreeRunReport::NoSwap},
+    {"Cancelled", &TFreeRunReport::Cancelled},
+    {"Threads", &TFreeRunReport::Threads},
+    {"Watched", &TFreeRunReport::Watched},
+    {"WatchNanoseconds", &TFreeRunReport::WatchNanoseconds},
+    {"WorkNanoseconds", &TFreeRunReport::WorkNanoseconds},
+    {"WatchWorkNanoseconds", &TFreeRunReport::WatchWorkNanoseconds},
+    {"HotBytesKept", &TFreeRunReport::HotBytesKept},
+    {"SwapCacheGrowth", &TFreeRunReport::SwapCacheGrowth},
+    {"FollowUp", &TFreeRunReport::FollowUp},
+    {"SparedResidentBefore", &TFreeRunReport::SparedResidentBefore},
+    {"SparedResidentAfter", &TFreeRunReport::SparedResidentAfter},
+    {"SettleNanoseconds", &TFreeRunReport::SettleNanoseconds},
+    {"FreeListBytes", &TFreeRunReport::FreeListBytes},
 };
 
 using TReclaimMember = std::variant<bool platform::TReclaimResult::*, uint64_t platform::TReclaimResult::*>;
@@ -46,7 +61,7 @@ template <class S, class T>
 QVariant Get(const S& s, T S::*m) {
     if constexpr (std::is_same_v<T, bool>)
         return QVariant(s.*m);
-    else if constexpr (std::is_same_v<T, uint32_t>)
+    else if constexpr (std::is_same_v<T, uint8_t> || std::is_same_v<T, uint32_t>)
         return QVariant(static_cast<uint>(s.*m));
     else if constexpr (std::is_same_v<T, uint64_t>)
         return QVariant(static_cast<qulonglong>(s.*m));
@@ -61,6 +76,10 @@ void Set(S& s, T S::*m, const QVariant& v) {
     if constexpr (std::is_same_v<T, bool>) {
         ok = v.metaType().id() == QMetaType::Bool;
         value = v.toBool();
+    } else if constexpr (std::is_same_v<T, uint8_t>) {
+        const uint u = v.toUInt(&ok);
+        ok = ok && u <= 0xFF;
+        value = static_cast<uint8_t>(u);
     } else if constexpr (std::is_same_v<T, uint32_t>) {
         value = v.toUInt(&ok);
     } else if constexpr (std::is_same_v<T, uint64_t>) {

@@ -65,6 +65,12 @@ constexpr TLangText Texts[] = {
     {u"String.PF", u"Page File Usage"},
     {u"String.AntiDistState", u"Do-not-disturb..."},
     {u"String.OptimizeProcess.Result", u"Latest optimization report: available memory: %s -> %s, increased: %s."},
+    {u"String.OptimizeProcess.NoSwap",
+     u"Only cached file pages could leave memory: there is no swap space, so programs' own memory has nowhere "
+     u"to go. Turn on zram (package zram-tools) to free more. See Help."},
+    {u"String.OptimizeProcess.NoRight",
+     u"Memory was not freed: Kestrum may not trim other programs here. Install the Kestrum package (its "
+     u"freeing service does it for you) or run Kestrum as root."},
     {u"String.LogAutomatically", u"Memory was optimized automatically in backgroud."},
     {u"String.LogManually", u"Memory was optimized manually."},
     {u"String.LogResult", u"%s -> %s, +%s."},

@@ -33,20 +33,45 @@ struct TTrimResult {
     uint64_t KernelNanoseconds = 0;         // time spent inside the kernel's page-out calls
 };
 
-// Memory a run pushed out of one process, for the follow-up reclaim.
+// A range of a process's address space.
+struct TAddressRange {
+    uint64_t Start = 0;
+    uint64_t Length = 0;
+    bool operator==(const TAddressRange&) const = default;
+};
+
+// One mapping of a process and how much of it is resident and was touched since the accessed bits were
+// last cleared. Mappings the kernel never pages out are not listed.
+struct TMappingUse {
+    TAddressRange Range;
+    uint64_t Resident = 0;   // bytes
+    uint64_t Referenced = 0; // bytes
+    uint64_t Anonymous = 0;  // bytes
+};
+
+// Memory pushed out of one process, for the follow-up reclaim.
 struct TPushedOut {
     uint32_t ProcessId = 0;
     uint64_t Bytes = 0;
 };
 
-// What the follow-up reclaim did.
+// What a follow-up reclaim did.
 struct TReclaimResult {
     uint64_t BytesRequested = 0; // asked of the kernel
     uint64_t BytesDone = 0;      // requests the kernel completed
-    bool Available = false;      // false: the kernel offers no bounded reclaim here
+    bool Available = false;      // false: the kernel offers no such reclaim here
 };
 
-// Processes: snapshot, executable paths, working-set trimming.
+// The system-wide memory counters a freeing run watches, in bytes.
+struct TMemoryCounters {
+    uint64_t Free = 0, Available = 0;
+    uint64_t SwapTotal = 0, SwapFree = 0;
+    uint64_t SwapCached = 0; // pages that are in swap and still in memory
+    uint64_t Writeback = 0;  // pages being written out right now
+};
+
+// Processes: snapshot, executable paths, working-set trimming, and the kernel's memory counters and
+// reclaim interfaces a freeing run needs. All methods may be called from several threads at once.
 class IProcesses {
 public:
     virtual ~IProcesses() = default;
@@ -59,7 +84,7 @@ public:
     virtual uint32_t CurrentProcessId() = 0;
     // After a trim run: lets what the run pushed out (anonymous pages waiting as swap cache) become free
     // memory, never asking for more than `pushedOut` adds up to, and never reclaiming where a process of
-    // `spare` lives. Backends without a bounded reclaim do nothing.
+    // `spare` lives (cgroup v2 memory.reclaim). Backends without a bounded reclaim do nothing.
     virtual TReclaimResult ReclaimPushedOut(const std::vector<TPushedOut>& pushedOut,
                                             const std::vector<uint32_t>& spare) {
         return {};
@@ -78,9 +103,32 @@ public:
     // The process's command-line arguments; empty when they cannot be read. Tells which Windows program a
     // Wine loader runs.
     virtual std::vector<std::string> CommandLine(uint32_t processId) { return {}; }
+
+    // Resident bytes of the process; empty when they cannot be read.
+    virtual std::optional<uint64_t> ResidentBytes(uint32_t processId) { return std::nullopt; }
+    // When the process started (any unit; equal values = the same process). Tells a reused process id.
+    virtual std::optional<uint64_t> StartTime(uint32_t processId) { return std::nullopt; }
+    // Clears the accessed bits of the process's pages, so that MappingUse tells what it touches from now on.
+    virtual bool ClearAccessedBits(uint32_t processId) { return false; }
+    // The process's mappings with their resident and referenced bytes; empty when they cannot be read.
+    virtual std::optional<std::vector<TMappingUse>> MappingUse(uint32_t processId) { return std::nullopt; }
+    // Moves the resident pages of the given ranges of the process out of physical memory.
+    virtual TTrimResult TrimRanges(uint32_t processId, const std::vector<TAddressRange>& ranges) {
+        return {TTrimStatus::Failed};
+    }
+    // System-wide counters; empty when they cannot be read.
+    virtual std::optional<TMemoryCounters> MemoryCounters() { return std::nullopt; }
+    // The kernel's proactive reclaim of whole memory nodes, not aimed at any process: takes about `bytes`
+    // from the coldest pages, anonymous ones only where the kernel allows asking for that.
+    virtual TReclaimResult ReclaimFromNodes(uint64_t bytes) { return {}; }
+    // Hands pages that sit on the processors' private free lists back to the shared free memory, where
+    // they count as free again. One step; false when the kernel offers no way to do it.
+    virtual bool ReleaseFreeListPages() { return false; }
+    // Lowers the calling thread's scheduling priority below the desktop's.
+    virtual void LowerThreadPriority() {}
 };
 
-// `procRoot` is "/proc" on a real system; tests point it at fixture folders.
-std::unique_ptr<IProcesses> MakeLinuxProcesses(const std::string& procRoot);
+// `procRoot` is "/proc" on a real system and `sysRoot` "/sys"; tests point them at fixture folders.
+std::unique_ptr<IProcesses> MakeLinuxProcesses(const std::string& procRoot, const std::string& sysRoot = "/sys");
 
 } // namespace kestrum::platform

@@ -33,10 +33,11 @@ struct TPlatform {
 
 struct TLinuxPlatformOptions {
     std::string ProcRoot = "/proc";
-    std::string DataDir;        // the data folder (registry store, recorded system parameters)
-    std::string RuntimeDir;     // single-instance lock and socket
-    std::string OwnVersion;     // the four-part version embedded in the executable
-    void* XcbConnection = nullptr;  // the application's X connection, when there is one
+    std::string SysRoot = "/sys";
+    std::string DataDir;           // the data folder (registry store, recorded system parameters)
+    std::string RuntimeDir;        // single-instance lock and socket
+    std::string OwnVersion;        // the four-part version embedded in the executable
+    void* XcbConnection = nullptr; // the application's X connection, when there is one
 };
 
 TPlatform MakeLinuxPlatform(const TLinuxPlatformOptions& options);

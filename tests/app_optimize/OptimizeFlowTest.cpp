@@ -35,6 +35,8 @@ struct TFakeView final : IKSOptimizeView {
     void SetResultText(const QString& text) override { ResultText = text; }
     void SetResultVisible(bool visible) override { ResultVisible = visible; }
     void SetResultFontHeight(int height) override { ResultHeight = height; }
+    QString Note;
+    void SetNoteText(const QString& text) override { Note = text; }
 };
 
 struct TRecord {
@@ -325,4 +327,54 @@ TEST_F(FlowTest, ResultFigureGrowsHoldsAndHides) {
     EXPECT_FALSE(Flow->tmrOptiResult().isActive());
     EXPECT_EQ(Flow->tmrOptiResult().interval(), 30);
     EXPECT_TRUE(Flow->ResultGrowing());
+}
+
+TEST_F(FlowTest, WithoutSwapTheTrueFigureIsKeptAndTheReasonSaid) {
+    Flow->SetRunner([](const TKSOptimizeFlow::TProgress&) {
+        TFreeRunReport r;
+        r.SnapshotTaken = true;
+        r.NoSwap = true;
+        return r;
+    });
+    Figures = {2 * GiB, 2 * GiB};
+    Flow->OptimizeNow(true, true);
+    RunJobs();
+    EXPECT_TRUE(View.Note.startsWith(u"Only cached file pages could leave memory"_qs)) << View.Note.toStdString();
+    ASSERT_EQ(Records.size(), 1u);
+    EXPECT_TRUE(Records[0].Result.startsWith(u"2,048.00 MB -> 2,048.00 MB, +"_qs)) << Records[0].Result.toStdString();
+    ASSERT_EQ(Balloons.size(), 1u);
+    EXPECT_TRUE(Balloons[0].second.endsWith(View.Note));
+
+    // A run with swap clears the remark.
+    Flow->SetRunner([](const TKSOptimizeFlow::TProgress&) { return TFreeRunReport{}; });
+    Flow->OptimizeNow(true, false);
+    RunJobs();
+    EXPECT_TRUE(View.Note.isEmpty());
+}
+
+TEST_F(FlowTest, ARunNobodyMayDoIsNoSuccess) {
+    struct {
+        TFreeRunRoute Route;
+        QString Notice;
+    } cases[] = {{TFreeRunRoute::Unavailable, u"no right here; install the package"_qs},
+                 {TFreeRunRoute::Refused, QString()}}; // the reason was given once already
+    for (const auto& c : cases) {
+        Records.clear();
+        Balloons.clear();
+        Flow->SetRunner([&](const TKSOptimizeFlow::TProgress&) {
+            TFreeRunReport r;
+            r.Route = c.Route;
+            r.Notice = c.Notice;
+            return r;
+        });
+        Figures = {GiB, GiB + 5 * MiB}; // others' memory moved meanwhile: not our gain
+        Flow->OptimizeNow(true, true);
+        RunJobs();
+        const QString want = c.Notice.isEmpty() ? Langs.GetText(u"String.OptimizeProcess.NoRight"_qs) : c.Notice;
+        EXPECT_EQ(View.Status.last(), want);
+        EXPECT_TRUE(Records.empty());
+        ASSERT_EQ(Balloons.size(), 1u);
+        EXPECT_EQ(Balloons[0].second, want);
+        EXPECT_FALSE(View.ResultVisible);
+    }
 }

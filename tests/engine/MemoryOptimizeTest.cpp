@@ -150,6 +150,7 @@ TEST_F(MemoryOptimizeTest, SelectionModes) {
 }
 
 TEST_F(MemoryOptimizeTest, RunReportAndBoundedFollowUpReclaim) {
+    constexpr uint64_t MiB = 1ull << 20;
     TMemoryOptimize engine(Desktop, Processes);
     Processes.Processes = {
         {1, "a", false}, {2, "b", false}, {3, "gone", false}, {4, "locked", false}, {5, "keep", false}};
@@ -158,8 +159,8 @@ TEST_F(MemoryOptimizeTest, RunReportAndBoundedFollowUpReclaim) {
         r.ResidentBefore = rb, r.ResidentAfter = ra, r.AnonBefore = ab, r.AnonAfter = aa;
         return r;
     };
-    Processes.Results[1] = trimmed(100, 40, 60, 20); // took 60, 40 of it anonymous
-    Processes.Results[2] = trimmed(50, 50, 10, 10);  // nothing taken
+    Processes.Results[1] = trimmed(100 * MiB, 40 * MiB, 60 * MiB, 20 * MiB); // took 60, 40 of it anonymous
+    Processes.Results[2] = trimmed(50 * MiB, 50 * MiB, 10 * MiB, 10 * MiB);  // nothing taken
     Processes.Results[3] = TTrimResult{TTrimStatus::Gone};
     Processes.NoRight = {4};
     TFreeRunReport r = engine.FreeMemoryExcept({"keep"});
@@ -168,19 +169,19 @@ TEST_F(MemoryOptimizeTest, RunReportAndBoundedFollowUpReclaim) {
     EXPECT_EQ(r.Trimmed, 2u);
     EXPECT_EQ(r.Gone, 1u);
     EXPECT_EQ(r.NoRight, 1u);
-    EXPECT_EQ(r.ResidentTaken, 60u);
-    EXPECT_EQ(r.AnonTaken, 40u);
+    EXPECT_EQ(r.ResidentTaken, 60 * MiB);
+    EXPECT_EQ(r.AnonTaken, 40 * MiB);
     ASSERT_EQ(Processes.ReclaimCalls, 1);
     ASSERT_EQ(Processes.ReclaimAsked.size(), 1u);
     EXPECT_EQ(Processes.ReclaimAsked[0].ProcessId, 1u);
-    EXPECT_EQ(Processes.ReclaimAsked[0].Bytes, 40u);
+    EXPECT_EQ(Processes.ReclaimAsked[0].Bytes, 40 * MiB);
     EXPECT_EQ(Processes.ReclaimSpared, std::vector<uint32_t>{5});
 
     // Nothing pushed out, or the follow-up switched off: no reclaim.
-    Processes.Results[1] = trimmed(100, 90, 60, 60);
+    Processes.Results[1] = trimmed(100 * MiB, 90 * MiB, 60 * MiB, 60 * MiB);
     engine.FreeMemoryBy(0);
     engine.SetFollowUpReclaim(false);
-    Processes.Results[1] = trimmed(100, 40, 60, 20);
+    Processes.Results[1] = trimmed(100 * MiB, 40 * MiB, 60 * MiB, 20 * MiB);
     engine.FreeMemoryBy(0);
     EXPECT_EQ(Processes.ReclaimCalls, 1);
 }

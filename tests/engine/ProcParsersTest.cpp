@@ -151,3 +151,53 @@ TEST(ProcPid, SmallParsers) {
     EXPECT_EQ(MeminfoWritebackKb(ReadFixture("meminfo_64g")), 0u);
     EXPECT_EQ(MeminfoWritebackKb("MemTotal: 1 kB\nWriteback:    4096 kB\n"), 4096u);
 }
+
+TEST(ProcPid, StartTimeAndCountersTheFreeingRunWatches) {
+    EXPECT_EQ(StatStartTime("77 (a) b) c) S 1 77 77 0 -1 4194560 1 0 0 0 2 3 0 0 20 0 1 0 123456 9 8\n"), 123456u);
+    EXPECT_FALSE(StatStartTime(ReadFixture("proc/1234/stat"))); // cut short before the field
+    EXPECT_FALSE(StatStartTime(""));
+
+    auto m = ParseMeminfo(ReadFixture("meminfo_64g"));
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->SwapCached, 12345u);
+    EXPECT_EQ(m->SwapFree, 8000000u);
+    EXPECT_EQ(m->Writeback, 0u);
+
+    const char* node = "Node 1 MemTotal:  100 kB\nNode 1 Active(anon):  7 kB\nNode 1 Inactive(anon):   4096 kB\n";
+    EXPECT_EQ(NodeMeminfoKb(node, "Inactive(anon)"), 4096u);
+    EXPECT_EQ(NodeMeminfoKb(node, "Active(anon)"), 7u);
+    EXPECT_FALSE(NodeMeminfoKb(node, "anon)"));
+    EXPECT_FALSE(NodeMeminfoKb("", "MemTotal"));
+}
+
+TEST(ProcMaps, SmapsGivesResidentAndReferencedPerMapping) {
+    const char* smaps =
+        "55d0c0a00000-55d0c0a21000 r-xp 00000000 08:01 131 /usr/bin/app\n"
+        "Size:                132 kB\n"
+        "Rss:                 128 kB\n"
+        "Referenced:          128 kB\n"
+        "Anonymous:             0 kB\n"
+        "VmFlags: rd ex mr mw me dw\n"
+        "7f1200000000-7f1240000000 rw-p 00000000 00:00 0 \n"
+        "Rss:             1048576 kB\n"
+        "Referenced:         2048 kB\n"
+        "Anonymous:       1048576 kB\n"
+        "7ffd5a9f4000-7ffd5a9f8000 r--p 00000000 00:00 0                          [vvar]\n"
+        "Rss:                   0 kB\n"
+        "Referenced:            0 kB\n"
+        "7ffd5a9fa000-7ffd5a9fc000 r-xp 00000000 00:00 0                          [vdso]\n"
+        "Rss:                   4 kB\n"
+        "ffffffffff600000-ffffffffff601000 --xp 00000000 00:00 0                  [vsyscall]\n"
+        "Rss:                   4 kB\n";
+    const auto m = ParseSmapsForPageout(smaps);
+    ASSERT_EQ(m.size(), 3u);
+    EXPECT_EQ(m[0].Range, (TAddressRange{0x55d0c0a00000, 0x21000}));
+    EXPECT_EQ(m[0].Resident, 128u * 1024);
+    EXPECT_EQ(m[0].Referenced, 128u * 1024);
+    EXPECT_EQ(m[1].Resident, 1ull << 30);
+    EXPECT_EQ(m[1].Referenced, 2048u * 1024);
+    EXPECT_EQ(m[1].Anonymous, 1ull << 30);
+    EXPECT_EQ(m[2].Range.Start, 0x7ffd5a9fa000u); // vdso; the special ones' figures do not leak into it
+    EXPECT_EQ(m[2].Resident, 4096u);
+    EXPECT_TRUE(ParseSmapsForPageout("Rss: 4 kB\ngarbage\n").empty());
+}

@@ -81,3 +81,31 @@ TEST_F(ReclaimTest, RootOnlyWhenNothingIsSparedAndNothingWithoutCgroupTwo) {
     EXPECT_FALSE(r.Available);
     EXPECT_EQ(r.BytesRequested, 0u);
 }
+
+// Per-node reclaim and the free-list release on a fixture /sys and /proc.
+TEST_F(ReclaimTest, NodeReclaimSharesTheRequestByInactiveAnonymousMemory) {
+    auto processes = MakeLinuxProcesses(Home.File("proc").toStdString(), Home.File("sys").toStdString());
+    EXPECT_FALSE(processes->ReclaimFromNodes(0).Available); // no node folder at all
+    EXPECT_FALSE(processes->ReleaseFreeListPages());
+
+    Put("sys/devices/system/node/node0/reclaim", "");
+    Put("sys/devices/system/node/node0/meminfo", "Node 0 Inactive(anon):  300 kB\n");
+    Put("sys/devices/system/node/node1/reclaim", "");
+    Put("sys/devices/system/node/node1/meminfo", "Node 1 Inactive(anon):  100 kB\n");
+    Put("sys/devices/system/node/node2/meminfo", "Node 2 Inactive(anon):  100 kB\n"); // no reclaim file
+    Put("sys/devices/system/node/possible", "0-2\n");
+    TReclaimResult probe = processes->ReclaimFromNodes(0);
+    EXPECT_TRUE(probe.Available);
+    EXPECT_EQ(Read("sys/devices/system/node/node0/reclaim"), ""); // the probe writes nothing
+
+    TReclaimResult r = processes->ReclaimFromNodes(400 << 20);
+    EXPECT_TRUE(r.Available);
+    EXPECT_EQ(r.BytesRequested, 400u << 20);
+    EXPECT_EQ(r.BytesDone, 400u << 20);
+    EXPECT_EQ(Read("sys/devices/system/node/node0/reclaim"), QByteArray::number(300 << 20) + " swappiness=max");
+    EXPECT_EQ(Read("sys/devices/system/node/node1/reclaim"), QByteArray::number(100 << 20) + " swappiness=max");
+
+    Put("proc/sys/vm/stat_refresh", "");
+    EXPECT_TRUE(processes->ReleaseFreeListPages());
+    EXPECT_EQ(Read("proc/sys/vm/stat_refresh"), "1");
+}

@@ -13,6 +13,7 @@
 #include <map>
 #include <string>
 
+#include "TestChildren.h"
 #include "common/QtApp.h"
 #include "common/TestHome.h"
 #include "engine/MemoryOptimize.h"
@@ -21,113 +22,11 @@
 
 using namespace kestrum;
 using namespace kestrum::platform;
+using namespace kestrum::test;
 
 namespace {
 
 constexpr size_t kSize = 32u << 20;
-
-struct TRss {
-    uint64_t AnonKb = 0, FileKb = 0;
-};
-
-TRss ReadRss(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    TRss r;
-    std::string key;
-    uint64_t value;
-    while (in >> key) {
-        if (key == "RssAnon:" && in >> value)
-            r.AnonKb = value;
-        else if (key == "RssFile:" && in >> value)
-            r.FileKb = value;
-    }
-    return r;
-}
-
-uint64_t SwapFreeKb() {
-    std::ifstream in("/proc/meminfo");
-    std::string key;
-    uint64_t value;
-    while (in >> key)
-        if (key == "SwapFree:" && in >> value) return value;
-    return 0;
-}
-
-// A child that maps and touches memory, reports ready through a pipe and waits to be killed.
-class TChild {
-public:
-    enum TKind { FileBacked, Anonymous, FileWithLockedMiddle };
-    TChild(TKind kind, const std::string& file, size_t size) {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        FPid = fork();
-        if (FPid == 0) {
-            close(fds[0]);
-            volatile char sum = 0;
-            if (kind == FileWithLockedMiddle) {
-                // Three mappings in a row; the kernel refuses to page out the locked middle one.
-                int fd = ::open(file.c_str(), O_RDONLY);
-                auto* p = static_cast<char*>(mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0));
-                if (p == MAP_FAILED) _exit(1);
-                for (size_t i = 0; i < size; i += 4096) sum += p[i];
-                if (mlock(p + size / 3, size / 3) != 0) _exit(2);
-            } else if (kind == FileBacked) {
-                int fd = ::open(file.c_str(), O_RDONLY);
-                auto* p = static_cast<char*>(mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0));
-                if (p == MAP_FAILED) _exit(1);
-                for (size_t i = 0; i < size; i += 4096) sum += p[i];
-            } else {
-                auto* p =
-                    static_cast<char*>(mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-                if (p == MAP_FAILED) _exit(1);
-                for (size_t i = 0; i < size; i += 4096) p[i] = static_cast<char>(i / 4096 + 1);
-            }
-            char c = 'r';
-            if (write(fds[1], &c, 1) != 1) _exit(1);
-            for (;;) pause();
-        }
-        close(fds[1]);
-        char c = 0;
-        FReady = FPid > 0 && read(fds[0], &c, 1) == 1;
-        close(fds[0]);
-    }
-    ~TChild() {
-        if (FPid > 0) {
-            kill(FPid, SIGKILL);
-            waitpid(FPid, nullptr, 0);
-        }
-    }
-    pid_t Pid() const { return FPid; }
-    bool Ready() const { return FReady; }
-
-private:
-    pid_t FPid = -1;
-    bool FReady = false;
-};
-
-// The real backend, but its snapshot shows only the children, under names of our choosing.
-class TChildrenOnly final : public IProcesses {
-public:
-    explicit TChildrenOnly(IProcesses& real) : FReal(real) {}
-    std::map<uint32_t, std::string> Names;
-    std::optional<std::vector<TProcessEntry>> Snapshot() override {
-        std::vector<TProcessEntry> out;
-        for (auto& [pid, name] : Names) out.push_back({pid, name, false});
-        return out;
-    }
-    std::string ExecutablePath(uint32_t pid) override {
-        auto it = Names.find(pid);
-        return it == Names.end() ? std::string() : "/opt/test/" + it->second;
-    }
-    TTrimResult TrimWorkingSet(uint32_t pid) override {
-        EXPECT_TRUE(Names.count(pid)) << "asked to trim a process the test did not start";
-        return Names.count(pid) ? FReal.TrimWorkingSet(pid) : TTrimResult{};
-    }
-    uint32_t CurrentProcessId() override { return FReal.CurrentProcessId(); }
-
-private:
-    IProcesses& FReal;
-};
 
 class IntegrationTrim : public ::testing::Test {
 protected:

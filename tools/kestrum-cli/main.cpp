@@ -1,4 +1,6 @@
 // kestrum-cli: prints one status sample or runs one freeing run, without a window.
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -11,6 +13,7 @@
 
 #include "LanguageCommand.h"
 #include "engine/FreeRunDelegate.h"
+#include "engine/FreeRun.h"
 #include "engine/MemoryOptimize.h"
 #include "engine/SystemStatus.h"
 #include "freeservice/FreeServiceClient.h"
@@ -38,7 +41,7 @@ const char* kHelp =
     "Commands:\n"
     "  status [--interval MS]       one sample: processor usage (total and per processor, measured over\n"
     "                               MS milliseconds, default 500), memory and commit figures\n"
-    "  free [--except NAME... | --only NAME...] [--no-reclaim] [--bytes]\n"
+    "  free [--except NAME... | --only NAME...] [--watch MS] [--threads N] [--no-reclaim] [--bytes]\n"
     "                               trims the resident memory of every process (the smart selection is\n"
     "                               off), or of every process but those named; prints available memory\n"
     "                               before and after, the gain and the resident memory taken\n"
@@ -51,8 +54,15 @@ const char* kHelp =
     "Options of free:\n"
     "  --except NAME...   spare these programs (executable file names; \"name\" also spares \"name.xyz\")\n"
     "  --only NAME...     trim only these programs (same matching)\n"
+    "  --watch MS         first watch for MS milliseconds (default 1000, 0 to 60000) which memory the\n"
+    "                     programs use, and leave that in place; 0 pages out everything\n"
+    "  --threads N        trim with N threads (default: one per processor)\n"
     "  --no-reclaim       skip the bounded follow-up reclaim of what went to swap\n"
     "  --bytes            add one line of plain byte counts for scripts\n"
+    "\n"
+    "Ctrl+C ends a run early: no further process is trimmed.\n"
+    "Without swap space (a swap file or partition, or zram) only cached file pages can leave memory, and\n"
+    "the system counts those as available already: the gain is then about zero.\n"
     "\n"
     "Trimming other processes needs root or CAP_SYS_NICE, and CAP_SYS_PTRACE for other users' processes.\n"
     "Without them, free asks the freeing service kestrum-freed on the system bus (installed with the Kestrum\n"
@@ -76,6 +86,30 @@ public:
     bool IsShellWindow(platform::TWindowId) override { return false; }
     platform::TRect PrimaryScreenRect() override { return {}; }
 };
+
+// Ctrl+C during a run: the engine stops taking new processes (set from the signal handler).
+TMemoryOptimize* GRunningEngine = nullptr;
+extern "C" void OnInterrupt(int) {
+    if (GRunningEngine) GRunningEngine->SetCancelled(true);
+}
+
+const char* FollowUpText(const TFreeRunReport& r) {
+    switch (r.FollowUp) {
+        case FOLLOWUP_OFF:
+            return "off";
+        case FOLLOWUP_NOT_NEEDED:
+            return "not needed (nothing that went to swap stayed in memory)";
+        case FOLLOWUP_CGROUPS:
+            return "cgroup v2 memory.reclaim";
+        case FOLLOWUP_NODES:
+            return "the kernel's per-node reclaim";
+        case FOLLOWUP_NOT_OFFERED:
+            return "not offered here (neither cgroup v2 memory.reclaim nor per-node reclaim); pages sent to swap "
+                   "are freed by the kernel's next reclaim";
+        default:
+            return "not run";
+    }
+}
 
 std::string Size(int64_t bytes) {
     const QString text = FormatSize(static_cast<uint64_t>(bytes < 0 ? -bytes : bytes), 2).trimmed();
@@ -135,11 +169,23 @@ int Status(const QStringList& args) {
 int Free(const QStringList& args) {
     QStringList except, only;
     bool reclaim = true, bytes = false, exceptGiven = false, onlyGiven = false;
+    int watchMs = TMemoryOptimize::DefaultWatchMs;
+    int threads = 0;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == "--except" || args[i] == "--only") {
             const bool isExcept = args[i] == "--except";
             (isExcept ? exceptGiven : onlyGiven) = true;
             while (i + 1 < args.size() && !args[i + 1].startsWith("--")) (isExcept ? except : only) << args[++i];
+        } else if (args[i] == "--watch" || args[i] == "--threads") {
+            const bool isWatch = args[i] == "--watch";
+            bool ok = false;
+            const int value = i + 1 < args.size() ? args[++i].toInt(&ok) : 0;
+            if (!ok || value < (isWatch ? 0 : 1) || value > (isWatch ? 60000 : 256)) {
+                std::fprintf(stderr, isWatch ? "kestrum-cli: --watch wants 0 to 60000 milliseconds\n"
+                                             : "kestrum-cli: --threads wants 1 to 256\n");
+                return EXIT_USAGE;
+            }
+            (isWatch ? watchMs : threads) = value;
         } else if (args[i] == "--no-reclaim") {
             reclaim = false;
         } else if (args[i] == "--bytes") {
@@ -167,17 +213,32 @@ int Free(const QStringList& args) {
     TSystemStatus status(*info);
     TMemoryOptimize engine(desktop, *processes);
     engine.SetFollowUpReclaim(reclaim);
+    engine.SetWatchMs(watchMs);
+    engine.SetMaxThreads(static_cast<unsigned>(threads));
 
     if (!status.RefreshMemory()) {
         std::fprintf(stderr, "kestrum-cli: cannot read /proc/meminfo\n");
         return EXIT_NO_FIGURES;
     }
     const int64_t before = status.PhysicalAvailable();
+    if (watchMs > 0) {
+        std::printf("Watching for %.1f s which memory the programs are using; that memory stays in place.\n",
+                    watchMs / 1000.0);
+        std::fflush(stdout);
+    }
+    GRunningEngine = &engine;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
     const auto start = std::chrono::steady_clock::now();
     const TFreeRunReport r = onlyGiven     ? engine.FreeMemoryOnly(only)
                              : exceptGiven ? engine.FreeMemoryExcept(except)
                                            : engine.FreeMemoryBy(TMemoryOptimize::MODE_ALL);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
+    GRunningEngine = nullptr;
     status.RefreshMemory();
     const int64_t after = status.PhysicalAvailable();
     if (r.Route == TFreeRunRoute::Unavailable || r.Route == TFreeRunRoute::Refused) {
@@ -201,27 +262,40 @@ int Free(const QStringList& args) {
     std::printf("Not trimmed: %u spared or kernel threads, %u gone, %u without right, %u failed\n", r.Skipped, r.Gone,
                 r.NoRight, r.Failed);
     if (r.Failed && r.FirstError) std::printf("First failure: %s\n", std::strerror(r.FirstError));
-    if (!reclaim)
-        std::printf("Follow-up reclaim: off\n");
-    else if (r.AnonTaken == 0)
-        std::printf("Follow-up reclaim: not needed (nothing went to swap)\n");
-    else if (!r.Reclaim.Available)
-        std::printf(
-            "Follow-up reclaim: not offered here (no cgroup v2 memory.reclaim); pages sent to swap are "
-            "freed by the kernel's next reclaim\n");
-    else
-        std::printf("Follow-up reclaim: %s asked, %s done\n",
-                    Size(static_cast<int64_t>(r.Reclaim.BytesRequested)).c_str(),
+    if (r.Cancelled) std::printf("The run was cut short: not every process was trimmed.\n");
+    std::printf("Trimmed with %u thread%s; %s left in place because it was in use (%u processes watched)\n", r.Threads,
+                r.Threads == 1 ? "" : "s", Size(static_cast<int64_t>(r.HotBytesKept)).c_str(), r.Watched);
+    std::printf("Follow-up reclaim: %s", FollowUpText(r));
+    if (r.FollowUp == FOLLOWUP_CGROUPS || r.FollowUp == FOLLOWUP_NODES)
+        std::printf(", %s asked, %s done", Size(static_cast<int64_t>(r.Reclaim.BytesRequested)).c_str(),
                     Size(static_cast<int64_t>(r.Reclaim.BytesDone)).c_str());
+    std::printf("\n");
+    if (r.FollowUp == FOLLOWUP_NODES)
+        std::printf("Resident memory of the spared programs around it: %s -> %s\n",
+                    Size(static_cast<int64_t>(r.SparedResidentBefore)).c_str(),
+                    Size(static_cast<int64_t>(r.SparedResidentAfter)).c_str());
+    if (r.NoSwap) std::printf("%s\n", qPrintable(TMemoryOptimize::NoSwapExplanation()));
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const double cpuSeconds =
+        usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     if (bytes)
         std::printf(
             "bytes before=%lld after=%lld gain=%lld taken=%llu anon=%llu trimmed=%u seconds=%.6f "
-            "trim_seconds=%.6f kernel_seconds=%.6f reclaim_seconds=%.6f reclaim_asked=%llu reclaim_done=%llu\n",
+            "trim_seconds=%.6f kernel_seconds=%.6f reclaim_seconds=%.6f reclaim_asked=%llu reclaim_done=%llu "
+            "threads=%u work_seconds=%.6f watch_work_seconds=%.6f watch_seconds=%.6f settle_seconds=%.6f hot_kept=%llu "
+            "swapcache_growth_run=%llu follow_up=%u spared_before=%llu spared_after=%llu free_list=%llu "
+            "no_swap=%d cancelled=%d cpu_seconds=%.6f\n",
             static_cast<long long>(before), static_cast<long long>(after), static_cast<long long>(after - before),
             static_cast<unsigned long long>(r.ResidentTaken), static_cast<unsigned long long>(r.AnonTaken), r.Trimmed,
             seconds, r.TrimNanoseconds / 1e9, r.KernelNanoseconds / 1e9, r.ReclaimNanoseconds / 1e9,
             static_cast<unsigned long long>(r.Reclaim.BytesRequested),
-            static_cast<unsigned long long>(r.Reclaim.BytesDone));
+            static_cast<unsigned long long>(r.Reclaim.BytesDone), r.Threads, r.WorkNanoseconds / 1e9,
+            r.WatchWorkNanoseconds / 1e9, r.WatchNanoseconds / 1e9, r.SettleNanoseconds / 1e9,
+            static_cast<unsigned long long>(r.HotBytesKept), static_cast<unsigned long long>(r.SwapCacheGrowth),
+            static_cast<unsigned>(r.FollowUp), static_cast<unsigned long long>(r.SparedResidentBefore),
+            static_cast<unsigned long long>(r.SparedResidentAfter), static_cast<unsigned long long>(r.FreeListBytes),
+            r.NoSwap ? 1 : 0, r.Cancelled ? 1 : 0, cpuSeconds);
     return EXIT_OK;
 }
 

@@ -94,6 +94,14 @@ TKSOptimizePage::TKSOptimizePage(QWidget* parent) : QWidget(parent) {
     FLblOptimizeProc->setGeometry(160, 28, 473, 37);
     FLblOptimizeProc->setWordWrap(true);
     FLblOptimizeProc->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Left of where the result figure grows, under the track.
+    FLblOptimizeNote = Label(pnlOptimizeProc, u"lblOptimizeNote"_qs);
+    FLblOptimizeNote->setGeometry(160, 98, 340, 48);
+    FLblOptimizeNote->setWordWrap(true);
+    FLblOptimizeNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    FLblOptimizeNote->setTextFormat(Qt::PlainText);
+    FLblOptimizeNote->setStyleSheet(u"color: #505050"_qs);
+    FLblOptimizeNote->hide();
 
     FLblOptimizeResult = Label(pnlOptimizeProc, u"lblOptimizeResult"_qs);
     FLblOptimizeResult->move(ResultX, ResultY);
@@ -155,6 +163,12 @@ bool TKSOptimizePage::ChecklistDone(int k) const {
 
 QString TKSOptimizePage::ChecklistText(int k) const {
     return k >= 0 && k < ChecklistRows ? FChecklistLabels[k]->text() : QString();
+}
+
+void TKSOptimizePage::SetNoteText(const QString& text) {
+    FLblOptimizeNote->setText(text);
+    FLblOptimizeNote->setToolTip(text); // the box is small; the whole remark on hover
+    FLblOptimizeNote->setVisible(!text.isEmpty());
 }
 
 void TKSOptimizePage::SetStatusText(const QString& text) {

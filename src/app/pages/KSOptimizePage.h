@@ -32,6 +32,7 @@ public:
     void SetChecklistDone(int k, bool done) override;
     QString ChecklistText(int k) const override;
     void SetStatusText(const QString& text) override;
+    void SetNoteText(const QString& text) override;
     void SetRunning(bool running) override;
     void SetResultText(const QString& text) override;
     void SetResultVisible(bool visible) override;
@@ -42,6 +43,7 @@ public:
     TOrvImage* imgOptimze() const { return FImgOptimze; }
     QLabel* lblOptimize() const { return FLblOptimize; }
     QLabel* lblOptimizeProc() const { return FLblOptimizeProc; }
+    QLabel* lblOptimizeNote() const { return FLblOptimizeNote; }
     QLabel* lblOptimizeResult() const { return FLblOptimizeResult; }
     TOrvImage* imgOptimizeProc1() const { return FImgProc1; }
     TOrvImage* imgOptimizeProc2() const { return FImgProc2; }
@@ -62,6 +64,7 @@ private:
     TOrvImage* FImgOptimze = nullptr;
     QLabel* FLblOptimize = nullptr;
     QLabel* FLblOptimizeProc = nullptr;
+    QLabel* FLblOptimizeNote = nullptr;
     QLabel* FLblOptimizeResult = nullptr;
     TOrvImage* FImgProc1 = nullptr;
     TOrvImage* FImgProc2 = nullptr;

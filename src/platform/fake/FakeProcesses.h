@@ -1,5 +1,9 @@
 #pragma once
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <set>
 #include <vector>
 
@@ -7,7 +11,8 @@
 
 namespace kestrum::platform {
 
-// A scripted process table that records which processes were trimmed.
+// A scripted process table that records which processes were trimmed, with a small model of the kernel's
+// memory counters for the follow-up after a run. Safe to call from several threads, like the real one.
 class TFakeProcesses final : public IProcesses {
 public:
     std::vector<TProcessEntry> Processes;
@@ -22,29 +27,144 @@ public:
     bool SnapshotFails = false;
     uint32_t OwnId = 4242;
 
+    // Watching: ClearAccessedBits succeeds when CanWatch; MappingUse answers from Mappings (none listed:
+    // unreadable); TrimRanges records the ranges asked for. StartTimes answer StartTime (a change between
+    // two calls plays a reused process id).
+    bool CanWatch = false;
+    std::vector<uint32_t> Cleared;
+    std::map<uint32_t, std::vector<TMappingUse>> Mappings;
+    std::map<uint32_t, std::vector<TAddressRange>> RangesTrimmed;
+    std::map<uint32_t, uint64_t> StartTimes;
+    std::set<uint32_t> ReusedWhileWatched; // their start time changes once their bits are cleared
+    std::map<uint32_t, uint64_t> Resident; // ResidentBytes
+
+    // The kernel model. Memory unset: counters unreadable. Each trim adds SwapCacheShare (0 zram, 1 swap
+    // file) of its anonymous bytes to SwapCached; a cgroup reclaim (CgroupReclaim) or node reclaim
+    // (NodeReclaim) removes NodeEfficiency of what it is asked from SwapCached and takes SparedLossShare
+    // of it from the resident memory of the processes in Resident that were not trimmed.
+    std::optional<TMemoryCounters> Memory;
+    double SwapCacheShare = 0;
+    bool CgroupReclaim = false, NodeReclaim = false;
+    double NodeEfficiency = 1, SparedLossShare = 0;
+    std::vector<uint64_t> NodeRequests; // every ReclaimFromNodes request but the probe
+    uint64_t FreeListPending = 0;       // bytes on the processors' private lists; each release frees 8 MiB
+    int FreeListReleases = 0;
+    bool CanReleaseFreeLists = false;
+
+    // Concurrency: each trim waits up to TrimHoldMs for another trim to run beside it, so a test can tell
+    // parallel runs from serial ones without depending on timing.
+    int TrimHoldMs = 0;
+    int MaxConcurrentTrims = 0;
+    int PriorityLowered = 0;
+
     std::optional<std::vector<TProcessEntry>> Snapshot() override {
         if (SnapshotFails) return std::nullopt;
         return Processes;
     }
     std::string ExecutablePath(uint32_t pid) override {
+        std::lock_guard lock(FMutex);
         auto it = Paths.find(pid);
         return it == Paths.end() ? std::string() : it->second;
     }
-    TTrimResult TrimWorkingSet(uint32_t pid) override {
-        if (NoRight.count(pid)) return {TTrimStatus::NoRight, 0};
-        Trimmed.push_back(pid);
-        auto it = Results.find(pid);
-        if (it != Results.end()) return it->second;
-        return {TTrimStatus::Trimmed, 0};
+    TTrimResult TrimWorkingSet(uint32_t pid) override { return Trim(pid, nullptr); }
+    TTrimResult TrimRanges(uint32_t pid, const std::vector<TAddressRange>& ranges) override {
+        return Trim(pid, &ranges);
     }
     TReclaimResult ReclaimPushedOut(const std::vector<TPushedOut>& pushedOut,
                                     const std::vector<uint32_t>& spare) override {
+        std::lock_guard lock(FMutex);
         ++ReclaimCalls;
         ReclaimAsked = pushedOut;
         ReclaimSpared = spare;
-        return {};
+        if (!CgroupReclaim) return {};
+        TReclaimResult r{0, 0, true};
+        for (const auto& p : pushedOut) r.BytesRequested += p.Bytes;
+        r.BytesDone = r.BytesRequested;
+        TakeSwapCache(r.BytesRequested);
+        return r;
     }
     uint32_t CurrentProcessId() override { return OwnId; }
+
+    std::optional<uint64_t> ResidentBytes(uint32_t pid) override {
+        std::lock_guard lock(FMutex);
+        auto it = Resident.find(pid);
+        return it == Resident.end() ? std::nullopt : std::optional<uint64_t>(it->second);
+    }
+    std::optional<uint64_t> StartTime(uint32_t pid) override {
+        std::lock_guard lock(FMutex);
+        auto it = StartTimes.find(pid);
+        return it == StartTimes.end() ? std::nullopt : std::optional<uint64_t>(it->second);
+    }
+    bool ClearAccessedBits(uint32_t pid) override {
+        std::lock_guard lock(FMutex);
+        if (CanWatch) Cleared.push_back(pid);
+        if (ReusedWhileWatched.count(pid)) ++StartTimes[pid];
+        return CanWatch;
+    }
+    std::optional<std::vector<TMappingUse>> MappingUse(uint32_t pid) override {
+        std::lock_guard lock(FMutex);
+        auto it = Mappings.find(pid);
+        return it == Mappings.end() ? std::nullopt : std::optional<std::vector<TMappingUse>>(it->second);
+    }
+    std::optional<TMemoryCounters> MemoryCounters() override {
+        std::lock_guard lock(FMutex);
+        return Memory;
+    }
+    TReclaimResult ReclaimFromNodes(uint64_t bytes) override {
+        std::lock_guard lock(FMutex);
+        if (!NodeReclaim) return {};
+        if (bytes == 0) return {0, 0, true};
+        NodeRequests.push_back(bytes);
+        TakeSwapCache(bytes);
+        return {bytes, bytes, true};
+    }
+    bool ReleaseFreeListPages() override {
+        std::lock_guard lock(FMutex);
+        if (!CanReleaseFreeLists) return false;
+        ++FreeListReleases;
+        const uint64_t step = std::min<uint64_t>(FreeListPending, 8u << 20);
+        FreeListPending -= step;
+        if (Memory) Memory->Free += step;
+        return true;
+    }
+    void LowerThreadPriority() override {
+        std::lock_guard lock(FMutex);
+        ++PriorityLowered;
+    }
+
+private:
+    TTrimResult Trim(uint32_t pid, const std::vector<TAddressRange>* ranges) {
+        std::unique_lock lock(FMutex);
+        if (NoRight.count(pid)) return {TTrimStatus::NoRight, 0};
+        ++FActive;
+        MaxConcurrentTrims = std::max(MaxConcurrentTrims, FActive);
+        FChanged.notify_all();
+        if (TrimHoldMs > 0) FChanged.wait_for(lock, std::chrono::milliseconds(TrimHoldMs), [&] { return FActive > 1; });
+        --FActive;
+        Trimmed.push_back(pid);
+        FTrimmedSet.insert(pid);
+        if (ranges) RangesTrimmed[pid] = *ranges;
+        auto it = Results.find(pid);
+        TTrimResult r = it != Results.end() ? it->second : TTrimResult{TTrimStatus::Trimmed, 0};
+        if (Memory && r.AnonBefore > r.AnonAfter && r.ResidentAfter)
+            Memory->SwapCached +=
+                static_cast<uint64_t>(static_cast<double>(r.AnonBefore - r.AnonAfter) * SwapCacheShare);
+        return r;
+    }
+    void TakeSwapCache(uint64_t asked) {
+        if (!Memory) return;
+        const uint64_t taken = std::min<uint64_t>(Memory->SwapCached, static_cast<uint64_t>(asked * NodeEfficiency));
+        Memory->SwapCached -= taken;
+        Memory->Free += taken;
+        const auto loss = static_cast<uint64_t>(static_cast<double>(asked) * SparedLossShare);
+        for (auto& [pid, bytes] : Resident)
+            if (!FTrimmedSet.count(pid)) bytes -= std::min(bytes, loss);
+    }
+
+    std::mutex FMutex;
+    std::condition_variable FChanged;
+    int FActive = 0;
+    std::set<uint32_t> FTrimmedSet;
 };
 
 } // namespace kestrum::platform

@@ -9,7 +9,7 @@ TPlatform MakeLinuxPlatform(const TLinuxPlatformOptions& o) {
     p.SingleInstance = MakeLinuxSingleInstance(o.RuntimeDir);
     p.FileVersion = MakeLinuxFileVersion(o.OwnVersion);
     p.SystemInfo = MakeLinuxSystemInfo(o.ProcRoot);
-    p.Processes = MakeLinuxProcesses(o.ProcRoot);
+    p.Processes = MakeLinuxProcesses(o.ProcRoot, o.SysRoot);
     p.Desktop = MakeX11Desktop(o.XcbConnection);
     p.HotKeys = MakeX11HotKeys(o.XcbConnection);
     p.Registry = MakeFileRegistry(o.DataDir);

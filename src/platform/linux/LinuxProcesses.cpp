@@ -1,9 +1,11 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -13,6 +15,7 @@
 #include "platform/IProcesses.h"
 #include "platform/linux/ProcFile.h"
 #include "platform/linux/ProcMaps.h"
+#include "platform/linux/ProcMeminfo.h"
 #include "platform/linux/ProcPid.h"
 
 #ifndef MADV_PAGEOUT
@@ -59,7 +62,8 @@ bool IsPidName(const char* s) {
 
 class TLinuxProcesses final : public IProcesses {
 public:
-    explicit TLinuxProcesses(std::string procRoot) : FRoot(std::move(procRoot)) {
+    TLinuxProcesses(std::string procRoot, std::string sysRoot)
+        : FRoot(std::move(procRoot)), FSysRoot(std::move(sysRoot)) {
         long ps = sysconf(_SC_PAGESIZE);
         FPageSize = ps > 0 ? static_cast<uint64_t>(ps) : 4096;
     }
@@ -124,7 +128,85 @@ public:
 
     uint32_t CurrentProcessId() override { return static_cast<uint32_t>(::getpid()); }
 
-    TTrimResult TrimWorkingSet(uint32_t processId) override {
+    TTrimResult TrimWorkingSet(uint32_t processId) override { return Trim(processId, nullptr); }
+
+    TTrimResult TrimRanges(uint32_t processId, const std::vector<TAddressRange>& ranges) override {
+        return Trim(processId, &ranges);
+    }
+
+    std::optional<uint64_t> ResidentBytes(uint32_t processId) override {
+        auto statm = proc::ParseStatm(proc::ReadSmallFile(PidPath(processId, "statm")));
+        if (!statm) return std::nullopt;
+        return statm->Resident * FPageSize;
+    }
+
+    std::optional<uint64_t> StartTime(uint32_t processId) override {
+        return proc::StatStartTime(proc::ReadSmallFile(PidPath(processId, "stat")));
+    }
+
+    bool ClearAccessedBits(uint32_t processId) override {
+        // "1": the accessed and referenced bits of every page of the process (not the soft-dirty bits).
+        return WriteFile(PidPath(processId, "clear_refs"), "1") >= 0;
+    }
+
+    std::optional<std::vector<TMappingUse>> MappingUse(uint32_t processId) override {
+        int error = 0;
+        std::string smaps = proc::ReadSmallFile(PidPath(processId, "smaps"), &error);
+        if (error) return std::nullopt;
+        return proc::ParseSmapsForPageout(smaps);
+    }
+
+    std::optional<TMemoryCounters> MemoryCounters() override {
+        auto m = proc::ParseMeminfo(proc::ReadSmallFile(FRoot + "/meminfo"));
+        if (!m) return std::nullopt;
+        TMemoryCounters c;
+        c.Free = m->MemFree * 1024;
+        c.Available = (m->HasMemAvailable ? m->MemAvailable : m->MemFree + m->Buffers + m->Cached) * 1024;
+        c.SwapTotal = m->SwapTotal * 1024;
+        c.SwapFree = m->SwapFree * 1024;
+        c.SwapCached = m->SwapCached * 1024;
+        c.Writeback = m->Writeback * 1024;
+        return c;
+    }
+
+    TReclaimResult ReclaimFromNodes(uint64_t bytes) override;
+
+    bool ReleaseFreeListPages() override {
+        // Folding the statistics also trims each processor's free-page list towards its floor (a step of
+        // at most a few MiB per processor); pages there count as neither free nor available.
+        const int err = WriteFile(FRoot + "/sys/vm/stat_refresh", "1");
+        // EINVAL only says some counter was transiently negative; the refresh happened.
+        return err >= 0 || err == -EINVAL;
+    }
+
+    void LowerThreadPriority() override {
+        // On Linux the nice value is per thread; raising it needs no right.
+        const id_t tid = static_cast<id_t>(::syscall(SYS_gettid));
+        errno = 0;
+        const int current = ::getpriority(PRIO_PROCESS, tid);
+        if (errno == 0 && current < kWorkerNice) ::setpriority(PRIO_PROCESS, tid, kWorkerNice);
+    }
+
+    TReclaimResult ReclaimPushedOut(const std::vector<TPushedOut>& pushedOut,
+                                    const std::vector<uint32_t>& spare) override;
+
+private:
+    static constexpr int kWorkerNice = 10;
+
+    std::string PidPath(uint32_t processId, const char* file) const {
+        return FRoot + "/" + std::to_string(processId) + "/" + file;
+    }
+
+    // Writes `text` to an existing file; the byte count, or -errno.
+    static int WriteFile(const std::string& path, const std::string& text) {
+        TFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+        if (fd.Get() < 0) return -errno;
+        const ssize_t n = ::write(fd.Get(), text.data(), text.size());
+        return n < 0 ? -errno : static_cast<int>(n);
+    }
+
+    // The whole working set (`ranges` null: every mapping of the maps file) or the given ranges.
+    TTrimResult Trim(uint32_t processId, const std::vector<TAddressRange>* ranges) {
         TTrimResult result;
         const std::string base = FRoot + "/" + std::to_string(processId);
         ReadResident(base, result.ResidentBefore, result.AnonBefore);
@@ -136,27 +218,30 @@ public:
             result.Error = errno;
             return result;
         }
-        int mapsError = 0;
-        std::string maps = proc::ReadSmallFile(base + "/maps", &mapsError);
-        if (mapsError) {
-            // Without the right to read the maps we have no right to advise either.
-            result.Status = mapsError == EACCES || mapsError == EPERM   ? TTrimStatus::NoRight
-                            : mapsError == ENOENT || mapsError == ESRCH ? TTrimStatus::Gone
-                                                                        : TTrimStatus::Failed;
-            result.Error = mapsError;
-            return result;
+        std::vector<proc::TRange> wanted;
+        if (ranges) {
+            wanted.reserve(ranges->size());
+            for (const auto& r : *ranges) wanted.push_back({r.Start, r.Length});
+        } else {
+            int mapsError = 0;
+            std::string maps = proc::ReadSmallFile(base + "/maps", &mapsError);
+            if (mapsError) {
+                // Without the right to read the maps we have no right to advise either.
+                result.Status = mapsError == EACCES || mapsError == EPERM   ? TTrimStatus::NoRight
+                                : mapsError == ENOENT || mapsError == ESRCH ? TTrimStatus::Gone
+                                                                            : TTrimStatus::Failed;
+                result.Error = mapsError;
+                return result;
+            }
+            wanted = proc::ParseMapsForPageout(maps);
         }
-        auto entries = proc::SplitLargeRanges(proc::ParseMapsForPageout(maps));
+        auto entries = proc::SplitLargeRanges(wanted);
         result.Status = TTrimStatus::Trimmed;
         if (!entries.empty()) Advise(pidfd.Get(), entries, result);
         if (result.Status == TTrimStatus::Trimmed) ReadResident(base, result.ResidentAfter, result.AnonAfter);
         return result;
     }
 
-    TReclaimResult ReclaimPushedOut(const std::vector<TPushedOut>& pushedOut,
-                                    const std::vector<uint32_t>& spare) override;
-
-private:
     void Advise(int pidfd, const std::vector<proc::TRange>& entries, TTrimResult& result) {
         std::vector<iovec> iov;
         iov.reserve(proc::kMaxBatchEntries);
@@ -226,7 +311,7 @@ private:
         anon = statm->Anon() * FPageSize;
     }
 
-    std::string FRoot;
+    std::string FRoot, FSysRoot;
     uint64_t FPageSize = 4096;
 };
 
@@ -296,10 +381,61 @@ TReclaimResult TLinuxProcesses::ReclaimPushedOut(const std::vector<TPushedOut>& 
     return result;
 }
 
+// Proactive reclaim of whole nodes (recent kernels): not aimed at processes, so the caller bounds it.
+// The request is shared among the nodes by their inactive anonymous memory, where pages pushed out to
+// swap wait until they are freed.
+TReclaimResult TLinuxProcesses::ReclaimFromNodes(uint64_t bytes) {
+    TReclaimResult result;
+    const std::string nodes = FSysRoot + "/devices/system/node";
+    struct TNode {
+        std::string Reclaim;
+        uint64_t Weight = 0;
+    };
+    std::vector<TNode> found;
+    if (DIR* dir = ::opendir(nodes.c_str())) {
+        while (dirent* d = ::readdir(dir)) {
+            const std::string name = d->d_name;
+            if (name.size() < 5 || name.compare(0, 4, "node") != 0 ||
+                name.find_first_not_of("0123456789", 4) != std::string::npos)
+                continue;
+            const std::string base = nodes + "/" + name;
+            if (::access((base + "/reclaim").c_str(), W_OK) != 0) continue;
+            auto inactive = proc::NodeMeminfoKb(proc::ReadSmallFile(base + "/meminfo"), "Inactive(anon)");
+            found.push_back({base + "/reclaim", inactive.value_or(0)});
+        }
+        ::closedir(dir);
+    }
+    if (found.empty()) return result;
+    result.Available = true;
+    if (bytes == 0) return result;
+    uint64_t totalWeight = 0;
+    for (const auto& n : found) totalWeight += n.Weight;
+    uint64_t left = bytes;
+    for (size_t i = 0; i < found.size() && left > 0; ++i) {
+        uint64_t share = i + 1 == found.size() ? left
+                         : totalWeight
+                             ? static_cast<uint64_t>(static_cast<long double>(bytes) * found[i].Weight / totalWeight)
+                             : bytes / found.size();
+        share = std::min(share, left);
+        left -= share;
+        if (share < FPageSize) continue;
+        result.BytesRequested += share;
+        // Anonymous pages only where the kernel knows "max", else the strongest preference it takes.
+        int n = -EINVAL;
+        for (const char* key : {" swappiness=max", " swappiness=200", ""}) {
+            n = WriteFile(found[i].Reclaim, std::to_string(share) + key);
+            if (n != -EINVAL) break;
+        }
+        // EAGAIN: the kernel reclaimed less than asked.
+        if (n >= 0) result.BytesDone += share;
+    }
+    return result;
+}
+
 } // namespace
 
-std::unique_ptr<IProcesses> MakeLinuxProcesses(const std::string& procRoot) {
-    return std::make_unique<TLinuxProcesses>(procRoot.empty() ? "/proc" : procRoot);
+std::unique_ptr<IProcesses> MakeLinuxProcesses(const std::string& procRoot, const std::string& sysRoot) {
+    return std::make_unique<TLinuxProcesses>(procRoot.empty() ? "/proc" : procRoot, sysRoot.empty() ? "/sys" : sysRoot);
 }
 
 } // namespace kestrum::platform

@@ -3,6 +3,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/IProcesses.h"
+
 namespace kestrum::platform::proc {
 
 // One address range of a process.
@@ -16,6 +18,10 @@ struct TRange {
 // kernel refuses to page out for everybody ([vsyscall], [vvar*]) and anything at or above the user
 // address space's end (0x800000000000 on x86-64). Unparsable lines are skipped.
 std::vector<TRange> ParseMapsForPageout(std::string_view text);
+
+// The mappings of the text of /proc/PID/smaps with their Rss, Referenced and Anonymous bytes, under the
+// same rule as ParseMapsForPageout.
+std::vector<TMappingUse> ParseSmapsForPageout(std::string_view text);
 
 // Largest byte count one process_madvise call accepts (MAX_RW_COUNT), and most iovecs (IOV_MAX).
 constexpr uint64_t kMaxBatchBytes = 0x7ffff000;

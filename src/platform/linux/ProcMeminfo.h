@@ -11,6 +11,7 @@ namespace kestrum::platform::proc {
 struct TMeminfo {
     uint64_t MemTotal = 0, MemFree = 0, MemAvailable = 0, Buffers = 0, Cached = 0;
     uint64_t SwapTotal = 0, CommittedAS = 0;
+    uint64_t SwapFree = 0, SwapCached = 0, Writeback = 0;
     uint64_t SReclaimable = 0, SUnreclaim = 0, KernelStack = 0, PageTables = 0;
     bool HasMemAvailable = false;
 };
@@ -23,5 +24,8 @@ std::optional<TMeminfo> ParseMeminfo(std::string_view text);
 // Cached + Buffers; paged kernel memory = reclaimable slab, non-paged = the rest of the kernel's own.
 // The peak is left to the caller, which has seen earlier samples.
 TPerformanceInfo ToPerformanceInfo(const TMeminfo& m);
+
+// One "Node N Name:  123 kB" field of /sys/devices/system/node/nodeN/meminfo, in kB; empty when absent.
+std::optional<uint64_t> NodeMeminfoKb(std::string_view text, std::string_view name);
 
 } // namespace kestrum::platform::proc

@@ -47,6 +47,22 @@ bool IsKernelThreadStat(std::string_view text) {
     return (flags & kPfKthread) != 0;
 }
 
+std::optional<uint64_t> StatStartTime(std::string_view text) {
+    size_t close = text.rfind(')');
+    if (close == std::string_view::npos) return std::nullopt;
+    std::string_view rest = text.substr(close + 1);
+    // Field 22 of the line; the fields after the command name start with field 3 (state).
+    for (int field = 3; field < 22; ++field) {
+        while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+        size_t sp = rest.find(' ');
+        if (sp == std::string_view::npos) return std::nullopt;
+        rest.remove_prefix(sp);
+    }
+    uint64_t start = 0;
+    if (!NextU64(rest, start)) return std::nullopt;
+    return start;
+}
+
 std::string CleanExeLink(std::string_view target) {
     return std::string(StripDeleted(target));
 }

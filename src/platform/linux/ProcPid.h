@@ -17,6 +17,9 @@ std::optional<TStatm> ParseStatm(std::string_view text);
 // True when /proc/PID/stat names a kernel thread (PF_KTHREAD in its flags field).
 bool IsKernelThreadStat(std::string_view text);
 
+// The start time field of /proc/PID/stat (clock ticks since boot); empty when unreadable.
+std::optional<uint64_t> StatStartTime(std::string_view text);
+
 // The file name of an executable link target: the last path component, without the " (deleted)" the
 // kernel appends for a replaced file.
 std::string ExeNameFromLink(std::string_view target);

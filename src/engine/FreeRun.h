@@ -1,0 +1,80 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "engine/FreeRunReport.h"
+#include "platform/IProcesses.h"
+
+namespace kestrum {
+
+// How a freeing run goes about it; the defaults are what the program uses.
+struct TFreeRunOptions {
+    bool FollowUp = true;    // turn what went to swap into free memory after the trims
+    int WatchMs = 1000;      // how long to watch which memory is in use; 0 pages out everything
+    unsigned MaxThreads = 0; // trimming threads; 0 = one per processor
+    const std::atomic<bool>* Cancel = nullptr;
+    // Called from the trimming threads as processes are done: work done and all work, in the same units
+    // (resident kibibytes, one at least per process). Must be cheap and safe on any thread.
+    std::function<void(uint32_t done, uint32_t total)> Progress;
+};
+
+// One freeing run over processes already selected: watches which memory they use, pages out what they
+// leave alone on several threads of low priority, then lets what went to swap become free memory and
+// waits until the kernel has finished, so that a measurement taken afterwards sees the real gain.
+class TFreeRun {
+public:
+    // A mapping counts as in use when more than 1/kHotShare of its resident bytes were touched while
+    // watching.
+    static constexpr uint64_t kHotShare = 16;
+    // The node-wide reclaim goes in steps of this size, so it can stop as soon as it has done its part.
+    static constexpr uint64_t kNodeStepBytes = 256ull << 20;
+    static constexpr int kWritebackWaitMs = 5000;
+    static constexpr int kFreeListSteps = 64;
+    static constexpr int kFreeListQuietSteps = 24;
+
+    TFreeRun(platform::IProcesses& processes, const TFreeRunOptions& options);
+
+    // `targets` in snapshot order; `spared` are the processes the selection keeps (never reclaimed in
+    // their cgroup; their resident memory is watched during the node-wide reclaim).
+    void Execute(const std::vector<uint32_t>& targets, const std::vector<uint32_t>& spared, TFreeRunReport& report);
+
+    // The ranges of a process worth paging out: mappings with resident pages that were hardly touched
+    // (and, when anonymous memory cannot leave for want of swap space, that hold file pages).
+    static std::vector<platform::TAddressRange> ColdRanges(const std::vector<platform::TMappingUse>& mappings,
+                                                           bool anonymousCanLeave, uint64_t* hotBytes = nullptr);
+    // The processor count the run uses by default.
+    static unsigned ProcessorCount();
+
+private:
+    struct TJob {
+        uint32_t ProcessId = 0;
+        uint64_t Resident = 0;
+        std::optional<uint64_t> StartTime;
+        platform::TTrimResult Result;
+        uint64_t HotBytes = 0;
+        uint64_t WatchWorkNs = 0;
+        bool Done = false;
+    };
+
+    bool Cancelled() const;
+    // Sleeps up to `ms`, in short steps so a cancel cuts it short.
+    void Pause(int ms) const;
+    void TrimJobs(std::vector<TJob>& jobs, bool watched, TFreeRunReport& report);
+    void TrimOne(TJob& job, bool watched);
+    void FollowUp(const std::vector<platform::TPushedOut>& pushedOut, const std::vector<uint32_t>& spared,
+                  const std::optional<platform::TMemoryCounters>& start, TFreeRunReport& report);
+    void ReclaimNodes(uint64_t bound, uint64_t swapCacheStart, const std::vector<uint32_t>& spared,
+                      TFreeRunReport& report);
+    uint64_t ResidentOf(const std::vector<uint32_t>& processes);
+    void WaitForWriteback(uint64_t before);
+    void ReleaseFreeLists(TFreeRunReport& report);
+
+    platform::IProcesses& FProcesses;
+    TFreeRunOptions FOptions;
+    bool FAnonymousCanLeave = true;
+};
+
+} // namespace kestrum

@@ -1,0 +1,57 @@
+#pragma once
+#include <QString>
+#include <cstdint>
+
+#include "engine/FreeRunDelegate.h"
+#include "platform/IProcesses.h"
+
+namespace kestrum {
+
+// How the pushed-out memory was turned into free memory after the trims.
+enum TFollowUpKind : uint8_t {
+    FOLLOWUP_NONE = 0,       // the run ended before (no snapshot, cancelled)
+    FOLLOWUP_OFF = 1,        // switched off
+    FOLLOWUP_NOT_NEEDED = 2, // nothing of what the run pushed out waited in memory (zram, no swap)
+    FOLLOWUP_CGROUPS = 3,    // cgroup v2 memory.reclaim of the trimmed processes' groups
+    FOLLOWUP_NODES = 4,      // the kernel's per-node proactive reclaim, bounded by the run
+    FOLLOWUP_NOT_OFFERED = 5 // the kernel offers neither here; the next reclaim frees it
+};
+
+// What one freeing run did (the program itself only measures available memory; the companion tool, the
+// freeing service and the benchmarks read this). Fields are only ever added, since the service sends it.
+struct TFreeRunReport {
+    bool SnapshotTaken = false;
+    uint32_t Candidates = 0; // processes in the snapshot
+    uint32_t Skipped = 0;    // left out by the selection (or kernel threads)
+    uint32_t Trimmed = 0, Gone = 0, NoRight = 0, Failed = 0;
+    uint64_t ResidentTaken = 0; // resident bytes the trimmed processes lost
+    uint64_t AnonTaken = 0;     // the anonymous part of it
+    uint64_t BytesRequested = 0;
+    uint64_t KernelNanoseconds = 0; // spent inside the kernel's page-out calls, summed over the threads
+    uint64_t TrimNanoseconds = 0;   // snapshot and trimming (wall time), the watching wait and follow-up excluded
+    uint64_t ReclaimNanoseconds = 0;
+    platform::TReclaimResult Reclaim; // the follow-up reclaim that ran (see FollowUp)
+    int FirstError = 0;               // errno of the first failed trim (in snapshot order)
+
+    // No swap space (neither a swap file or partition nor zram) was on: programs' own memory had nowhere
+    // to go, so only cached file pages could leave, which the kernel already counted as available.
+    bool NoSwap = false;
+    bool Cancelled = false;
+    uint32_t Threads = 0;              // threads that trimmed
+    uint32_t Watched = 0;              // processes whose use of memory was watched before trimming
+    uint64_t WatchNanoseconds = 0;     // the bounded wait that tells memory in use from idle memory
+    uint64_t WorkNanoseconds = 0;      // time spent on the run's work, summed over the threads
+    uint64_t WatchWorkNanoseconds = 0; // the part of it spent clearing accessed bits and reading mapping use
+    uint64_t HotBytesKept = 0;         // resident bytes left in place because the program was using them
+    uint64_t SwapCacheGrowth = 0;      // of what went to swap, what still sat in memory after writeback
+    uint8_t FollowUp = FOLLOWUP_NONE;  // a TFollowUpKind
+    uint64_t SparedResidentBefore = 0; // resident bytes of the spared processes before the node-wide
+    uint64_t SparedResidentAfter = 0;  // reclaim and after it (what it took from them)
+    uint64_t SettleNanoseconds = 0;    // waiting for writeback and handing back free-list pages
+    uint64_t FreeListBytes = 0;        // free memory that came back from the processors' private lists
+
+    TFreeRunRoute Route = TFreeRunRoute::Direct;
+    QString Notice; // when other processes could not be reached: why, and what to install (English)
+};
+
+} // namespace kestrum

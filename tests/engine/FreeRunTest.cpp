@@ -1,0 +1,305 @@
+// The freeing run against the scripted kernel of the fake backend: which follow-up it picks and how far
+// it lets it go, what watching spares, and how the threads share the work.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <algorithm>
+#include <thread>
+
+#include "common/QtApp.h"
+#include "common/TestHome.h"
+#include "engine/FreeRun.h"
+#include "engine/MemoryOptimize.h"
+#include "platform/fake/FakeDesktop.h"
+#include "platform/fake/FakeProcesses.h"
+
+using namespace kestrum;
+using namespace kestrum::platform;
+
+namespace {
+
+constexpr uint64_t MiB = 1ull << 20;
+
+TTrimResult Took(uint64_t anonBefore, uint64_t anonAfter) {
+    TTrimResult r{TTrimStatus::Trimmed, anonBefore};
+    r.ResidentBefore = anonBefore + MiB, r.ResidentAfter = anonAfter + MiB;
+    r.AnonBefore = anonBefore, r.AnonAfter = anonAfter;
+    return r;
+}
+
+class FreeRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::EnsureQtApp();
+        // Two programs that lose 300 and 100 MiB of anonymous memory, one that is spared.
+        Processes.Processes = {{1, "a", false}, {2, "b", false}, {5, "keep", false}, {6, "kworker", true}};
+        Processes.Results[1] = Took(300 * MiB, 0);
+        Processes.Results[2] = Took(100 * MiB, 0);
+        Processes.Resident = {{1, 301 * MiB}, {2, 101 * MiB}, {5, 500 * MiB}};
+        Processes.Memory = TMemoryCounters{};
+        Processes.Memory->SwapTotal = 4096 * MiB;
+        Processes.Memory->SwapCached = 50 * MiB;
+    }
+    TFreeRunReport Run() {
+        TMemoryOptimize engine(Desktop, Processes);
+        engine.SetWatchMs(WatchMs);
+        engine.SetMaxThreads(Threads);
+        return engine.FreeMemoryExcept({"keep"});
+    }
+    uint64_t NodeTotal() const {
+        uint64_t sum = 0;
+        for (uint64_t b : Processes.NodeRequests) sum += b;
+        return sum;
+    }
+
+    test::TTestHome Home;
+    TFakeDesktop Desktop;
+    TFakeProcesses Processes;
+    int WatchMs = 0;
+    unsigned Threads = 0;
+};
+
+} // namespace
+
+TEST_F(FreeRunTest, FollowUpPrefersCgroupsThenNodesAndSkipsCleanlyWithNeither) {
+    struct TCase {
+        const char* Name;
+        bool Cgroups, Nodes;
+        uint8_t Kind;
+        int CgroupCalls;
+        uint64_t NodeBytes;
+    } cases[] = {
+        {"cgroup v2", true, true, FOLLOWUP_CGROUPS, 1, 0},
+        {"per-node only", false, true, FOLLOWUP_NODES, 1, 400 * MiB},
+        {"neither", false, false, FOLLOWUP_NOT_OFFERED, 1, 0},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        Processes.ReclaimCalls = 0;
+        Processes.NodeRequests.clear();
+        Processes.SwapCacheShare = 1; // a swap file: everything pushed out waits as swap cache
+        Processes.CgroupReclaim = c.Cgroups;
+        Processes.NodeReclaim = c.Nodes;
+        const TFreeRunReport r = Run();
+        SCOPED_TRACE(c.Name);
+        EXPECT_EQ(r.FollowUp, c.Kind);
+        EXPECT_FALSE(r.NoSwap);
+        EXPECT_EQ(r.SwapCacheGrowth, 400 * MiB);
+        EXPECT_EQ(Processes.ReclaimCalls, c.CgroupCalls);
+        ASSERT_EQ(Processes.ReclaimAsked.size(), 2u);
+        EXPECT_EQ(Processes.ReclaimAsked[0].Bytes, 300 * MiB);
+        EXPECT_EQ(Processes.ReclaimSpared, std::vector<uint32_t>{5}); // not the kernel thread
+        EXPECT_EQ(NodeTotal(), c.NodeBytes);
+        if (c.Kind == FOLLOWUP_NODES) {
+            // In steps, and the spared program's memory is measured around it.
+            EXPECT_EQ(Processes.NodeRequests, (std::vector<uint64_t>{TFreeRun::kNodeStepBytes, 144 * MiB}));
+            EXPECT_EQ(r.SparedResidentBefore, 500 * MiB);
+            EXPECT_EQ(r.SparedResidentAfter, 500 * MiB);
+            EXPECT_EQ(r.Reclaim.BytesDone, 400 * MiB);
+            EXPECT_EQ(Processes.Memory->SwapCached, 50 * MiB);
+        }
+        EXPECT_EQ(r.Reclaim.Available, c.Kind != FOLLOWUP_NOT_OFFERED);
+    }
+}
+
+TEST_F(FreeRunTest, FollowUpIsBoundedByWhatStillWaitsInMemory) {
+    Processes.CgroupReclaim = true;
+    Processes.SwapCacheShare = 0; // zram: pages left memory at once; a reclaim would take other memory
+    TFreeRunReport r = Run();
+    EXPECT_EQ(r.FollowUp, FOLLOWUP_NOT_NEEDED);
+    EXPECT_EQ(Processes.ReclaimCalls, 0);
+
+    SetUp();
+    Processes.CgroupReclaim = true;
+    Processes.SwapCacheShare = 0.5; // half of it still waits: each process is asked for its half
+    r = Run();
+    EXPECT_EQ(r.FollowUp, FOLLOWUP_CGROUPS);
+    ASSERT_EQ(Processes.ReclaimAsked.size(), 2u);
+    EXPECT_EQ(Processes.ReclaimAsked[0].Bytes, 150 * MiB);
+    EXPECT_EQ(Processes.ReclaimAsked[1].Bytes, 50 * MiB);
+
+    // Counters unreadable: the per-process figures bound the targeted reclaim, the node-wide one is not
+    // tried (nothing would bound it).
+    SetUp();
+    Processes.ReclaimCalls = 0;
+    Processes.Memory.reset();
+    Processes.CgroupReclaim = false;
+    Processes.NodeReclaim = true;
+    r = Run();
+    EXPECT_EQ(r.FollowUp, FOLLOWUP_NOT_OFFERED);
+    EXPECT_EQ(Processes.ReclaimAsked[0].Bytes, 300 * MiB);
+    EXPECT_TRUE(Processes.NodeRequests.empty());
+    EXPECT_FALSE(r.NoSwap); // not known
+
+    // Switched off: nothing asked at all.
+    SetUp();
+    Processes.ReclaimCalls = 0;
+    Processes.SwapCacheShare = 1;
+    Processes.NodeReclaim = true;
+    TMemoryOptimize engine(Desktop, Processes);
+    engine.SetWatchMs(0);
+    engine.SetFollowUpReclaim(false);
+    r = engine.FreeMemoryExcept({"keep"});
+    EXPECT_EQ(r.FollowUp, FOLLOWUP_OFF);
+    EXPECT_EQ(Processes.ReclaimCalls, 0);
+    EXPECT_TRUE(Processes.NodeRequests.empty());
+}
+
+TEST_F(FreeRunTest, NodeReclaimStopsWhenItsPartIsDoneOrItTakesElsewhere) {
+    struct TCase {
+        const char* Name;
+        double Efficiency, SparedLoss;
+        size_t Steps;
+    } cases[] = {
+        {"frees swap cache beyond ours: done after one step", 2, 0, 1},
+        {"finds little of ours", 0.05, 0, 1},
+        {"takes more from the spared program than from ours", 1, 2, 1},
+        {"normal", 1, 0, 2},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        Processes.NodeRequests.clear();
+        Processes.SwapCacheShare = 1;
+        Processes.NodeReclaim = true;
+        Processes.NodeEfficiency = c.Efficiency;
+        Processes.SparedLossShare = c.SparedLoss;
+        const TFreeRunReport r = Run();
+        SCOPED_TRACE(c.Name);
+        EXPECT_EQ(r.FollowUp, FOLLOWUP_NODES);
+        EXPECT_EQ(Processes.NodeRequests.size(), c.Steps);
+        EXPECT_LE(NodeTotal(), 400 * MiB);
+        if (c.SparedLoss > 0) EXPECT_LT(r.SparedResidentAfter, r.SparedResidentBefore);
+    }
+}
+
+TEST_F(FreeRunTest, NoSwapIsReportedAndExplainedAndOnlyFilePagesAreOffered) {
+    Processes.Memory->SwapTotal = 0;
+    Processes.SwapCacheShare = 0;
+    Processes.CanWatch = true;
+    WatchMs = 1;
+    const TAddressRange heap{0x1000, 64 * MiB}, library{0x8000000, 8 * MiB}, data{0x9000000, 4 * MiB};
+    Processes.Mappings[1] = {{heap, 64 * MiB, 0, 64 * MiB}, {library, 8 * MiB, 0, 0}, {data, 4 * MiB, 0, MiB}};
+    const TFreeRunReport r = Run();
+    EXPECT_TRUE(r.NoSwap);
+    EXPECT_EQ(r.FollowUp, FOLLOWUP_NOT_NEEDED);
+    // Anonymous memory has nowhere to go: only mappings holding file pages are handed to the kernel.
+    EXPECT_EQ(Processes.RangesTrimmed[1], (std::vector<TAddressRange>{library, data}));
+    EXPECT_EQ(QString(TMemoryOptimize::NoSwapTextKey()), "String.OptimizeProcess.NoSwap");
+    EXPECT_TRUE(TMemoryOptimize::NoSwapExplanation().contains("zram"));
+}
+
+TEST_F(FreeRunTest, WatchingPagesOutOnlyMappingsHardlyTouched) {
+    WatchMs = 30;
+    Processes.CanWatch = true;
+    Processes.Processes.push_back({3, "reused", false});
+    Processes.Processes.push_back({4, "secret", false});
+    const TAddressRange hot{0x1000, 100 * MiB}, cold{0x8000000, 64 * MiB}, edge{0x10000000, 16 * MiB},
+        empty{0x20000000, MiB};
+    Processes.Mappings[1] = {{hot, 100 * MiB, 90 * MiB}, {cold, 64 * MiB, MiB}, {edge, 16 * MiB, MiB}, {empty, 0, 0}};
+    Processes.Mappings[2] = {{cold, 8 * MiB, 0}};
+    Processes.StartTimes = {{1, 7}, {2, 8}, {3, 9}, {4, 10}};
+    Processes.ReusedWhileWatched = {3}; // ended while watched; its id now names another process
+    // 4: its mappings cannot be read, but it is there: no right.
+
+    QElapsedTimer clock;
+    clock.start();
+    const TFreeRunReport r = Run();
+    EXPECT_GE(clock.elapsed(), 30);
+    EXPECT_GE(r.WatchNanoseconds, 30'000'000u);
+    EXPECT_EQ(r.Watched, 4u);
+    EXPECT_EQ(Processes.RangesTrimmed[1], (std::vector<TAddressRange>{cold, edge}));
+    EXPECT_EQ(Processes.RangesTrimmed[2], std::vector<TAddressRange>{cold});
+    EXPECT_EQ(r.HotBytesKept, 100 * MiB);
+    EXPECT_EQ(r.Trimmed, 2u);
+    EXPECT_EQ(r.Gone, 1u);
+    EXPECT_EQ(r.NoRight, 1u);
+    EXPECT_FALSE(Processes.RangesTrimmed.count(3));
+
+    // No watching (switched off, or the kernel will not clear the bits): whole working sets, no wait.
+    for (int variant = 0; variant < 2; ++variant) {
+        SetUp();
+        Processes.RangesTrimmed.clear();
+        Processes.Trimmed.clear();
+        Processes.CanWatch = variant == 1 ? false : true;
+        WatchMs = variant == 1 ? 5000 : 0;
+        clock.restart();
+        const TFreeRunReport whole = Run();
+        EXPECT_LT(clock.elapsed(), 4000);
+        EXPECT_EQ(whole.Watched, 0u);
+        EXPECT_TRUE(Processes.RangesTrimmed.empty());
+        EXPECT_EQ(Processes.Trimmed.size(), 2u);
+    }
+}
+
+TEST_F(FreeRunTest, ThreadsShareTheWorkBoundedAndTheReportAddsUp) {
+    Processes.Processes.clear();
+    Processes.Results.clear();
+    for (uint32_t pid = 10; pid < 16; ++pid) {
+        Processes.Processes.push_back({pid, "p" + std::to_string(pid), false});
+        Processes.Results[pid] = Took(pid * MiB, 0);
+        Processes.Resident[pid] = pid * MiB;
+    }
+    // Two failures: the first error in snapshot order is reported, whichever thread met it first.
+    Processes.Results[11] = TTrimResult{TTrimStatus::Failed, 0, 0, 0, 0, 0, 5};
+    Processes.Results[14] = TTrimResult{TTrimStatus::Failed, 0, 0, 0, 0, 0, 7};
+    Processes.TrimHoldMs = 500; // each trim waits (a while) for another beside it
+    Threads = 3;
+    TFreeRunReport r = Run();
+    EXPECT_EQ(r.Threads, 3u);
+    EXPECT_EQ(Processes.PriorityLowered, 3);
+    EXPECT_GE(Processes.MaxConcurrentTrims, 2);
+    EXPECT_LE(Processes.MaxConcurrentTrims, 3);
+    EXPECT_EQ(r.Trimmed, 4u);
+    EXPECT_EQ(r.Failed, 2u);
+    EXPECT_EQ(r.FirstError, 5);
+    EXPECT_EQ(r.AnonTaken, (10 + 12 + 13 + 15) * MiB);
+    EXPECT_EQ(Processes.Trimmed.size(), 6u);
+
+    // One thread: one trim at a time, the biggest first.
+    Processes.Trimmed.clear();
+    Processes.MaxConcurrentTrims = 0;
+    Processes.TrimHoldMs = 20;
+    Threads = 1;
+    r = Run();
+    EXPECT_EQ(r.Threads, 1u);
+    EXPECT_EQ(Processes.MaxConcurrentTrims, 1);
+    EXPECT_EQ(Processes.Trimmed, (std::vector<uint32_t>{15, 14, 13, 12, 11, 10}));
+    EXPECT_EQ(r.AnonTaken, (10 + 12 + 13 + 15) * MiB);
+}
+
+TEST_F(FreeRunTest, CancelEndsTheWaitAndTrimsNothingMore) {
+    Processes.CanWatch = true;
+    Processes.Mappings[1] = Processes.Mappings[2] = {{{0x1000, MiB}, MiB, 0}};
+    TMemoryOptimize engine(Desktop, Processes);
+    engine.SetWatchMs(60000);
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        engine.SetCancelled(true);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    TFreeRunReport r = engine.FreeMemoryExcept({"keep"});
+    canceller.join();
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_TRUE(r.Cancelled);
+    EXPECT_EQ(r.Trimmed, 0u);
+    EXPECT_TRUE(Processes.Trimmed.empty());
+    EXPECT_EQ(r.FollowUp, FOLLOWUP_NONE);
+
+    // Stays cancelled until switched back.
+    r = engine.FreeMemoryExcept({"keep"});
+    EXPECT_TRUE(r.Cancelled);
+    EXPECT_FALSE(r.SnapshotTaken);
+    engine.SetCancelled(false);
+    engine.SetWatchMs(0);
+    EXPECT_EQ(engine.FreeMemoryExcept({"keep"}).Trimmed, 2u);
+}
+
+TEST_F(FreeRunTest, PagesOnTheProcessorsFreeListsAreHandedBack) {
+    Processes.CanReleaseFreeLists = true;
+    Processes.FreeListPending = 100 * MiB;
+    const TFreeRunReport r = Run();
+    EXPECT_EQ(r.FreeListBytes, 100 * MiB);
+    EXPECT_LE(Processes.FreeListReleases, TFreeRun::kFreeListSteps);
+    EXPECT_EQ(Processes.FreeListPending, 0u);
+}
