@@ -215,7 +215,13 @@ void TFormKSMain::ArrangeSkin() {
 
 // Step 3.
 void TFormKSMain::ApplySettings() {
-    LoadSettings(FSettings, ConfigPath());
+    // A settings file that cannot be used is said once, after the creation sequence has filled the status line.
+    TSettingsResult loaded = LoadSettings(FSettings, ConfigPath());
+    if (loaded.State == TSettingsResult::Failed)
+        QTimer::singleShot(0, this, [this, text = loaded.Message] {
+            lblStatusInfo->setText(text);
+            lblStatusInfo->adjustSize();
+        });
     // Seam: auto-start registration ("/add" or "/del") runs here at every start.
     ApplyTrayIcon();
     // A hotkey another program holds is ignored here; the settings dialog reports conflicts.

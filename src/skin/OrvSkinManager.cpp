@@ -511,7 +511,6 @@ bool TOrvSkinManager::ControlEvent(QWidget* control, QEvent* e) {
         // caption buttons: their clicks
         return false;
     }
-    auto* m = static_cast<QMouseEvent*>(e);
     switch (e->type()) {
         case QEvent::MouseButtonPress:
             if (icon) {
@@ -521,7 +520,8 @@ bool TOrvSkinManager::ControlEvent(QWidget* control, QEvent* e) {
                     return false;
                 }
             }
-            StartWindowMove(control, m->globalPosition());
+            // Only now is the event known to be a mouse event.
+            StartWindowMove(control, static_cast<QMouseEvent*>(e)->globalPosition());
             return false;
         case QEvent::MouseButtonDblClick:
             if (caption) {
