@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 1 << 20) return 0;
     // Reads are checked against the real size: a reader asking past the end gets nothing.
     const TByteSource source = [data, size](uint64_t offset, void* buffer, size_t want) -> size_t {
-        if (offset >= size) return 0;
+        if (offset >= size || want == 0) return 0;
         const size_t n = std::min<uint64_t>(want, size - offset);
         std::memcpy(buffer, data + offset, n);
         return n;

@@ -23,7 +23,8 @@ QList<TRecord> Records(const TOrvLogManager& m) {
     for (int i = 0; i < m.Count(); ++i) {
         const TOrvLogItem* item = m.Items(i);
         // A record without fields is written as one with a single empty field.
-        out.append({DateTimeToStamp(item->Time), item->Code, item->Fields.isEmpty() ? QStringList{QString()} : item->Fields});
+        out.append(
+            {DateTimeToStamp(item->Time), item->Code, item->Fields.isEmpty() ? QStringList{QString()} : item->Fields});
     }
     return out;
 }

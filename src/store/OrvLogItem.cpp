@@ -266,7 +266,7 @@ bool TOrvLogItem::Append() const {
     if (path.isEmpty()) throw EInOutError("Cannot append a log line: no log file");
     const QByteArray name = QFile::encodeName(path);
     if (!QFileInfo::exists(path)) QDir().mkpath(QFileInfo(path).absolutePath());
-    const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = ::open(name.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) throw EInOutError(QStringLiteral("Cannot open %1: %2").arg(path, SystemError(errno)).toStdString());
     // A file whose last line was cut short (a full disk, a crash) gets its line ended first, so the new
     // record does not run into it and both stay readable.

@@ -205,6 +205,36 @@ TEST(History, DeletedHistoryStaysDeletedAndLaterRecordsAppend) {
     EXPECT_FALSE(QDir(h.Home.File("Logs/Kestrum")).exists());
 }
 
+TEST(History, ADamagedDayFileIsNeitherReadAtStartNorRewrittenAtExit) {
+    THistoryFixture h;
+    const QDate today = h.Now.date();
+    QDir().mkpath(h.Home.File("Logs/Kestrum"));
+    ASSERT_TRUE(QFile::copy(QString(KESTRUM_FIXTURES) + "/store/damaged_day.log", h.DayFile(today)));
+    QFile::setPermissions(h.DayFile(today), QFile::ReadOwner | QFile::WriteOwner);
+    QFile day(h.DayFile(today));
+    ASSERT_TRUE(day.open(QIODevice::ReadOnly));
+    const QByteArray before = day.readAll();
+    day.close();
+
+    h.Start();
+    EXPECT_EQ(h.History->HistoryWriter().Count(), 0); // nothing was read
+    ASSERT_TRUE(h.History->AddHistoryRecord("op", "new record"));
+    h.History.reset();
+
+    // The old bytes stay as they were; the new record follows on a line of its own, though the file's last
+    // line had been cut short.
+    ASSERT_TRUE(day.open(QIODevice::ReadOnly));
+    const QByteArray after = day.readAll();
+    ASSERT_TRUE(after.startsWith(before));
+    EXPECT_EQ(after.mid(before.size()), "\r\n20240510143000000|0|op|\"new record\"\r\n");
+
+    TOrvLogManager reader;
+    reader.SetLogFile(h.DayFile(today));
+    ASSERT_TRUE(reader.LoadFromFile());
+    ASSERT_GE(reader.Count(), 1);
+    EXPECT_EQ(reader.Items(reader.Count() - 1)->Fields, QStringList({"op", "new record"}));
+}
+
 TEST(History, TimeTextLeavesOutMidnight) {
     EXPECT_EQ(HistoryTimeText(DateTimeFromQt(At(2010, 10, 15)), QLocale::c()), "15 Oct 2010");
     EXPECT_EQ(HistoryTimeText(DateTimeFromQt(At(2010, 10, 15, 9, 5, 3)), QLocale::c()), "15 Oct 2010 09:05:03");
