@@ -50,18 +50,18 @@ TEST(Settings, ParsingRules) {
              "SleepEnabled=0\nSleepValue=-1\nAntiDisturb=0\n");
     TKSSettings s;
     ASSERT_TRUE(LoadSettings(s, SettingsPath()));
-    EXPECT_TRUE(s.AutoStart);    // unparsable: default
-    EXPECT_TRUE(s.ShowTrayIcon); // empty: default
-    EXPECT_TRUE(s.DynTrayIcon);  // any non-zero is true
+    EXPECT_TRUE(s.AutoStart);     // unparsable: default
+    EXPECT_TRUE(s.ShowTrayIcon);  // empty: default
+    EXPECT_TRUE(s.DynTrayIcon);   // any non-zero is true
     EXPECT_FALSE(s.UseHotKey);
     EXPECT_EQ(s.HotKeyValue, 32845);
     EXPECT_FALSE(s.SleepEnabled);
-    EXPECT_EQ(s.SleepValue, -1); // no range check on load
+    EXPECT_EQ(s.SleepValue, -1);  // no range check on load
     EXPECT_FALSE(s.AntiDisturb);
 
-    WriteAll(SettingsPath(), "[KESTRUM]\nHotKeyValue=131149\nSleepValue=garbage\n"); // 0x2004D
+    WriteAll(SettingsPath(), "[KESTRUM]\nHotKeyValue=131149\nSleepValue=garbage\n");  // 0x2004D
     ASSERT_TRUE(LoadSettings(s, SettingsPath()));
-    EXPECT_EQ(s.HotKeyValue, 0x004D); // low 16 bits only
+    EXPECT_EQ(s.HotKeyValue, 0x004D);  // low 16 bits only
     EXPECT_EQ(s.SleepValue, 30);
 }
 

@@ -26,18 +26,16 @@ TEST(IniFile, OtherContentSurvivesByteForByte) {
     test::TTestHome home;
     QString p = home.File("Config.ini");
     const QByteArray before =
-        "; hand-written\r\n[LANGUAGE]\r\nLanguage=2052\r\n\r\n[kestrum]\r\nautostart = 0\r\n  Odd line without "
-        "equals\r\n"
+        "; hand-written\r\n[LANGUAGE]\r\nLanguage=2052\r\n\r\n[kestrum]\r\nautostart = 0\r\n  Odd line without equals\r\n"
         "\r\n[Other]\r\nx=\"quoted value\"\r\n";
     WriteAll(p, before);
     TIniFile ini(p);
-    ASSERT_TRUE(ini.WriteString("KESTRUM", "AutoStart", "1"));   // case-insensitive: replaces in place
-    ASSERT_TRUE(ini.WriteString("KESTRUM", "SleepValue", "30")); // appended after the section's last line
-    ASSERT_TRUE(ini.WriteString("New", "k", "v"));               // new section at the end
-    EXPECT_EQ(
-        ReadAll(p),
-        "; hand-written\r\n[LANGUAGE]\r\nLanguage=2052\r\n\r\n[kestrum]\r\nautostart=1\r\n  Odd line without equals\r\n"
-        "SleepValue=30\r\n\r\n[Other]\r\nx=\"quoted value\"\r\n[New]\r\nk=v\r\n");
+    ASSERT_TRUE(ini.WriteString("KESTRUM", "AutoStart", "1"));  // case-insensitive: replaces in place
+    ASSERT_TRUE(ini.WriteString("KESTRUM", "SleepValue", "30"));  // appended after the section's last line
+    ASSERT_TRUE(ini.WriteString("New", "k", "v"));                  // new section at the end
+    EXPECT_EQ(ReadAll(p),
+              "; hand-written\r\n[LANGUAGE]\r\nLanguage=2052\r\n\r\n[kestrum]\r\nautostart=1\r\n  Odd line without equals\r\n"
+              "SleepValue=30\r\n\r\n[Other]\r\nx=\"quoted value\"\r\n[New]\r\nk=v\r\n");
     EXPECT_EQ(ini.ReadString("other", "X", "d"), "quoted value");
     EXPECT_EQ(ini.ReadInteger("Language", "LANGUAGE", 0), 2052);
     EXPECT_EQ(ini.ReadSections(), (QStringList{"LANGUAGE", "kestrum", "Other", "New"}));
@@ -47,8 +45,8 @@ TEST(IniFile, IntegersBooleansAndDefaults) {
     struct {
         const char* text;
         int want;
-    } cases[] = {{"12", 12}, {"-1", -1}, {"0x804D", 32845}, {"0X10", 16}, {"$1F", 31},
-                 {"0x", 7},  {"", 7},    {"yes", 7},        {" 42 ", 42}, {"99999999999", 7}};
+    } cases[] = {{"12", 12}, {"-1", -1}, {"0x804D", 32845}, {"0X10", 16}, {"$1F", 31}, {"0x", 7},
+                 {"", 7},    {"yes", 7}, {" 42 ", 42},      {"99999999999", 7}};
     for (auto& c : cases) EXPECT_EQ(ini::ParseInteger(c.text, 7), c.want) << c.text;
 
     test::TTestHome home;
@@ -56,7 +54,7 @@ TEST(IniFile, IntegersBooleansAndDefaults) {
     EXPECT_FALSE(ini.Exists());
     EXPECT_EQ(ini.ReadString("s", "k", "def"), "def");
     EXPECT_TRUE(ini.ReadBool("s", "k", true));
-    ASSERT_TRUE(ini.WriteBool("s", "k", false)); // creates the folders
+    ASSERT_TRUE(ini.WriteBool("s", "k", false));  // creates the folders
     EXPECT_FALSE(ini.ReadBool("s", "k", true));
     ASSERT_TRUE(ini.WriteInteger("s", "k", 2));
     EXPECT_TRUE(ini.ReadBool("s", "k", false));
@@ -110,7 +108,7 @@ TEST(IniFile, FailedWriteLeavesTheOldFileWhole) {
     }
     EXPECT_FALSE(wrote);
     EXPECT_EQ(ReadAll(p), before);
-    EXPECT_EQ(QDir(home.Path()).entryList(QDir::Files), QStringList{"Config.ini"}); // no temporary left
+    EXPECT_EQ(QDir(home.Path()).entryList(QDir::Files), QStringList{"Config.ini"});  // no temporary left
 }
 
 TEST(IniFile, SectionLinesOfAFixtureAreFound) {
