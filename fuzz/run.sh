@@ -51,7 +51,7 @@ for t in "${targets[@]}"; do
   (cd "$findings" && "$bin" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=25 -max_len="$(maxlen "$t")" \
     -print_final_stats=1 "$corpus" "${dirs[@]}" >"$log" 2>&1)
   rc=$?
-  runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
+  runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | tail -n 1 | grep -o '[0-9]*$')
   found=$(find "$findings" -maxdepth 1 -type f \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' -o -name 'oom-*' \) | wc -l)
   echo "fuzz: $t ${seconds}s executions ${runs:-?} findings $found (exit $rc)"
   if [ "$rc" -ne 0 ] || [ "$found" -ne 0 ]; then
