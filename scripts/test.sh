@@ -32,7 +32,7 @@ if [ "${KESTRUM_CI_SANITIZE:-1}" != 0 ]; then
   step "sanitizer build (ASan + UBSan, no benchmarks)"
   if BUILD_DIR=$ASAN_BUILD_DIR ./scripts/build.sh -DKESTRUM_SANITIZE=ON -DKESTRUM_BENCH=OFF; then
     step "tests under ASan + UBSan"
-    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
     LSAN_OPTIONS=suppressions=$PWD/scripts/sanitizers/lsan.supp:print_suppressions=0 \
     UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
       ctest --test-dir "$ASAN_BUILD_DIR" --output-on-failure -j2 --timeout 300 || failed=1

@@ -504,6 +504,9 @@ bool TOrvSkinManager::FormEvent(QEvent* e) {
 }
 
 bool TOrvSkinManager::ControlEvent(QWidget* control, QEvent* e) {
+    // Only presses and double clicks matter. Everything else passes before the control is compared with the
+    // toolkit's own: a control being destroyed sends events too, and is no longer of its class by then.
+    if (e->type() != QEvent::MouseButtonPress && e->type() != QEvent::MouseButtonDblClick) return false;
     bool caption = control == FTitleLabel || control == FPieces[fpTopLeft] || control == FPieces[fpTop] ||
                    control == FPieces[fpTopRight];
     bool icon = control == FIconButton;
