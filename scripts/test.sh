@@ -43,7 +43,7 @@ fi
 
 if [ "${KESTRUM_CI_FUZZ:-1}" != 0 ]; then
   step "fuzz targets, ${FUZZ_SECONDS:-5} s each"
-  if fuzz/build.sh >/dev/null; then
+  if fuzz/build.sh >"$KESTRUM_HOME/fuzz-build.log" 2>&1 || { cat "$KESTRUM_HOME/fuzz-build.log"; false; }; then
     fuzz/run.sh "${FUZZ_SECONDS:-5}" || failed=1
   else
     failed=1
