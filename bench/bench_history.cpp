@@ -33,7 +33,8 @@ void WriteHistory(const QString& appDir, int days, int perDay) {
             item->Fields = {"Memory was optimized automatically in backgroud.",
                             QString("%1.00 MB -> %2.00 MB, +%3.00 MB.").arg(900 + i).arg(1400 + i).arg(500)};
         }
-    } // each manager writes its day file as it goes
+        log.Save();
+    }
 }
 
 void BM_LoadHistoryView30Days(benchmark::State& state) {

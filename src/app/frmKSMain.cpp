@@ -332,14 +332,17 @@ void TFormKSMain::ArrangeSkin() {
 
 // Step 3.
 void TFormKSMain::ApplySettings() {
-    LoadSettings(FSettings, ConfigPath());
+    // A settings file that cannot be used is said in the status line (the program runs on the defaults and
+    // leaves the file alone).
+    const TSettingsResult loaded = LoadSettings(FSettings, ConfigPath());
+    FSettingsProblem = loaded.State == TSettingsResult::Failed ? loaded.Message : QString();
     ApplyAutoStart(); // "/add" or "/del" at every start
     ApplyTrayIcon();
     // A hotkey that cannot be registered (another program holds it, or there is no X server) does not stop
     // the start; the status line and the tray tooltip say so (ApplyLanguage), the settings dialog reports
     // conflicts when the user picks one.
     FHotKeyFailed = FSettings.UseHotKey && FHotKeyManager->AddHotKey(FSettings.HotKeyValue) == 0;
-    if (FHotKeyFailed) ApplyStatusInfo();
+    if (FHotKeyFailed || !FSettingsProblem.isEmpty()) ApplyStatusInfo();
     FAntiDisturb->SetEnabled(FSettings.AntiDisturb);
 }
 
@@ -429,7 +432,9 @@ void TFormKSMain::ApplyCommandLine() {
     if (HasSwitch(FArguments, u"-regrun"_qs)) {
         FSettings.AutoStart = true;
         FSettings.ShowTrayIcon = true;
-        SaveSettings(FSettings, ConfigPath());
+        if (const TSettingsResult saved = SaveSettings(FSettings, ConfigPath());
+            saved.State == TSettingsResult::Failed && FSettingsProblem.isEmpty())
+            FSettingsProblem = saved.Message;
         ApplyAutoStart(); // again, now with "/add"
         // The tray icon follows the new setting at once rather than at the next start.
         ApplyTrayIcon();
@@ -552,9 +557,18 @@ void TFormKSMain::ApplyStatusInfo() {
         FTrayIcon->setToolTip(FMultiLangs->GetText(u"FormKSMain.TrayIcon.BalloonTitle"_qs) + u'\n' + notice);
 }
 
+void TFormKSMain::ReportSettingsProblem(const QString& message) {
+    if (message == FSettingsProblem) return;
+    FSettingsProblem = message;
+    ApplyStatusInfo();
+}
+
 QString TFormKSMain::StartupNotice() const {
-    if (!FHotKeyFailed) return {};
-    return FMultiLangs->FormatText(u"String.HotKeyFailed"_qs, {HotKeyToText(FSettings.HotKeyValue, false)});
+    QStringList notices{FSettingsProblem};
+    if (FHotKeyFailed)
+        notices << FMultiLangs->FormatText(u"String.HotKeyFailed"_qs, {HotKeyToText(FSettings.HotKeyValue, false)});
+    notices.removeAll(QString());
+    return notices.join(u"  "_qs);
 }
 
 // A direct optimization with a tray balloon, only for the hotkey the settings name.
@@ -697,13 +711,8 @@ void TFormKSMain::BuildOptimizeFlow() {
     FBalloon = new TKSBalloon(FTrayIcon, this);
     FOptimizeFlow->SetBalloon([this](const QString& title, const QString& text) { FBalloon->Show(title, text); });
     FOptimizeFlow->SetHistory([this](const QString& operation, const QString& result) {
-        if (!FHistory) return;
-        try {
-            FHistory->AddHistoryRecord(operation, result);
-        } catch (const std::exception& e) {
-            // A full disk or a locked file costs the record, never the program.
-            Trace(u"history not written: %1"_qs.arg(QString::fromLocal8Bit(e.what())));
-        }
+        // A full disk or a locked file costs the record, never the program.
+        if (FHistory && !FHistory->AddHistoryRecord(operation, result)) Trace(u"history not written"_qs);
     });
     connect(FOptimizeFlow, &TKSOptimizeFlow::RunFinished, this, [this](const TKSOptimizeResult& r) {
         Trace(u"optimized %1: %2"_qs.arg(r.Manual ? u"manually"_qs : u"automatically"_qs, r.StatusText));

@@ -133,6 +133,8 @@ public:
     // Whether the grab of this value is held now.
     bool HotKeyHeld(uint16_t value) const;
     void ApplyAntiDisturb();
+    // Why Config.ini could not be read or written (empty: it works again), shown in the status line.
+    void ReportSettingsProblem(const QString& message);
     // The dialogs while they are open (null otherwise).
     TFormKSSettings* FormSettings() const { return FFormSettings; }
     TFormKSAbout* FormAbout() const { return FFormAbout; }
@@ -211,6 +213,7 @@ private:
     QString FHelpAddress;
     QString FUpdaterPath;
     bool FHotKeyFailed = false;
+    QString FSettingsProblem; // why Config.ini could not be used, when it could not
     // Hand-overs that arrive while the window is still being created wait until it is done.
     bool FCreating = true;
     QList<long long> FPendingHandOvers;

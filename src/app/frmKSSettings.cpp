@@ -216,7 +216,9 @@ void TFormKSSettings::SaveControls() {
     FSettings.SleepEnabled = chkSleep->isChecked();
     FSettings.SleepValue = seSleep->value();
     FSettings.AntiDisturb = chkAntiDisturb->isChecked();
-    SaveSettings(FSettings, FConfigPath); // a file that cannot be written still leaves the settings applied
+    // A file that cannot be written still leaves the settings applied; the main window's status line says so.
+    const TSettingsResult saved = SaveSettings(FSettings, FConfigPath);
+    if (FMain) FMain->ReportSettingsProblem(saved.State == TSettingsResult::Failed ? saved.Message : QString());
     ApplyAutoStart();
     ApplyTrayIcon();
     ApplyHotKey();

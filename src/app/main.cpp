@@ -117,7 +117,7 @@ int main(int argc, char* argv[]) {
     plat.SingleInstance = std::move(single);
     TKSSingleInstance instance(*plat.SingleInstance);
 
-    // The history is loaded before the window and written back after it, at the very end.
+    // The history exists before the window and ends after it; each record is appended when it is made.
     std::unique_ptr<TKSLogMgr> history = TKSLogMgr::Create();
     TKSSettings settings;
     TFormKSMain main(plat, settings, args);

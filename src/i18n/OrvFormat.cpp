@@ -4,15 +4,23 @@ namespace kestrum {
 
 namespace {
 
+// A width, precision or index: digits, or "*" taking the next integer argument. False when there is no
+// such argument or the number lies beyond MaxFormatWidth (checked digit by digit, so a long digit run cannot
+// overflow).
 bool ReadNumber(const QString& f, qsizetype& i, const TFormatArgs& args, size_t& next, int& value) {
     if (i < f.size() && f[i] == u'*') {
         ++i;
         if (next >= args.size() || !args[next].IsInteger()) return false;
-        value = int(args[next++].Integer());
+        const int64_t v = args[next++].Integer();
+        if (v < -MaxFormatWidth || v > MaxFormatWidth) return false;
+        value = int(v);
         return true;
     }
     value = 0;
-    while (i < f.size() && f[i].isDigit() && f[i].unicode() < 128) value = value * 10 + (f[i++].unicode() - u'0');
+    while (i < f.size() && f[i].isDigit() && f[i].unicode() < 128) {
+        value = value * 10 + (f[i++].unicode() - u'0');
+        if (value > MaxFormatWidth) return false;
+    }
     return true;
 }
 

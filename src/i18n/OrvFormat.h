@@ -27,11 +27,14 @@ private:
 
 using TFormatArgs = std::vector<TFormatArg>;
 
+// Largest width, precision or argument index a template may ask for; a template asking for more does not fit.
+inline constexpr int MaxFormatWidth = 1024;
+
 // Fills a template the way the interface texts are written: "%s" text, "%d" integer, "%u" unsigned, "%x"
 // hexadecimal, "%%" a percent sign, each with the optional "<index>:", "-", width and ".precision" parts
 // ("*" takes them from the arguments). Sets ok to false, and gives an empty text, when the template does
 // not fit the arguments (a missing argument, a text where a number is wanted or the reverse, an unknown
-// conversion). Surplus arguments are ignored.
+// conversion, a number beyond MaxFormatWidth). Surplus arguments are ignored.
 QString FormatTemplate(const QString& format, const TFormatArgs& args, bool* ok = nullptr);
 
 } // namespace kestrum

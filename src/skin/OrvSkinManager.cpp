@@ -504,6 +504,9 @@ bool TOrvSkinManager::FormEvent(QEvent* e) {
 }
 
 bool TOrvSkinManager::ControlEvent(QWidget* control, QEvent* e) {
+    // Only presses and double clicks matter. Everything else passes before the control is compared with the
+    // toolkit's own: a control being destroyed sends events too, and is no longer of its class by then.
+    if (e->type() != QEvent::MouseButtonPress && e->type() != QEvent::MouseButtonDblClick) return false;
     bool caption = control == FTitleLabel || control == FPieces[fpTopLeft] || control == FPieces[fpTop] ||
                    control == FPieces[fpTopRight];
     bool icon = control == FIconButton;
@@ -511,7 +514,6 @@ bool TOrvSkinManager::ControlEvent(QWidget* control, QEvent* e) {
         // caption buttons: their clicks
         return false;
     }
-    auto* m = static_cast<QMouseEvent*>(e);
     switch (e->type()) {
         case QEvent::MouseButtonPress:
             if (icon) {
@@ -521,7 +523,8 @@ bool TOrvSkinManager::ControlEvent(QWidget* control, QEvent* e) {
                     return false;
                 }
             }
-            StartWindowMove(control, m->globalPosition());
+            // Only now is the event known to be a mouse event.
+            StartWindowMove(control, static_cast<QMouseEvent*>(e)->globalPosition());
             return false;
         case QEvent::MouseButtonDblClick:
             if (caption) {

@@ -46,21 +46,16 @@ TKSLogMgr::TKSLogMgr(QString appDir, TNowFunc now)
       FWriter(std::make_unique<TOrvLogManager>()) {
     FReader->SetClock(FNow);
     FWriter->SetClock(FNow);
+    // The writer only ever appends, so what the day file already holds need not be read: a start-up costs
+    // the same with a large or a damaged day file, and that file is never rewritten.
     FWriter->SetLogFile(DayFile(FNow().date()));
-    FWriter->LoadFromFile();
 }
 
 std::unique_ptr<TKSLogMgr> TKSLogMgr::Create() {
     return std::make_unique<TKSLogMgr>(GetAppDir());
 }
 
-TKSLogMgr::~TKSLogMgr() {
-    // The reader only ever reads: rewriting its file at exit could overwrite records the writer appended
-    // after the view loaded that day, or bring back a file deleted meanwhile.
-    FReader->SetLogFile(QString());
-    // A writer without records (nothing today, or history deleted) must not leave an empty day file.
-    if (FWriter->Count() == 0) FWriter->SetLogFile(QString());
-}
+TKSLogMgr::~TKSLogMgr() = default;
 
 QString TKSLogMgr::DayFile(const QDate& day) const {
     return FFolder + DateToStamp(DateFromQt(day)) + QStringLiteral(".log");
@@ -75,15 +70,24 @@ THistoryRow TKSLogMgr::MakeRow(const TOrvLogItem& item) const {
     return row;
 }
 
-void TKSLogMgr::AddHistoryRecord(const QString& operation, const QString& result) {
+bool TKSLogMgr::AddHistoryRecord(const QString& operation, const QString& result) {
     TOrvLogItem* item = FWriter->AddItem();
     item->Time = DateTimeFromQt(FNow());
     item->Code = 0;
     item->Fields = QStringList{operation, result};
-    item->Append();
-    if (!FView) return;
-    const QDate day = DateOfDateTime(item->Time);
-    if (FView->BeginDate() <= day && day <= FView->EndDate()) FView->InsertRowAtTop(MakeRow(*item));
+    try {
+        item->Append();
+    } catch (const std::exception&) {
+        // Called from timers and click handlers, where an exception would end the program: a record that
+        // cannot be written is dropped and reported, and the run goes on.
+        FWriter->RemoveLast();
+        return false;
+    }
+    if (FView) {
+        const QDate day = DateOfDateTime(item->Time);
+        if (FView->BeginDate() <= day && day <= FView->EndDate()) FView->InsertRowAtTop(MakeRow(*item));
+    }
+    return true;
 }
 
 void TKSLogMgr::LoadHistoryView() {
@@ -113,7 +117,7 @@ void TKSLogMgr::LoadHistoryView() {
 
 bool TKSLogMgr::DeleteAllHistory() {
     const bool removed = DeleteFolder(FFolder);
-    // Only when the files are really gone: otherwise the writer's rewrite at exit must keep today's records.
+    // The records held in memory go with the files (only when those are really gone).
     if (!QFileInfo::exists(FFolder)) {
         FWriter->Clear();
         FReader->Clear();

@@ -27,7 +27,7 @@ class TKSLogMgr {
 public:
     using TNowFunc = TOrvLogManager::TNowFunc;
 
-    // Fixes the writer's day file from the current date and loads what it already holds.
+    // Fixes the writer's day file from the current date. The file is not read: the writer only appends.
     explicit TKSLogMgr(QString appDir, TNowFunc now = {});
     // The history of the data folder GetAppDir() names.
     static std::unique_ptr<TKSLogMgr> Create();
@@ -48,12 +48,12 @@ public:
     void SetLocale(const QLocale& locale) { FTimeFormat = THistoryTimeFormat(locale); }
 
     // Appends one record to the writer's file and shows it when its day is in the view's range.
-    // Throws EInOutError when the file cannot be written; the row is then not shown.
-    void AddHistoryRecord(const QString& operation, const QString& result);
+    // False, without a row and without throwing, when the file cannot be written.
+    bool AddHistoryRecord(const QString& operation, const QString& result);
     // Refills the view with the records of the day files in its range, newest first.
     void LoadHistoryView();
-    // Removes the history folder. When it is gone the records held in memory go too, so nothing deleted
-    // is written back at exit and the next record starts a new day file.
+    // Removes the history folder. When it is gone the records held in memory go too, and the next record
+    // starts a new day file.
     bool DeleteAllHistory();
 
 private:

@@ -12,11 +12,22 @@ void ResetSettings(TKSSettings& s) {
     s = TKSSettings{};
 }
 
-bool LoadSettings(TKSSettings& s, const QString& path) {
+namespace {
+
+TSettingsResult Failure(const QString& why, const char* consequence) {
+    return {TSettingsResult::Failed,
+            QStringLiteral("Settings file unusable: %1; %2.").arg(why, QString::fromLatin1(consequence))};
+}
+
+} // namespace
+
+TSettingsResult LoadSettings(TKSSettings& s, const QString& path) {
     ResetSettings(s);
-    if (!QFileInfo(path).isFile()) return false;
-    // One read of the section; each key falls back to its default when missing or unparsable.
     TIniFile ini(path);
+    if (const QString problem = ini.Problem(); !problem.isEmpty())
+        return Failure(problem, "running on the default settings, the file is left as it is");
+    if (!ini.Exists()) return {TSettingsResult::Missing, {}};
+    // One read of the section; each key falls back to its default when missing or unparsable.
     QString section = QString::fromLatin1(KSSettingsSection);
     auto values = ini.ReadSectionValues(section);
     auto text = [&](const char* key) -> QString {
@@ -36,29 +47,31 @@ bool LoadSettings(TKSSettings& s, const QString& path) {
     s.SleepEnabled = boolean("SleepEnabled", s.SleepEnabled);
     s.SleepValue = integer("SleepValue", s.SleepValue);
     s.AntiDisturb = boolean("AntiDisturb", s.AntiDisturb);
-    return true;
+    return {};
 }
 
-bool SaveSettings(const TKSSettings& s, const QString& path) {
+TSettingsResult SaveSettings(const TKSSettings& s, const QString& path) {
     QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder)) return false;
+    if (!QDir().mkpath(folder))
+        return Failure(QStringLiteral("the folder %1 cannot be made").arg(folder), "the settings are not saved");
     TIniFile ini(path);
     QString section = QString::fromLatin1(KSSettingsSection);
     auto b = [](bool v) { return v ? u"1"_qs : u"0"_qs; };
-    const std::pair<const char*, QString> keys[] = {
-        {"Language", QString::number(s.Language)},
-        {"AutoStart", b(s.AutoStart)},
-        {"ShowTrayIcon", b(s.ShowTrayIcon)},
-        {"DynTrayIcon", b(s.DynTrayIcon)},
-        {"UseHotKey", b(s.UseHotKey)},
-        {"HotKeyValue", QString::number(s.HotKeyValue)},
-        {"SleepEnabled", b(s.SleepEnabled)},
-        {"SleepValue", QString::number(s.SleepValue)},
-        {"AntiDisturb", b(s.AntiDisturb)},
+    const std::vector<std::pair<QString, QString>> keys = {
+        {u"Language"_qs, QString::number(s.Language)},
+        {u"AutoStart"_qs, b(s.AutoStart)},
+        {u"ShowTrayIcon"_qs, b(s.ShowTrayIcon)},
+        {u"DynTrayIcon"_qs, b(s.DynTrayIcon)},
+        {u"UseHotKey"_qs, b(s.UseHotKey)},
+        {u"HotKeyValue"_qs, QString::number(s.HotKeyValue)},
+        {u"SleepEnabled"_qs, b(s.SleepEnabled)},
+        {u"SleepValue"_qs, QString::number(s.SleepValue)},
+        {u"AntiDisturb"_qs, b(s.AntiDisturb)},
     };
-    for (auto& [key, value] : keys)
-        if (!ini.WriteString(section, QString::fromLatin1(key), value)) return false;
-    return true;
+    // One replacement of the whole file: a crash mid-save leaves the old settings or the new, never a mix.
+    if (const QString problem = ini.WriteStrings(section, keys); !problem.isEmpty())
+        return Failure(problem, "the settings are not saved");
+    return {};
 }
 
 QString SettingsPath() {

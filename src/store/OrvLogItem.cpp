@@ -5,7 +5,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kestrum {
 
@@ -44,8 +50,31 @@ bool NeedsQuotes(const QString& field, QChar delimiter) {
     return false;
 }
 
+QString SystemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
 bool IsBlank(QChar c) {
     return c.unicode() >= 1 && c.unicode() <= 32;
+}
+
+// A line break inside a quoted field is written as a quote and a letter: a writer of the plain format only
+// ever follows a quote inside a field by another quote, and a closing quote by the delimiter or the line's
+// end, so lines written before read exactly as they did. A delimiter that is itself the letter takes the
+// capital instead.
+QChar LineFeedLetter(QChar delimiter) {
+    return delimiter == u'n' ? u'N' : u'n';
+}
+QChar ReturnLetter(QChar delimiter) {
+    return delimiter == u'r' ? u'R' : u'r';
+}
+
+// The character an escape letter stands for, or NUL when `c` is no escape letter.
+QChar Unescape(QChar c, QChar delimiter) {
+    if (c == delimiter) return QChar();
+    if (c == u'n' || c == u'N') return QChar(u'\n');
+    if (c == u'r' || c == u'R') return QChar(u'\r');
+    return QChar();
 }
 
 } // namespace
@@ -137,8 +166,17 @@ QString EncodeFields(const QStringList& fields, QChar delimiter) {
         if (NeedsQuotes(f, delimiter)) {
             out += u'"';
             for (QChar c : f) {
-                if (c == u'"') out += u'"';
-                out += c;
+                if (c == u'"') {
+                    out += u"\"\""_qs;
+                } else if (c == u'\n') {
+                    out += u'"';
+                    out += LineFeedLetter(delimiter);
+                } else if (c == u'\r') {
+                    out += u'"';
+                    out += ReturnLetter(delimiter);
+                } else {
+                    out += c;
+                }
             }
             out += u'"';
         } else {
@@ -166,6 +204,13 @@ QStringList Tokenize(const QString& line, QChar delimiter) {
                         token += u'"';
                         i += 2;
                         continue;
+                    }
+                    if (i + 1 < n) {
+                        if (const QChar c = Unescape(s[i + 1], delimiter); !c.isNull()) {
+                            token += c;
+                            i += 2;
+                            continue;
+                        }
                     }
                     ++i;
                     break;
@@ -215,17 +260,38 @@ QString TOrvLogItem::ToLine() const {
 bool TOrvLogItem::Append() const {
     if (!FManager || Index < FManager->LoadedCount()) return false;
     const QString path = FManager->LogFile();
-    const QByteArray line = (ToLine() + QStringLiteral("\r\n")).toUtf8();
+    QByteArray line = (ToLine() + QStringLiteral("\r\n")).toUtf8();
 
     std::lock_guard<std::mutex> lock(TOrvLogManager::LogLock());
-    QFile file(path);
-    if (!path.isEmpty() && !file.exists()) QDir().mkpath(QFileInfo(path).absolutePath());
-    if (path.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Append))
-        throw EInOutError(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()).toStdString());
-    const bool written = file.write(line) == line.size() && file.flush();
-    const QString reason = file.errorString();
-    file.close();
-    if (!written) throw EInOutError(QStringLiteral("Cannot write %1: %2").arg(path, reason).toStdString());
+    if (path.isEmpty()) throw EInOutError("Cannot append a log line: no log file");
+    const QByteArray name = QFile::encodeName(path);
+    if (!QFileInfo::exists(path)) QDir().mkpath(QFileInfo(path).absolutePath());
+    const int fd = ::open(name.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) throw EInOutError(QStringLiteral("Cannot open %1: %2").arg(path, SystemError(errno)).toStdString());
+    // A file whose last line was cut short (a full disk, a crash) gets its line ended first, so the new
+    // record does not run into it and both stay readable.
+    struct stat st {};
+    char last = '\n';
+    if (::fstat(fd, &st) == 0 && st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n')
+        line.prepend("\r\n");
+    int error = 0;
+    const char* p = line.constData();
+    qsizetype left = line.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(left));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            break;
+        }
+        p += n;
+        left -= n;
+    }
+    // The record counts as written once it is on disk.
+    if (error == 0 && ::fdatasync(fd) != 0 && errno != EINVAL) error = errno;
+    if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
+    if (error != 0)
+        throw EInOutError(QStringLiteral("Cannot write %1: %2").arg(path, SystemError(error)).toStdString());
     return true;
 }
 

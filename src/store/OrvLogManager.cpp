@@ -3,15 +3,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+
+#include "support/AtomicFile.h"
 
 namespace kestrum {
 
 TOrvLogManager::TOrvLogManager(QObject* owner) : QObject(owner) {}
 
-TOrvLogManager::~TOrvLogManager() {
-    Save();
-}
+// Records reach the file through Append or Save only: a rewrite at exit would put back whatever the
+// reader made of a damaged file, and would cost as much as the whole file at every exit.
+TOrvLogManager::~TOrvLogManager() = default;
 
 std::mutex& TOrvLogManager::LogLock() {
     static std::mutex lock;
@@ -30,6 +31,10 @@ TOrvLogItem* TOrvLogManager::Items(int index) const {
 TOrvLogItem* TOrvLogManager::AddItem() {
     FItems.push_back(std::make_unique<TOrvLogItem>(this));
     return FItems.back().get();
+}
+
+void TOrvLogManager::RemoveLast() {
+    if (!FItems.empty()) FItems.pop_back();
 }
 
 void TOrvLogManager::Clear() {
@@ -70,14 +75,7 @@ bool TOrvLogManager::Save() {
 
     std::lock_guard<std::mutex> lock(LogLock());
     if (!QFileInfo::exists(FLogFile)) QDir().mkpath(QFileInfo(FLogFile).absolutePath());
-    QSaveFile file(FLogFile);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        file.commit();
-        return false;
-    }
-    return file.commit();
+    return WriteFileAtomically(FLogFile, data);
 }
 
 } // namespace kestrum

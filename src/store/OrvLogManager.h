@@ -11,7 +11,7 @@
 namespace kestrum {
 
 // The records of one text log file held in memory; reads, appends and rewrites that file.
-// Destruction saves the file with every record held.
+// Destruction writes nothing: records reach the file through their Append or through Save.
 class TOrvLogManager : public QObject {
     Q_OBJECT
 public:
@@ -39,6 +39,8 @@ public:
     int LoadedCount() const { return FLoadedCount; }
 
     TOrvLogItem* AddItem();
+    // Drops the newest record (one whose Append failed).
+    void RemoveLast();
     // Drops every record and forgets what was loaded, so records added later append again.
     void Clear();
 

@@ -19,14 +19,30 @@ struct TIniText {
     QString Text;
     TEncoding Encoding = TEncoding::Utf8;
     bool Exists = false;
+    // Something is at the path but cannot be read (a folder, no right to read, a read error): it must not be
+    // replaced by a file holding only what a write adds.
+    QString Problem;
 };
 
 TIniText Load(const QString& path) {
     TIniText r;
+    QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) return r;
+    if (info.isDir()) {
+        r.Problem = QStringLiteral("%1 is a folder").arg(path);
+        return r;
+    }
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return r;
-    r.Exists = true;
+    if (!f.open(QIODevice::ReadOnly)) {
+        r.Problem = QStringLiteral("%1 cannot be opened: %2").arg(path, f.errorString());
+        return r;
+    }
     QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        r.Problem = QStringLiteral("%1 cannot be read: %2").arg(path, f.errorString());
+        return r;
+    }
+    r.Exists = true;
     if (bytes.startsWith("\xFF\xFE")) {
         r.Encoding = TEncoding::Utf16LE;
         r.Text = QStringDecoder(QStringDecoder::Utf16LE)(bytes.mid(2));
@@ -107,6 +123,8 @@ bool SameName(QStringView a, QStringView b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
+// The lines are views into `text`; a temporary would leave them dangling.
+QList<TLine> SplitLines(QString&& text) = delete;
 QList<TLine> SplitLines(const QString& text) {
     QList<TLine> lines;
     QStringView v(text);
@@ -329,7 +347,9 @@ QStringList TIniFile::ReadSections() const {
 }
 
 bool TIniFile::SectionExists(const QString& section) const {
-    auto lines = SplitLines(Load(FPath).Text);
+    // The lines are views into the text: it must outlive them.
+    const QString text = Load(FPath).Text;
+    const auto lines = SplitLines(text);
     return FindSection(lines, section).Header >= 0;
 }
 
@@ -340,9 +360,23 @@ bool TIniFile::ValueExists(const QString& section, const QString& key) const {
 }
 
 bool TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
-    if (section.trimmed().isEmpty() || key.trimmed().isEmpty()) return false;
+    return WriteStrings(section, {{key, value}}).isEmpty();
+}
+
+QString TIniFile::WriteStrings(const QString& section, const std::vector<std::pair<QString, QString>>& values) {
+    if (section.trimmed().isEmpty()) return QStringLiteral("no section name");
+    for (const auto& kv : values)
+        if (kv.first.trimmed().isEmpty()) return QStringLiteral("no key name");
     auto t = Load(FPath);
-    return Store(FPath, ini::SetValue(t.Text, section, key.trimmed(), value), t.Encoding);
+    if (!t.Problem.isEmpty()) return t.Problem;
+    QString text = t.Text;
+    for (const auto& [key, value] : values) text = ini::SetValue(text, section, key.trimmed(), value);
+    if (!Store(FPath, text, t.Encoding)) return QStringLiteral("%1 cannot be written").arg(FPath);
+    return {};
+}
+
+QString TIniFile::Problem() const {
+    return Load(FPath).Problem;
 }
 
 bool TIniFile::WriteInteger(const QString& section, const QString& key, int value) {
@@ -355,14 +389,14 @@ bool TIniFile::WriteBool(const QString& section, const QString& key, bool value)
 
 bool TIniFile::DeleteKey(const QString& section, const QString& key) {
     auto t = Load(FPath);
-    if (!t.Exists) return false;
+    if (!t.Exists || !t.Problem.isEmpty()) return false;
     QString out = ini::RemoveKey(t.Text, section, key);
     return out == t.Text || Store(FPath, out, t.Encoding);
 }
 
 bool TIniFile::EraseSection(const QString& section) {
     auto t = Load(FPath);
-    if (!t.Exists) return false;
+    if (!t.Exists || !t.Problem.isEmpty()) return false;
     QString out = ini::RemoveSection(t.Text, section);
     return out == t.Text || Store(FPath, out, t.Encoding);
 }

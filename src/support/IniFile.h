@@ -12,12 +12,15 @@ namespace kestrum {
 // a UTF-16 byte-order mark is read and written as UTF-16; otherwise UTF-8.
 // Every operation opens the file for that operation only; every write goes to disk at once and replaces
 // the file atomically (temporary file beside it, then rename), so a crash or a full disk never loses it.
+// A file that is there but cannot be read is never replaced.
 class TIniFile {
 public:
     explicit TIniFile(QString path) : FPath(std::move(path)) {}
     const QString& FileName() const { return FPath; }
 
     bool Exists() const;
+    // Empty when the file can be read or is missing; otherwise why it cannot be read.
+    QString Problem() const;
 
     // Reading: a missing file, section or key gives the default.
     QString ReadString(const QString& section, const QString& key, const QString& def) const;
@@ -34,8 +37,12 @@ public:
     bool SectionExists(const QString& section) const;
     bool ValueExists(const QString& section, const QString& key) const;
 
-    // Writing: false when the file or its folder cannot be written (the old file stays whole).
+    // Writing: false when the file or its folder cannot be written, or when a file is there that cannot be
+    // read (the old file stays whole).
     bool WriteString(const QString& section, const QString& key, const QString& value);
+    // Writes several keys of one section in one replacement of the file, in order: either all of them or,
+    // on failure, none. Empty on success, otherwise why nothing was written.
+    QString WriteStrings(const QString& section, const std::vector<std::pair<QString, QString>>& values);
     bool WriteInteger(const QString& section, const QString& key, int value);
     bool WriteBool(const QString& section, const QString& key, bool value);
     bool DeleteKey(const QString& section, const QString& key);

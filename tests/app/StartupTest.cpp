@@ -108,6 +108,17 @@ TEST_F(TMainFixture, GarbageConfigStartsWithDefaults) {
     EXPECT_EQ(w.ActiveTabIndex(), 0);
 }
 
+TEST_F(TMainFixture, UnusableConfigIsSaidInTheStatusLineAndLeftAlone) {
+    QDir().mkpath(Home.File("Config/Config.ini")); // a folder where the file should be
+    TFormKSMain w(Plat, Settings, {"Kestrum", "-regrun"});
+    w.FormCreate();
+    QCoreApplication::processEvents();
+    const QString status = w.findChild<QLabel*>("lblStatusInfo")->text();
+    EXPECT_TRUE(status.contains("Config.ini")) << status.toStdString();
+    EXPECT_EQ(Settings.SleepValue, 30); // the defaults
+    EXPECT_TRUE(QFileInfo(Home.File("Config/Config.ini")).isDir());
+}
+
 TEST_F(TMainFixture, RegrunWritesAllNineKeysWithTrayAndAutoStartOn) {
     WriteConfig("[KESTRUM]\nShowTrayIcon=0\nAutoStart=0\n");
     TFormKSMain w(Plat, Settings, {"Kestrum", "-REGRUN"});

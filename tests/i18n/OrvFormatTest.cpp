@@ -27,10 +27,28 @@ TEST(FormatTemplate, FillsPlaceholdersOrGivesEmptyText) {
         {"%f", {1}, "", false},    // no floating-point arguments here
         {"100%", {}, "", false},   // a lone percent sign at the end
         {"%2:s", {"a", "b"}, "", false},
+        // Widths, precisions and indexes past the bound do not fit, however they are written.
+        {"%999999999s", {"a"}, "", false},
+        {"%3333333333d", {1}, "", false},
+        {"%.3333333333d", {1}, "", false},
+        {"%3333333333:s", {"a"}, "", false},
+        {"%*d", {4000000000LL, 1}, "", false},
+        {"%*d", {-4000000000LL, 1}, "", false},
+        {"%.*s", {1025, "a"}, "", false},
+        {"%1025s", {"a"}, "", false},
+        {"%-*d|", {-3, 1}, "1|", true}, // a negative width from the arguments pads nothing
     };
     for (const Case& c : cases) {
         bool ok = !c.Ok;
         EXPECT_EQ(FormatTemplate(QString::fromUtf8(c.Format), c.Args, &ok), QString::fromUtf8(c.Expected)) << c.Format;
         EXPECT_EQ(ok, c.Ok) << c.Format;
     }
+}
+
+TEST(FormatTemplate, WidthUpToTheBoundStillPads) {
+    bool ok = false;
+    const QString wide = FormatTemplate(u"%1024s|%.1024d"_qs, {"a", 7}, &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(wide.size(), 1024 + 1 + 1024);
+    EXPECT_TRUE(wide.startsWith(QString(1023, u' ') + u"a|0"_qs));
 }

@@ -211,3 +211,18 @@ TEST(MultiLangs, FormatTextUsesTheCurrentTemplate) {
     EXPECT_EQ(t.Langs.FormatText("FormKSMain.TrayIcon.Hint", {37}), "");
     EXPECT_EQ(t.Langs.FormatText("No.Such.Key", {37}), "");
 }
+
+TEST(MultiLangs, APackAskingForHugeWidthsGivesEmptyTextsAtOnce) {
+    test::TTestHome home;
+    const QString path = home.File("Langs/1033/Kestrum.ini");
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    ASSERT_TRUE(QFile::copy(QString(KESTRUM_FIXTURES) + "/i18n/hostile_widths.ini", path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    TOrvMultiLangs langs;
+    langs.AddText("String.LogResult", "%s -> %s, +%s.");
+    langs.LoadFromFile(path);
+    EXPECT_EQ(langs.GetText("String.LogResult"), "%999999999s");
+    EXPECT_EQ(langs.FormatText("String.LogResult", {"1.00 GB", "1.50 GB", "512.00 MB"}), "");
+    EXPECT_EQ(langs.FormatText("FormKSMain.TrayIcon.Hint", {37}), "");
+    EXPECT_EQ(langs.FormatText("String.Star", {4000000000LL, 1}), "");
+}

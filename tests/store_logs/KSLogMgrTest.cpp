@@ -149,7 +149,7 @@ TEST(History, RunPastMidnightKeepsWritingTheStartDay) {
     EXPECT_EQ(h.View.Rows[0].TimeText, "11 May 2024 00:00:10");
 }
 
-TEST(History, AppendErrorReachesTheCallerWithoutARow) {
+TEST(History, FailedAppendIsReportedWithoutARowAndTheNextOneWorks) {
     THistoryFixture h;
     QDir().mkpath(h.Home.File("Logs"));
     QFile blocker(h.Home.File("Logs/Kestrum"));
@@ -157,8 +157,16 @@ TEST(History, AppendErrorReachesTheCallerWithoutARow) {
     blocker.close();
     h.Start();
     h.View.Begin = h.View.End = h.Now.date();
-    EXPECT_THROW(h.History->AddHistoryRecord("op", "r"), EInOutError);
+    bool written = true;
+    EXPECT_NO_THROW(written = h.History->AddHistoryRecord("op", "r"));
+    EXPECT_FALSE(written);
     EXPECT_TRUE(h.View.Rows.empty());
+    EXPECT_EQ(h.History->HistoryWriter().Count(), 0); // the failed record is not held either
+
+    ASSERT_TRUE(blocker.remove());
+    EXPECT_TRUE(h.History->AddHistoryRecord("op", "r2"));
+    EXPECT_EQ(h.View.Results(), QStringList({"r2"}));
+    EXPECT_EQ(h.Lines(h.Now.date()), 1);
 }
 
 TEST(History, ExitKeepsRecordsAppendedAfterTheViewLoadedToday) {
@@ -180,7 +188,6 @@ TEST(History, DeletedHistoryStaysDeletedAndLaterRecordsAppend) {
     h.View.Begin = QDate(2024, 5, 9);
     h.View.End = QDate(2024, 5, 10);
     h.History->LoadHistoryView();
-    ASSERT_EQ(h.History->HistoryWriter().LoadedCount(), 2);
 
     EXPECT_TRUE(h.History->DeleteAllHistory());
     EXPECT_FALSE(QDir(h.Home.File("Logs/Kestrum")).exists());
@@ -196,6 +203,36 @@ TEST(History, DeletedHistoryStaysDeletedAndLaterRecordsAppend) {
     h.History->DeleteAllHistory();
     h.History.reset();
     EXPECT_FALSE(QDir(h.Home.File("Logs/Kestrum")).exists());
+}
+
+TEST(History, ADamagedDayFileIsNeitherReadAtStartNorRewrittenAtExit) {
+    THistoryFixture h;
+    const QDate today = h.Now.date();
+    QDir().mkpath(h.Home.File("Logs/Kestrum"));
+    ASSERT_TRUE(QFile::copy(QString(KESTRUM_FIXTURES) + "/store/damaged_day.log", h.DayFile(today)));
+    QFile::setPermissions(h.DayFile(today), QFile::ReadOwner | QFile::WriteOwner);
+    QFile day(h.DayFile(today));
+    ASSERT_TRUE(day.open(QIODevice::ReadOnly));
+    const QByteArray before = day.readAll();
+    day.close();
+
+    h.Start();
+    EXPECT_EQ(h.History->HistoryWriter().Count(), 0); // nothing was read
+    ASSERT_TRUE(h.History->AddHistoryRecord("op", "new record"));
+    h.History.reset();
+
+    // The old bytes stay as they were; the new record follows on a line of its own, though the file's last
+    // line had been cut short.
+    ASSERT_TRUE(day.open(QIODevice::ReadOnly));
+    const QByteArray after = day.readAll();
+    ASSERT_TRUE(after.startsWith(before));
+    EXPECT_EQ(after.mid(before.size()), "\r\n20240510143000000|0|op|\"new record\"\r\n");
+
+    TOrvLogManager reader;
+    reader.SetLogFile(h.DayFile(today));
+    ASSERT_TRUE(reader.LoadFromFile());
+    ASSERT_GE(reader.Count(), 1);
+    EXPECT_EQ(reader.Items(reader.Count() - 1)->Fields, QStringList({"op", "new record"}));
 }
 
 TEST(History, TimeTextLeavesOutMidnight) {

@@ -1,5 +1,5 @@
-#include "common/FileSizeLimit.h"
 #include "QtPrint.h"
+#include "common/FileSizeLimit.h"
 #include "common/TestHome.h"
 #include "store/OrvLogManager.h"
 
@@ -96,6 +96,62 @@ TEST(LogLine, FieldsRoundTripThroughTheLineFormat) {
         ASSERT_GE(tokens.size(), 2);
         EXPECT_EQ(tokens.mid(2), c.ReadBack) << line.toStdString();
     }
+}
+
+TEST(LogLine, LineBreaksInsideFieldsSurviveWithAnyDelimiter) {
+    const QStringList fields = {"before\nafter", "a\r\nb", "\n", "\"n\"r", "ends with a break\r", "n|r"};
+    for (QChar delimiter : {QChar(u'|'), QChar(u'n'), QChar(u'r'), QChar(u';')}) {
+        const QString line = logline::EncodeFields(fields, delimiter);
+        EXPECT_FALSE(line.contains(u'\n') || line.contains(u'\r')) << line.toStdString();
+        EXPECT_EQ(logline::Tokenize(line, delimiter), fields) << line.toStdString();
+    }
+    EXPECT_EQ(logline::EncodeFields({"x\ny"}, u'|'), "\"x\"ny\"");
+}
+
+TEST(LogLine, FilesWrittenBeforeTheLineBreakEscapeReadTheSame) {
+    TOrvLogManager manager;
+    manager.SetLogFile(QString(KESTRUM_FIXTURES) + "/store/old_format.log");
+    ASSERT_TRUE(manager.LoadFromFile());
+    const QList<QStringList> expected = {
+        {"Memory was optimized manually.", "1.00 GB -> 1.50 GB, +512.00 MB."},
+        {"plain", "say \"hi\"", "a|b"},
+        {"tab\there", " lead", ""},
+        {"ends in a quote\"", "n and r letters"},
+        {"\"no\" and \"r\"", "x"},
+    };
+    ASSERT_EQ(manager.Count(), expected.size());
+    for (int i = 0; i < manager.Count(); ++i) {
+        EXPECT_EQ(manager.Items(i)->Fields, expected[i]) << i;
+        // ... and they are written again as they were.
+        EXPECT_EQ(manager.Items(i)->ToLine().toUtf8(), ReadAll(manager.LogFile()).split('\n')[i].chopped(1));
+    }
+    manager.SetLogFile(QString());
+}
+
+TEST(LogManager, LineBreakInAFieldKeepsTheRecordWholeThroughSaveAndReload) {
+    TTestHome home;
+    const QString path = home.File("day.log");
+    TOrvLogManager writer;
+    writer.SetClock([] { return At(2024, 5, 10, 14, 30); });
+    writer.SetLogFile(path);
+    TOrvLogItem* item = writer.AddItem();
+    item->Fields = {"Memory was optimized manually.", "1.00 GB -> 1.50 GB#N#R+512.00 MB"};
+    item->Fields[1].replace("#N#R", "\n\r");
+    ASSERT_TRUE(item->Append());
+    writer.AddItem()->Fields = {"second"};
+    ASSERT_TRUE(writer.Items(1)->Append());
+
+    TOrvLogManager reader;
+    reader.SetLogFile(path);
+    ASSERT_TRUE(reader.LoadFromFile());
+    ASSERT_EQ(reader.Count(), 2);
+    EXPECT_EQ(reader.Items(0)->Fields, item->Fields);
+    EXPECT_EQ(DateTimeToStamp(reader.Items(0)->Time), "20240510143000000");
+    ASSERT_TRUE(reader.Save());
+    ASSERT_TRUE(reader.LoadFromFile());
+    ASSERT_EQ(reader.Count(), 2);
+    EXPECT_EQ(reader.Items(0)->Fields, item->Fields);
+    EXPECT_EQ(reader.Items(1)->Fields, QStringList{"second"});
 }
 
 TEST(LogLine, TokenizerEdgeCases) {
@@ -212,7 +268,7 @@ TEST(LogManager, AppendErrorsReachTheCaller) {
     manager.SetLogFile(QString());
 }
 
-TEST(LogManager, SaveRewritesEveryRecordAndDestructionSaves) {
+TEST(LogManager, SaveRewritesEveryRecordAndDestructionWritesNothing) {
     TTestHome home;
     const QString path = home.File("new/folder/day.log");
     {
@@ -225,7 +281,7 @@ TEST(LogManager, SaveRewritesEveryRecordAndDestructionSaves) {
         EXPECT_EQ(ReadAll(path), "20101015090503042|0|\"a b\"\r\n20101015090503042|3|\r\n");
         manager.AddItem()->Code = 4;
     }
-    EXPECT_EQ(ReadAll(path).count("\r\n"), 3);
+    EXPECT_EQ(ReadAll(path).count("\r\n"), 2);
 
     TOrvLogManager unnamed;
     EXPECT_FALSE(unnamed.Save());

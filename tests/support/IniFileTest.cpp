@@ -110,3 +110,33 @@ TEST(IniFile, FailedWriteLeavesTheOldFileWhole) {
     EXPECT_EQ(ReadAll(p), before);
     EXPECT_EQ(QDir(home.Path()).entryList(QDir::Files), QStringList{"Config.ini"});  // no temporary left
 }
+
+TEST(IniFile, SectionLinesOfAFixtureAreFound) {
+    TIniFile ini(QString(KESTRUM_FIXTURES) + "/support/sections.ini");
+    struct Case {
+        const char* Section;
+        bool Exists;
+    } cases[] = {{"LANGUAGE", true}, {"kestrum", true}, {"Unclosed", true}, {"missing", false}, {"", false}};
+    for (const Case& c : cases) EXPECT_EQ(ini.SectionExists(c.Section), c.Exists) << c.Section;
+    EXPECT_EQ(ini.ReadSections(), QStringList({"LANGUAGE", "KESTRUM", "Unclosed"}));
+}
+
+TEST(IniFile, WriteStringsReplacesTheFileOnceOrNotAtAll) {
+    test::TTestHome home;
+    QString p = home.File("Config.ini");
+    WriteAll(p, "[Other]\nk=v\n");
+    TIniFile ini(p);
+    EXPECT_TRUE(ini.WriteStrings("S", {{"a", "1"}, {"b", "2"}, {"A", "3"}}).isEmpty());
+    EXPECT_EQ(ReadAll(p), "[Other]\nk=v\n[S]\na=3\nb=2\n");
+    EXPECT_FALSE(ini.WriteStrings("S", {{"c", "1"}, {" ", "2"}}).isEmpty()); // a blank key: nothing written
+    EXPECT_EQ(ReadAll(p), "[Other]\nk=v\n[S]\na=3\nb=2\n");
+    EXPECT_TRUE(ini.Problem().isEmpty());
+
+    // A folder where the file should be is never replaced.
+    QString folder = home.File("Folder.ini");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    TIniFile blocked(folder);
+    EXPECT_FALSE(blocked.Problem().isEmpty());
+    EXPECT_FALSE(blocked.WriteString("S", "k", "v"));
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+}
