@@ -32,12 +32,15 @@ ctest --test-dir "$BUILD_DIR" --output-on-failure -j2 --timeout 300 || failed=1
 
 if [ "${KESTRUM_CI_SANITIZE:-1}" != 0 ]; then
   step "sanitizer build (ASan + UBSan, no benchmarks)"
-  if BUILD_DIR=$ASAN_BUILD_DIR ./scripts/build.sh -DKESTRUM_SANITIZE=ON -DKESTRUM_BENCH=OFF; then
+  # -O1 without debug information: the sanitizers' reports still name the functions, and the build takes
+  # half the time of an optimised one with line tables.
+  if BUILD_DIR=$ASAN_BUILD_DIR BUILD_TYPE=Release ./scripts/build.sh -DKESTRUM_SANITIZE=ON -DKESTRUM_BENCH=OFF \
+      -DCMAKE_CXX_FLAGS_RELEASE=-O1 -DCMAKE_C_FLAGS_RELEASE=-O1; then
     step "tests under ASan + UBSan"
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
     LSAN_OPTIONS=suppressions=$PWD/scripts/sanitizers/lsan.supp:print_suppressions=0 \
     UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-      ctest --test-dir "$ASAN_BUILD_DIR" --output-on-failure -j2 --timeout 300 || failed=1
+      ctest --test-dir "$ASAN_BUILD_DIR" --output-on-failure -j2 --timeout 300 -LE package || failed=1
   else
     failed=1
   fi

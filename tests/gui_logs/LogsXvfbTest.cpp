@@ -19,6 +19,7 @@
 #include "app/pages/KSLogsPage.h"
 #include "common/QtApp.h"
 #include "common/TestHome.h"
+#include "common/XDisplay.h"
 #include "desktop/X11Connection.h"
 #include "platform/fake/FakePlatform.h"
 #include "skin/OrvImageButton.h"
@@ -30,30 +31,10 @@ using namespace kestrum;
 namespace {
 
 bool HaveDisplay() {
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) return false;
-    if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) return false;
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    if (!QCoreApplication::instance()) {
-        // Left to the process's end on purpose: tearing an X11 application down in exit handlers crashes.
-        static int argc = 1;
-        static char name[] = "test_gui_logs";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
-    test::EnsureQtApp();
-    return QGuiApplication::platformName() == u"xcb";
+    return test::HaveXDisplay("test_gui_logs");
 }
 
-template <class Pred>
-bool WaitFor(Pred done, int ms = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return done();
-}
+using test::WaitFor;
 
 void Xdo(const QStringList& args) {
     QProcess::execute(QStringLiteral("xdotool"), args);

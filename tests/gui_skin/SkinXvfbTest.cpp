@@ -10,6 +10,7 @@
 #include <QWindow>
 
 #include "common/QtApp.h"
+#include "common/XDisplay.h"
 #include "skin/OrvSkinManager.h"
 
 using namespace kestrum;
@@ -17,30 +18,10 @@ using namespace kestrum;
 namespace {
 
 bool HaveDisplay() {
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) return false;
-    if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) return false;
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    if (!QCoreApplication::instance()) {
-        // Left to the process's end on purpose: tearing an X11 application down in exit handlers crashes.
-        static int argc = 1;
-        static char name[] = "test_gui_skin";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
-    test::EnsureQtApp();
-    return QGuiApplication::platformName() == u"xcb";
+    return test::HaveXDisplay("test_gui_skin");
 }
 
-template <class Pred>
-bool WaitFor(Pred done, int ms = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return done();
-}
+using test::WaitFor;
 
 void Pump(int ms) {
     WaitFor([] { return false; }, ms);
