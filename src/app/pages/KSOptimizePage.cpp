@@ -70,8 +70,7 @@ TKSOptimizePage::TKSOptimizePage(QWidget* parent) : QWidget(parent) {
     FImgOptimze->SetTransparent(true);
     // The artwork's frames are timed for speed 100; the control's default (1000) spins it ten times too fast.
     FImgOptimze->SetGIFAnimationSpeed(100);
-    FImgOptimze->SetPicture(OptimizeArt(u"freenow.gif"_qs));
-    FImgOptimze->hide();
+    FImgOptimze->hide(); // its animation is decoded when the first run starts, not at every program start
 
     FLblOptimize = Label(pnlOptimizeProc, u"lblOptimize"_qs);
     FLblOptimize->setGeometry(25, 99, 105, 19);
@@ -176,6 +175,7 @@ void TKSOptimizePage::SetStatusText(const QString& text) {
 }
 
 void TKSOptimizePage::SetRunning(bool running) {
+    if (running && FImgOptimze->Picture().IsEmpty()) FImgOptimze->SetPicture(OptimizeArt(u"freenow.gif"_qs));
     FImgOptimze->SetGIFAnimation(running);
     FImgOptimze->setVisible(running);
     FLblOptimize->setVisible(running);
