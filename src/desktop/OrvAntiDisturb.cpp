@@ -90,6 +90,13 @@ bool TOrvAntiDisturb::IsGameRunning() {
             next.emplace(p.ProcessId, std::move(old->second));
             continue;
         }
+        // A known process is looked at again every few polls only: a program that replaces itself with a
+        // game (a launcher script's exec) is still seen within seconds, and a poll stays cheap.
+        if (known && (p.ProcessId + FPolls) % RecheckEvery != 0) {
+            game = game || old->second.Game;
+            next.emplace(p.ProcessId, std::move(old->second));
+            continue;
+        }
         TJudged j{p.Instance, FProcesses.ExecutablePath(p.ProcessId), false};
         if (known && j.Path == old->second.Path) {
             j.Game = old->second.Game;
@@ -100,6 +107,7 @@ bool TOrvAntiDisturb::IsGameRunning() {
         next.emplace(p.ProcessId, std::move(j));
     }
     FJudged.swap(next);
+    ++FPolls;
     return game;
 }
 

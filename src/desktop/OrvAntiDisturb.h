@@ -58,6 +58,9 @@ private:
         bool Game = false;
     };
     std::unordered_map<uint32_t, TJudged> FJudged;
+    // New processes are judged at once; a known one's executable is read again every this many polls.
+    static constexpr uint32_t RecheckEvery = 3;
+    uint32_t FPolls = 0;
     TExeImportsCache FImports;
     std::string FWinePrefix;
 };
