@@ -65,7 +65,8 @@ void TKSUsageChart::AddPoints(int cpu, int memory, int pageFile) {
     ++FAdded;
     ++FAxisMin;
     ++FAxisMax;
-    update(FPlot.adjusted(-LineWidth, -LineWidth, LineWidth, LineWidth));
+    // Only the plot: the lines stay inside it, so nothing around it needs copying from the frame again.
+    update(FPlot);
 }
 
 bool TKSUsageChart::PointAt(int series, int64_t x, int& value) const {
@@ -134,19 +135,25 @@ void TKSUsageChart::ComposeFrame() {
         p.setFont(font());
     }
     // Left axis 0..100, a tick and a dotted grid line every 10.
-    p.fillRect(FPlot, Qt::white);
-    QPen grid(GridColor, 1, Qt::DotLine);
+    PaintPlotArea(p);
     for (int v = 0; v <= 100; v += 10) {
         const int y = FPlot.bottom() - (FPlot.height() - 1) * v / 100;
-        if (v > 0 && v < 100) {
-            p.setPen(grid);
-            p.drawLine(FPlot.left() + 1, y, FPlot.right(), y);
-        }
         p.setPen(AxisColor);
         p.drawLine(FPlot.left() - 4, y, FPlot.left(), y);
         p.setPen(Qt::black);
         p.drawText(QRect(MarginLeft, y - fm.height() / 2, FPlot.left() - MarginLeft - 6, fm.height()),
                    Qt::AlignRight | Qt::AlignVCenter, QString::number(v));
+    }
+}
+
+// The white plot area with its dotted grid and the two axis lines. Drawn afresh at every tick rather than
+// copied from the composed frame: a copy that large goes to the painter's worker threads and wakes them.
+void TKSUsageChart::PaintPlotArea(QPainter& p) const {
+    p.fillRect(FPlot, Qt::white);
+    p.setPen(QPen(GridColor, 1, Qt::DotLine));
+    for (int v = 10; v < 100; v += 10) {
+        const int y = FPlot.bottom() - (FPlot.height() - 1) * v / 100;
+        p.drawLine(FPlot.left() + 1, y, FPlot.right(), y);
     }
     p.setPen(AxisColor);
     p.drawLine(FPlot.bottomLeft(), FPlot.topLeft());
@@ -181,14 +188,17 @@ void TKSUsageChart::paintEvent(QPaintEvent* event) {
     if (FFrame.isNull() || FFrame.size() != size() * devicePixelRatioF()) ComposeFrame();
     QPainter p(this);
     p.setClipRegion(event->region());
-    p.drawPixmap(0, 0, FFrame);
+    // The frame only where neither the plot nor the legend goes: a tick's update is those two, drawn below.
+    for (const QRect& r : event->region().subtracted(QRegion(FPlot).united(FLegend)))
+        p.drawPixmap(r.topLeft(), FFrame,
+                     QRectF(QPointF(r.topLeft()) * devicePixelRatioF(), QSizeF(r.size()) * devicePixelRatioF()));
+    if (event->region().intersects(FPlot)) PaintPlotArea(p);
     if (event->region().intersects(FLegend)) {
         p.fillRect(FLegend, Background);
         PaintLegend(p);
     }
-    if (!event->region().intersects(FPlot.adjusted(-LineWidth, -LineWidth, LineWidth, LineWidth)) || FCount == 0)
-        return;
-    p.setClipRect(FPlot.adjusted(1, -LineWidth, 0, 0), Qt::IntersectClip);
+    if (!event->region().intersects(FPlot) || FCount == 0) return;
+    p.setClipRect(FPlot.adjusted(1, 0, 0, 0), Qt::IntersectClip);
     p.setRenderHint(QPainter::Antialiasing, true);
     const double sx = double(FPlot.width() - 1) / double(FAxisMax - FAxisMin);
     const double sy = double(FPlot.height() - 1) / 100.0;

@@ -70,6 +70,7 @@ private:
     void Layout();
     void ComposeFrame();
     void PaintLegend(QPainter& p) const;
+    void PaintPlotArea(QPainter& p) const;
     int LegendEntryWidth(int series) const;
 
     QString FTitle;
