@@ -23,7 +23,11 @@ TOrvCustomButton::TOrvCustomButton(QWidget* parent) : QWidget(parent) {
     WatchForm();
 }
 
-TOrvCustomButton::~TOrvCustomButton() = default;
+TOrvCustomButton::~TOrvCustomButton() {
+    // The focus moves away while the widget part is torn down, after this object has ended: the
+    // connection must not reach it then.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+}
 
 // ------------------------------------------------------------------------------------------ properties
 
