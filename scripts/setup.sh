@@ -12,7 +12,6 @@ PKGS=(
   xvfb xauth xdotool openbox x11-utils imagemagick
   fonts-wine
   clang libclang-rt-14-dev
-  mingw-w64 binutils-mingw-w64-x86-64
   libgl-dev libsdl2-dev
   python3 python3-psutil
   procps util-linux
