@@ -9,7 +9,9 @@ BIN="$BUILD/bin/Kestrum"
 RUNS=${RUNS:-7}
 IDLE_SECONDS=${IDLE_SECONDS:-30}
 work=$(mktemp -d)
-trap 'pkill -f "$BIN" 2>/dev/null || true; rm -rf "$work"' EXIT
+pids=()
+# Only what this script started: another Kestrum of the same build may be running beside it.
+trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"' EXIT
 # XDG_CONFIG_HOME too: the program registers itself to start at logon, and that entry must not be real.
 export KESTRUM_HOME="$work/home" XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" KESTRUM_TRACE=1
 mkdir -p "$KESTRUM_HOME" "$XDG_RUNTIME_DIR"
@@ -24,6 +26,7 @@ for _ in $(seq 1 "$RUNS"); do
   t0=$(date +%s%N)
   "$BIN" 2>"$log" &
   pid=$!
+  pids+=("$pid")
   until grep -q "kestrum: shown" "$log"; do sleep 0.005; done
   t1=$(date +%s%N)
   starts+=($(( (t1 - t0) / 1000000 )))
@@ -40,6 +43,7 @@ idle() {
   for _ in $(seq 1 "${IDLE_RUNS:-3}"); do
     "$BIN" "$@" 2>/dev/null &
     pid=$!
+    pids+=("$pid")
     sleep 3
     c0=$(awk '{print $14+$15}' "/proc/$pid/stat")
     sleep "$IDLE_SECONDS"
@@ -57,6 +61,7 @@ idle "shown (Usage page)"
 if command -v trayer >/dev/null; then
   trayer --SetDockType true --transparent true >/dev/null 2>&1 &
   tray=$!
+  pids+=("$tray")
   sleep 1
   idle "hidden in the tray" -autostart
   kill "$tray" 2>/dev/null || true
