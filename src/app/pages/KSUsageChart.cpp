@@ -150,10 +150,16 @@ void TKSUsageChart::ComposeFrame() {
 // copied from the composed frame: a copy that large goes to the painter's worker threads and wakes them.
 void TKSUsageChart::PaintPlotArea(QPainter& p) const {
     p.fillRect(FPlot, Qt::white);
-    p.setPen(QPen(GridColor, 1, Qt::DotLine));
+    // One dotted row, copied for every grid line: a dashed pen would be laid out anew at every tick, and a
+    // single row is too small for the painter to split among its threads.
+    if (FGridRow.width() != FPlot.width() - 1) {
+        FGridRow = QImage(std::max(1, FPlot.width() - 1), 1, QImage::Format_RGB32);
+        FGridRow.fill(Qt::white);
+        for (int x = 0; x < FGridRow.width(); x += 3) FGridRow.setPixel(x, 0, GridColor.rgb());
+    }
     for (int v = 10; v < 100; v += 10) {
         const int y = FPlot.bottom() - (FPlot.height() - 1) * v / 100;
-        p.drawLine(FPlot.left() + 1, y, FPlot.right(), y);
+        p.drawImage(FPlot.left() + 1, y, FGridRow);
     }
     p.setPen(AxisColor);
     p.drawLine(FPlot.bottomLeft(), FPlot.topLeft());

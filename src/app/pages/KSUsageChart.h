@@ -1,5 +1,6 @@
 #pragma once
 #include <QColor>
+#include <QImage>
 #include <QPixmap>
 #include <QString>
 #include <QWidget>
@@ -77,9 +78,10 @@ private:
     std::array<TSeries, SeriesCount> FSeries;
     int64_t FAxisMin = 0, FAxisMax = AxisSpan;
     int64_t FAdded = 0;
-    int FHead = 0;  // ring index of the oldest held point
-    int FCount = 0; // points held
-    QPixmap FFrame; // background, title, axis, grid
+    int FHead = 0;           // ring index of the oldest held point
+    int FCount = 0;          // points held
+    QPixmap FFrame;          // background, title, axis, grid
+    mutable QImage FGridRow; // one dotted grid line
     mutable TKSTextCache FTexts;
     QRect FPlot, FLegend;
     bool FLayoutValid = false;
