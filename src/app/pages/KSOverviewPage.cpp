@@ -9,6 +9,7 @@
 #include "app/pages/KSUsageChart.h"
 #include "engine/SystemStatus.h"
 #include "i18n/OrvMultiLangs.h"
+#include "skin/OrvColor.h"
 #include "skin/OrvImageButton.h"
 #include "skin/OrvImagePanel.h"
 
@@ -45,6 +46,21 @@ protected:
             y += fm.height();
         }
         g.restore();
+    }
+
+    // Painted straight onto the widget: composing an image first and copying it costs more than the
+    // text itself, and the copy wakes the painter's worker threads once a second for nothing.
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), ToQColor(Color()));
+        if (BorderSingle()) {
+            p.setPen(ToQColor(clGray));
+            p.drawRect(rect().adjusted(0, 0, -1, -1));
+        }
+        const QRect client = contentsRect();
+        p.setClipRect(client);
+        p.translate(client.topLeft());
+        if (!Caption().trimmed().isEmpty()) PaintCaption(p, Caption());
     }
 
 private:
