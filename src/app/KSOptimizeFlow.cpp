@@ -135,11 +135,14 @@ void TKSOptimizeFlow::FinishOptimize(const TJob& job, const TFreeRunReport& repo
     // No right to trim here and no freeing service that did it: nothing was freed, and saying a gain
     // happened would be wrong. The status line says why, once the reason is known.
     if (report.Route == TFreeRunRoute::Unavailable || report.Route == TFreeRunRoute::Refused) {
-        r.StatusText = report.Notice.isEmpty() ? Text(u"String.OptimizeProcess.NoRight") : report.Notice;
+        // The short reason in the status line; the details (what could not be reached, what to install),
+        // given once per reason, under the track.
+        r.StatusText = Text(u"String.OptimizeProcess.NoRight");
+        r.NoteText = report.Notice;
         SetStatus(r.StatusText);
-        if (FView) FView->SetNoteText(QString());
+        if (FView) FView->SetNoteText(r.NoteText);
         if (job.Balloon && FBalloon && !(!job.Manual && FQuiet && FQuiet())) {
-            r.BalloonText = r.StatusText;
+            r.BalloonText = r.NoteText.isEmpty() ? r.StatusText : r.NoteText;
             FBalloon(Text(u"FormKSMain.TrayIcon.BalloonTitle"), r.BalloonText);
             r.BalloonShown = true;
         }

@@ -95,7 +95,7 @@ TKSOptimizePage::TKSOptimizePage(QWidget* parent) : QWidget(parent) {
     FLblOptimizeProc->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // Left of where the result figure grows, under the track.
     FLblOptimizeNote = Label(pnlOptimizeProc, u"lblOptimizeNote"_qs);
-    FLblOptimizeNote->setGeometry(160, 98, 340, 48);
+    FLblOptimizeNote->setGeometry(160, 98, 340, 48); // the whole remark is its tooltip
     FLblOptimizeNote->setWordWrap(true);
     FLblOptimizeNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     FLblOptimizeNote->setTextFormat(Qt::PlainText);
