@@ -14,6 +14,8 @@
 #include "common/QtApp.h"
 #include "skin/OrvPicture.h"
 
+#include "common/XDisplay.h" // WaitFor
+
 namespace kestrum::test {
 
 // The test application. It is left to the end of the process on purpose: destroying it from the exit handlers,
@@ -125,18 +127,6 @@ private:
     QObject FContext;
     int FCount = 0;
 };
-
-// Runs the event loop until `done` holds or `ms` pass; the result of `done` at the end.
-template <class Pred>
-bool WaitFor(Pred done, int ms = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return done();
-}
 
 // Real pictures of a kind found on this machine (at most `limit`), for decoding tests.
 inline QStringList SystemPictures(const QString& pattern, int limit) {
