@@ -17,6 +17,7 @@ PKGS=(
   procps util-linux
   dbus-daemon polkitd dpkg-dev lintian
   desktop-file-utils libglib2.0-bin
+  weston qt6-wayland
 )
 
 missing=()

@@ -12,8 +12,9 @@ TKSSingleInstance::TKSSingleInstance(platform::ISingleInstance& backend, QObject
 // The marker stays with the backend: a temporary checker must not give it up.
 TKSSingleInstance::~TKSSingleInstance() = default;
 
-bool TKSSingleInstance::Check(long long popupCode) {
+bool TKSSingleInstance::Check(long long popupCode, const std::function<void()>& beforeHandOver) {
     if (FBackend.Acquire(SingleInstanceName)) return true;
+    if (beforeHandOver) beforeHandOver();
     FBackend.Send(SingleInstanceName, popupCode);
     return false;
 }

@@ -24,8 +24,8 @@ public:
     ~TKSSingleInstance() override;
 
     // True for the first instance (which then listens); false when another instance runs — the code was
-    // handed to it (whether or not it arrived).
-    bool Check(long long popupCode);
+    // handed to it (whether or not it arrived). `beforeHandOver` runs just before a hand-over is sent.
+    bool Check(long long popupCode, const std::function<void()>& beforeHandOver = {});
     // Starts delivering hand-overs to `handler` from the event loop.
     void Listen(std::function<void(long long)> handler);
     // Stops listening and gives up the marker (the backend's own end releases it too).

@@ -16,6 +16,7 @@
 #include <optional>
 #include <utility>
 
+#include "app/KSActivationToken.h"
 #include "app/KSArt.h"
 #include "app/KSBalloon.h"
 #include "app/KSCmdLine.h"
@@ -26,6 +27,7 @@
 #include "app/pages/KSLogsPage.h"
 #include "app/pages/KSOptimizePage.h"
 #include "app/pages/KSOverviewPage.h"
+#include "desktop/DndSourceSet.h"
 #include "desktop/HotKeyText.h"
 #include "desktop/LanguageBroadcast.h"
 #include "desktop/OrvAntiDisturb.h"
@@ -44,6 +46,7 @@
 #include "skin/OrvImageButton.h"
 #include "skin/OrvSkinManager.h"
 #include "skin/OrvTabControl.h"
+#include "skin/OrvWindowShape.h"
 #include "store/KSAutoStart.h"
 #include "store/KSLogMgr.h"
 #include "store/KSSettings.h"
@@ -80,6 +83,9 @@ TFormKSMain::TFormKSMain(platform::TPlatform& platform, TKSSettings& settings, Q
     FKSCore = new TMemoryOptimize(*FPlatform.Desktop, *FPlatform.Processes, this);
     FHotKeyManager = new TOrvHotKeyManager(*FPlatform.HotKeys, this);
     FAntiDisturb = new TOrvAntiDisturb(*FPlatform.Desktop, *FPlatform.Processes, this);
+    // A game under GameMode and the desktop's own do-not-disturb count beside the full-screen check.
+    connect(TDndSourceSet::CreateForDesktop(this), &TDndSourceSet::ActiveChanged, FAntiDisturb,
+            &TOrvAntiDisturb::SetSourceState);
     FTrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     FMultiLangs = new TOrvMultiLangs(this);
     SkinMgr = new TOrvSkinManager(this);
@@ -131,8 +137,10 @@ void TFormKSMain::FormCreate() {
     ShowAdvertising();                           // 11
     // 12: centred on the screen when first shown. An automatic start with the tray icon on stays in
     // the notification area instead of popping a minimized window onto the taskbar.
-    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
-    if (HasSwitch(FArguments, u"-autostart"_qs) && FSettings.ShowTrayIcon) {
+    if (QScreen* s = screen(); s && !isVisible()) move(s->availableGeometry().center() - rect().center());
+    // "-optimize" with no copy running starts one out of sight that frees memory at once.
+    const bool optimize = HasSwitch(FArguments, u"-optimize"_qs);
+    if ((HasSwitch(FArguments, u"-autostart"_qs) && FSettings.ShowTrayIcon) || optimize) {
         if (!TrayUsable()) HideToTray(); // no notification area: a minimized window, not a lost one
         Trace(u"hidden"_qs);
     } else {
@@ -143,6 +151,7 @@ void TFormKSMain::FormCreate() {
     QTimer::singleShot(0, this, [this] { OfferUpgrade(); });
     // A second start that came in meanwhile is answered now, with the window complete.
     FCreating = false;
+    if (optimize) QTimer::singleShot(0, this, [this] { HandOver(EncodeHandOver(THandOver{0, true})); });
     for (long long code : std::exchange(FPendingHandOvers, {})) HandOver(code);
 }
 
@@ -380,7 +389,7 @@ void TFormKSMain::HideToTray() {
     } else {
         FMinimizedForNoTray = true;
         if (!isVisible()) show();
-        setWindowState(windowState() | Qt::WindowMinimized);
+        TOrvWindowShape::MinimizeShownWindow(*this);
     }
 }
 
@@ -418,6 +427,11 @@ bool TFormKSMain::ApplyHotKey(uint16_t previous) {
     return FHotKeyManager->AddHotKey(FSettings.HotKeyValue) != 0;
 }
 
+QString TFormKSMain::HotKeyUnavailableText(uint16_t value) const {
+    if (!QGuiApplication::platformName().startsWith(u"wayland"_qs)) return {};
+    return FMultiLangs->FormatText(u"String.HotKeyWayland"_qs, {HotKeyToText(value, false)});
+}
+
 bool TFormKSMain::HotKeyHeld(uint16_t value) const {
     return value && FHotKeyManager->HasHotKey(value);
 }
@@ -439,6 +453,8 @@ void TFormKSMain::ApplyCommandLine() {
         ApplyTrayIcon();
     }
     if (HasSwitch(FArguments, u"-autostart"_qs)) {
+        // Placed before it is shown: on X11 moving a window mapped minimized brings it back whole.
+        if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
         setWindowState(windowState() | Qt::WindowMinimized);
         setVisible(!TrayUsable());
     }
@@ -564,8 +580,13 @@ void TFormKSMain::ReportSettingsProblem(const QString& message) {
 
 QString TFormKSMain::StartupNotice() const {
     QStringList notices{FSettingsProblem};
-    if (FHotKeyFailed)
-        notices << FMultiLangs->FormatText(u"String.HotKeyFailed"_qs, {HotKeyToText(FSettings.HotKeyValue, false)});
+    if (FHotKeyFailed) {
+        // A Wayland session grants no key grabs at all: say what works there instead of blaming another program.
+        const QString unavailable = HotKeyUnavailableText(FSettings.HotKeyValue);
+        notices << (!unavailable.isEmpty() ? unavailable
+                                           : FMultiLangs->FormatText(u"String.HotKeyFailed"_qs,
+                                                                     {HotKeyToText(FSettings.HotKeyValue, false)}));
+    }
     notices.removeAll(QString());
     return notices.join(u"  "_qs);
 }
@@ -639,18 +660,38 @@ void TFormKSMain::SelectTabByCode(long long code) {
     SelectTab(TabIndexForPopupCode(code));
 }
 
-void TFormKSMain::HandOver(long long code) {
+void TFormKSMain::HandOver(long long code, const QString& activationToken) {
+    if (!activationToken.isEmpty()) FActivationToken = activationToken;
     if (FCreating) {
         FPendingHandOvers << code;
         return;
     }
-    SelectTabByCode(code);
+    const THandOver handOver = DecodeHandOver(code);
+    if (handOver.Optimize) {
+        // What a desktop's own shortcut runs where no global hotkey can be had: the hotkey's path exactly,
+        // without raising the window.
+        Trace(u"optimize requested"_qs);
+        OptimizeNow(true, true);
+        if (TabIndexForPopupCode(handOver.PopupCode) < 0) return;
+    }
+    SelectTabByCode(handOver.PopupCode);
     BringMainWindowToFront();
 }
 
 void TFormKSMain::BringMainWindowToFront() {
-    if (!isVisible()) show();
-    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+    TKSActivationToken::Use(this, std::exchange(FActivationToken, QString()));
+    if (!TOrvWindowShape::CanUnminimize() && (isMinimized() || FMinimizedForNoTray || !isVisible())) {
+        // The compositor does not tell a client whether it is still minimized nor lets it un-minimize
+        // itself: a window mapped anew is shown and placed by the compositor.
+        FMinimizedForNoTray = false;
+        hide();
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        show();
+        Trace(u"front remapped"_qs);
+    } else {
+        if (!isVisible()) show();
+        if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+    }
     raise();
     activateWindow();
     Trace(u"front"_qs);

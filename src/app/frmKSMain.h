@@ -57,8 +57,9 @@ public:
     // Runs the creation sequence, shows the window and makes the upgrade offer.
     void FormCreate();
 
-    // Hand-over from a second start: select the tab the code names, then come to the front.
-    void HandOver(long long code);
+    // Hand-over from a second start: select the tab the code names, then come to the front with the
+    // starter's activation token (may be empty); or, for "-optimize", free memory as the hotkey does.
+    void HandOver(long long code, const QString& activationToken = {});
     void SelectTabByCode(long long code);
     void BringMainWindowToFront();
 
@@ -132,6 +133,9 @@ public:
     bool ApplyHotKey(uint16_t previous);
     // Whether the grab of this value is held now.
     bool HotKeyHeld(uint16_t value) const;
+    // Where the session grants no global hotkey at all (Wayland): what to do instead, with `value`'s keys;
+    // empty where hotkeys can be had.
+    QString HotKeyUnavailableText(uint16_t value) const;
     void ApplyAntiDisturb();
     // Why Config.ini could not be read or written (empty: it works again), shown in the status line.
     void ReportSettingsProblem(const QString& message);
@@ -217,6 +221,7 @@ private:
     // Hand-overs that arrive while the window is still being created wait until it is done.
     bool FCreating = true;
     QList<long long> FPendingHandOvers;
+    QString FActivationToken; // the last second start's, until the window comes to the front
     uint32_t FLanguageMessage = 0;
     std::unique_ptr<TX11LanguageBroadcast> FLanguageBroadcast;
 

@@ -256,6 +256,16 @@ void TFormKSSettings::ApplyHotKey() {
     if (ok) FRememberedHotKey = FSettings.HotKeyValue;
     lblHotKey->setVisible(!ok);
     FHotKeyFailed = !ok;
+    // No combination can be had where the session grants no hotkeys: say what to do instead, and do not
+    // hold the dialog open for it.
+    if (const QString instead = FMain->HotKeyUnavailableText(FSettings.HotKeyValue); !ok && !instead.isEmpty()) {
+        lblHotKey->setWordWrap(true);
+        lblHotKey->setFixedWidth(width() - lblHotKey->x() - 16);
+        lblHotKey->setText(instead);
+        lblHotKey->adjustSize();
+        lblHotKey->raise();
+        FHotKeyFailed = false;
+    }
 }
 
 void TFormKSSettings::ApplyAntiDisturb() {

@@ -6,7 +6,9 @@
 #include <QMessageBox>
 #include <cstdio>
 
+#include "app/KSActivationToken.h"
 #include "app/KSCmdLine.h"
+#include "app/KSDisplayProbe.h"
 #include "app/KSSingleInst.h"
 #include "app/frmKSMain.h"
 #include "desktop/HotKeyText.h"
@@ -88,15 +90,18 @@ int main(int argc, char* argv[]) {
     // Single instance first: a second start hands its tab code over and ends before it opens anything.
     // The marker it takes here is kept for the whole run.
     std::unique_ptr<platform::ISingleInstance> single = platform::MakeLinuxSingleInstance(RuntimeDir());
-    if (!TKSSingleInstance(*single).Check(ParsePopupCode(args))) return 0;
+    // A second start also leaves the launcher's activation token, so the running copy may take the focus.
+    if (!TKSSingleInstance(*single).Check(EncodeHandOver(HandOverFromArguments(args)), [] {
+            TKSActivationToken::Store(QString::fromStdString(RuntimeDir()), TKSActivationToken::FromEnvironment());
+        }))
+        return 0;
 
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        std::fprintf(stderr,
-                     "Kestrum needs a graphical display (DISPLAY is not set).\n"
-                     "Without one, use the headless companion: kestrum-cli status | kestrum-cli free\n");
+    const TKSDisplayChoice display = TKSDisplayProbe().Choose(QProcessEnvironment::systemEnvironment());
+    if (!display.Usable) {
+        std::fputs(qPrintable(display.Message), stderr);
         return 2;
     }
+    if (!display.Platform.isEmpty()) qputenv("QT_QPA_PLATFORM", display.Platform.toLocal8Bit());
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Kestrum"_qs);
@@ -122,7 +127,9 @@ int main(int argc, char* argv[]) {
     TKSSettings settings;
     TFormKSMain main(plat, settings, args);
     main.SetHistory(history.get());
-    instance.Listen([&main](long long code) { main.HandOver(code); });
+    instance.Listen([&main](long long code) {
+        main.HandOver(code, TKSActivationToken::Take(QString::fromStdString(RuntimeDir())));
+    });
     main.FormCreate();
     int rc = app.exec();
     instance.Release();

@@ -50,12 +50,18 @@ void TOrvAntiDisturb::SetInteval(uint32_t value) {
 }
 
 void TOrvAntiDisturb::Poll() {
-    const bool s = DetectState();
+    const bool s = DetectState() || FSourceState;
     FState = s;
     if (s != FNotified) {
         FNotified = s;
         emit OnStateChanged(this);
     }
+}
+
+void TOrvAntiDisturb::SetSourceState(bool on) {
+    if (on == FSourceState) return;
+    FSourceState = on;
+    if (FEnabled) Poll(); // at once, not at the next tick
 }
 
 bool TOrvAntiDisturb::DetectState() {

@@ -34,6 +34,9 @@ public:
 
     // One poll: what the timer does at each tick.
     void Poll();
+    // What the sources that report by themselves say (a game under GameMode, the desktop's own
+    // do-not-disturb); State is on while they or the poll say so.
+    void SetSourceState(bool on);
 
 signals:
     void OnStateChanged(TOrvAntiDisturb* Sender);
@@ -48,6 +51,7 @@ private:
     uint32_t FInteval = 3000;
     bool FState = false;
     bool FNotified = false;
+    bool FSourceState = false;
     bool JudgeExecutable(uint32_t processId, const std::string& path);
 
     // The verdict per running process, kept while the process runs the same executable: a poll reads one

@@ -156,6 +156,9 @@ constexpr TLangText Texts[] = {
     {u"FormKSSettings.lblAntiDisturbHint.Caption",
      u"To avoid of interrupting users' common operation, this application will not optimize memory automatically or "
      u"popup any messages when users are playing games or running full-screen programs."},
+    {u"String.HotKeyWayland",
+     u"No global hotkey on Wayland: bind the command \"kestrum -optimize\" to %s in the desktop's keyboard "
+     u"settings."},
 };
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "skin/OrvGraphics.h"
 #include "skin/OrvImage.h"
 #include "skin/OrvImageButton.h"
+#include "skin/OrvWindowShape.h"
 
 namespace kestrum {
 
@@ -351,12 +352,19 @@ void TOrvSkinManager::UpdateRegion() {
         FForm->clearMask(); // the whole window
         return;
     }
+    // Where the window system cannot cut the window, the pieces are cut instead, so the key colour is
+    // never painted and the see-through surface shows there.
+    const bool cutPieces = TOrvWindowShape::PrepareTranslucentCorners(*FForm);
     QRegion region;
     for (auto& piece : FPieces) {
         if (!piece) continue;
+        if (cutPieces) piece->clearMask(); // the whole picture, key colour included, is looked at
         QImage bitmap;
         RenderControl(piece, &bitmap);
-        if (auto r = RegionFromBitmap(bitmap, FTransColorValue, piece->x(), piece->y())) region += *r;
+        if (auto r = RegionFromBitmap(bitmap, FTransColorValue, 0, 0)) {
+            region += r->translated(piece->pos());
+            if (cutPieces) piece->setMask(*r);
+        }
     }
     auto g = [this](TFramePiece p) { return FPieces[p] ? FPieces[p]->geometry() : QRect(); };
     auto rightEdge = [](const QRect& r) { return r.x() + r.width(); };
@@ -468,6 +476,15 @@ bool TOrvSkinManager::eventFilter(QObject* watched, QEvent* e) {
 
 bool TOrvSkinManager::FormEvent(QEvent* e) {
     switch (e->type()) {
+        case QEvent::Paint:
+            // A see-through window gets no background of its own from the toolkit: the back colour is laid
+            // inside the shape, under whatever the form paints itself.
+            if (FForm->testAttribute(Qt::WA_TranslucentBackground) && !FRegion.isEmpty()) {
+                QPainter p(FForm);
+                p.setClipRegion(FRegion & static_cast<QPaintEvent*>(e)->region());
+                p.fillRect(FForm->rect(), FForm->palette().color(QPalette::Window));
+            }
+            break;
         case QEvent::Resize: {
             ApplyAnchors(static_cast<QResizeEvent*>(e)->size());
             // Buttons placed by position keep their place against the right edge.

@@ -6,7 +6,10 @@
 #include <QSystemTrayIcon>
 
 #include <QLabel>
+#include <QTemporaryDir>
+#include "app/KSActivationToken.h"
 #include "app/KSCmdLine.h"
+#include "app/KSDisplayProbe.h"
 #include "app/KSSingleInst.h"
 #include "desktop/OrvAntiDisturb.h"
 #include "app/frmKSMain.h"
@@ -42,6 +45,88 @@ TEST(CommandLine, ParsePopupCode) {
     EXPECT_EQ(TabIndexForPopupCode(73826), 1);
     EXPECT_EQ(TabIndexForPopupCode(5), -1);
     EXPECT_EQ(TabIndexForPopupCode(0), -1);
+}
+
+TEST(CommandLine, HandOverCarriesTheTabCodeAndTheOptimizeRequest) {
+    struct {
+        QStringList args;
+        int code;
+        bool optimize;
+    } cases[] = {
+        {{"k"}, 0, false},
+        {{"k", "-popup", "73826"}, 73826, false},
+        {{"k", "-OPTIMIZE"}, 0, true},
+        {{"k", "-optimize", "-popup", "73825"}, 73825, true},
+        {{"k", "-popup", "-5"}, -5, false}, // any code the switch gives travels unchanged
+    };
+    for (auto& c : cases) {
+        const long long message = EncodeHandOver(HandOverFromArguments(c.args));
+        const THandOver back = DecodeHandOver(message);
+        EXPECT_EQ(back.PopupCode, c.code) << c.args.join(' ').toStdString();
+        EXPECT_EQ(back.Optimize, c.optimize) << c.args.join(' ').toStdString();
+    }
+    // A plain tab code is the same message an older start sends.
+    EXPECT_EQ(EncodeHandOver(THandOver{73826, false}), 73826);
+}
+
+TEST(SingleInstance, ActivationTokenIsLeftForTheRunningCopyOnce) {
+    QTemporaryDir dir;
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_TRUE(TKSActivationToken::Store(dir.path(), u"kwin-12_TIME4242"_qs));
+    EXPECT_EQ(TKSActivationToken::Take(dir.path()), u"kwin-12_TIME4242"_qs);
+    EXPECT_EQ(TKSActivationToken::Take(dir.path()), QString()); // used up
+    EXPECT_EQ(TKSActivationToken::StartupIdTime(u"kwin-12_TIME4242"_qs), 4242u);
+    EXPECT_EQ(TKSActivationToken::StartupIdTime(u"0123abcd"_qs), 0u);
+    // Nothing that is not a token, and nothing in a folder others may enter.
+    EXPECT_FALSE(TKSActivationToken::Store(dir.path(), u"two words"_qs));
+    EXPECT_FALSE(TKSActivationToken::Store(dir.path(), QString()));
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                          QFileDevice::ReadOther | QFileDevice::ExeOther);
+    EXPECT_FALSE(TKSActivationToken::Store(dir.path(), u"abc"_qs));
+}
+
+// Which window system start-up asks for, given what answers: a dead one is skipped, none at all is an error.
+TEST(CommandLine, DisplayChoiceSkipsWhatDoesNotAnswer) {
+    struct {
+        const char* display;
+        const char* wayland;
+        const char* platform;
+        bool xUp, waylandUp;
+        bool usable;
+        const char* chosen;
+    } cases[] = {
+        {":0", "", "", true, false, true, ""},
+        {":0", "wayland-0", "", true, true, true, ""},     // the toolkit's own first choice
+        {":0", "wayland-0", "", true, false, true, "xcb"}, // the compositor is gone: X11 instead
+        {"", "wayland-0", "", false, false, false, ""},
+        {":0", "", "", false, false, false, ""},
+        {":0", "", "xcb", false, false, false, ""},                // asked for, and dead
+        {":0", "", "offscreen", false, false, true, ""},           // nothing to connect to
+        {":0", "wayland-0", "wayland;xcb", true, false, true, ""}, // the user's own list stays as it is
+        {"", "", "", false, false, false, ""},
+    };
+    for (auto& c : cases) {
+        TKSDisplayProbe probe;
+        probe.X11Reachable = [&](const QString&) { return c.xUp; };
+        probe.WaylandReachable = [&](const QString&) { return c.waylandUp; };
+        probe.WaylandPluginInstalled = [] { return true; };
+        QProcessEnvironment env;
+        env.insert("XDG_RUNTIME_DIR", "/run/user/1");
+        if (*c.display) env.insert("DISPLAY", c.display);
+        if (*c.wayland) env.insert("WAYLAND_DISPLAY", c.wayland);
+        if (*c.platform) env.insert("QT_QPA_PLATFORM", c.platform);
+        const TKSDisplayChoice choice = probe.Choose(env);
+        const std::string what = std::string(c.display) + " " + c.wayland + " " + c.platform;
+        EXPECT_EQ(choice.Usable, c.usable) << what;
+        EXPECT_EQ(choice.Platform, QString::fromLatin1(c.chosen)) << what;
+        if (!c.usable) EXPECT_TRUE(choice.Message.startsWith("Kestrum needs a graphical display")) << what;
+    }
+    QProcessEnvironment env;
+    env.insert("XDG_RUNTIME_DIR", "/run/user/1");
+    env.insert("WAYLAND_DISPLAY", "wayland-1");
+    EXPECT_EQ(TKSDisplayProbe::WaylandSocketPath(env), "/run/user/1/wayland-1");
+    env.insert("WAYLAND_DISPLAY", "/tmp/w/sock");
+    EXPECT_EQ(TKSDisplayProbe::WaylandSocketPath(env), "/tmp/w/sock");
 }
 
 TEST(SingleInstance, SecondStartHandsItsCodeToTheFirst) {

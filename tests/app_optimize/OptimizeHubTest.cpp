@@ -8,6 +8,7 @@
 #include <QSystemTrayIcon>
 
 #include "app/KSBalloon.h"
+#include "app/KSCmdLine.h"
 #include "app/KSOptimizeFlow.h"
 #include "app/frmKSMain.h"
 #include "app/pages/KSOptimizePage.h"
@@ -144,6 +145,21 @@ TEST_F(HubTest, UsagePageFreeNowSelectsTheOptimizePageAndWaitsForTheAnimation) {
     EXPECT_EQ(Flow()->ResultFontHeight(), 25);
     EXPECT_LE(figure->geometry().right(), figure->parentWidget()->width() - 2); // grown: still inside the panel
     EXPECT_EQ(DayFileLines().size(), 1);
+}
+
+// "-optimize" from a second start (a desktop's own shortcut): the hotkey's run, without raising the window.
+TEST_F(HubTest, OptimizeHandOverRunsLikeTheHotkeyWithoutComingForward) {
+    Create();
+    Main->hide();
+    Main->HandOver(EncodeHandOver(THandOver{0, true}));
+    Settle();
+    EXPECT_EQ(Runs, 1);
+    const QStringList lines = DayFileLines();
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].contains(u"\"Memory was optimized manually.\""_qs)) << lines[0].toStdString();
+    EXPECT_EQ(Main->Balloon()->Count(), 1);
+    EXPECT_FALSE(Main->isVisible());
+    EXPECT_EQ(Main->ActiveTabIndex(), 0);
 }
 
 TEST_F(HubTest, PolicyTickFreesAutomaticallyWithBalloon) {

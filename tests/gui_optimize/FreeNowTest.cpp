@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QWindow>
 
@@ -92,4 +93,21 @@ TEST_F(FreeNowTest, ClickRunsTheAnimationAndRecordsAndTheHotkeyRecordsAnother) {
     ASSERT_TRUE(test::WaitFor([&] { return Lines(day).size() == 2; }, 10000));
     EXPECT_TRUE(Lines(day)[1].contains(u"\"Memory was optimized manually.\""_qs));
     EXPECT_EQ(flow->RunsStarted(), 2);
+}
+
+// A logon start with no notification area to hide in stays a minimized window: placing it must not map it
+// back whole (the window manager's WM_STATE is what the user sees).
+TEST_F(FreeNowTest, AutostartWithoutATrayStaysMinimized) {
+    TFormKSMain w(Plat, Settings, {"Kestrum", "-autostart"});
+    w.SetTrayAvailableProbe([] { return false; });
+    w.FormCreate();
+    ASSERT_TRUE(test::WaitFor([&] { return w.isVisible() && w.windowHandle(); }));
+    auto wmState = [&] {
+        QProcess xprop;
+        xprop.start("xprop", {"-id", QString::number(w.winId()), "WM_STATE"});
+        xprop.waitForFinished(5000);
+        return QString::fromUtf8(xprop.readAllStandardOutput());
+    };
+    QString state;
+    EXPECT_TRUE(test::WaitFor([&] { return (state = wmState()).contains("Iconic"); }, 2000)) << state.toStdString();
 }

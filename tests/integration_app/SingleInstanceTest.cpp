@@ -83,3 +83,28 @@ TEST(RealProgram, CrashedFirstInstanceDoesNotBlockTheNext) {
     next.kill();
     next.waitForFinished();
 }
+
+// A display that is named but cannot be reached (a closed session, a forwarded X that went away) ends with
+// the same plain word as no display at all, instead of the toolkit's abort.
+TEST(RealProgram, UnreachableDisplayIsSaidPlainlyWithExitTwo) {
+    TRun run;
+    const QStringList settings[] = {
+        {"DISPLAY=:987"},
+        {"WAYLAND_DISPLAY=/nonexistent/wayland-9"},
+        {"DISPLAY=:987", "WAYLAND_DISPLAY=wayland-none"},
+        {"DISPLAY=:987", "QT_QPA_PLATFORM=xcb"},
+    };
+    for (const QStringList& vars : settings) {
+        QProcessEnvironment env = run.Env();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+        for (const QString& v : vars) env.insert(v.section('=', 0, 0), v.section('=', 1));
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(Program(), {});
+        ASSERT_TRUE(p.waitForFinished(15000));
+        const QByteArray err = p.readAllStandardError();
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << vars.join(' ').toStdString();
+        EXPECT_EQ(p.exitCode(), 2) << vars.join(' ').toStdString() << "\n" << err.toStdString();
+        EXPECT_TRUE(err.contains("Kestrum needs a graphical display")) << err.toStdString();
+    }
+}
