@@ -1,5 +1,6 @@
 #include "CallerScope.h"
 
+#include <errno.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -96,6 +97,11 @@ bool CallerMaySee(const TCaller& caller, const TProcMount& mount, uint64_t servi
     if (caller.PidNamespace != servicePidNamespace) {
         if (caller.PidNamespace == 0 || target.PidNamespace != caller.PidNamespace) return false;
     }
+    if (caller.OwnOnly) {
+        if (target.Uids.empty()) return false;
+        for (uint32_t uid : target.Uids)
+            if (uid != caller.Uid) return false;
+    }
     if (mount.HidePid && caller.Uid != 0) {
         const bool inGroup =
             mount.Gid && std::find(caller.Groups.begin(), caller.Groups.end(), *mount.Gid) != caller.Groups.end();
@@ -128,8 +134,9 @@ TCaller TCallerScopedProcesses::ReadCaller(const std::string& procRoot, uint32_t
     return c;
 }
 
-TCallerScopedProcesses::TCallerScopedProcesses(platform::IProcesses& inner, TCaller caller, std::string procRoot)
-    : FInner(inner), FCaller(std::move(caller)), FProcRoot(std::move(procRoot)) {
+TCallerScopedProcesses::TCallerScopedProcesses(platform::IProcesses& inner, TCaller caller, std::string procRoot,
+                                               TClock::time_point deadline)
+    : FInner(inner), FCaller(std::move(caller)), FProcRoot(std::move(procRoot)), FDeadline(deadline) {
     std::ifstream in(FProcRoot + "/self/mountinfo");
     std::stringstream text;
     text << in.rdbuf();
@@ -169,7 +176,19 @@ platform::TTrimResult TCallerScopedProcesses::TrimWorkingSet(uint32_t processId)
         refused.Status = platform::TTrimStatus::NoRight;
         return refused;
     }
-    return FInner.TrimWorkingSet(processId);
+    if (TClock::now() >= FDeadline) {
+        platform::TTrimResult late;
+        late.Status = platform::TTrimStatus::Failed;
+        late.Error = ETIMEDOUT;
+        return late;
+    }
+    platform::TTrimResult result = FInner.TrimWorkingSet(processId);
+    // A process whose resident memory did not shrink (the kernel kept every page: locked, pinned or
+    // refused) was not trimmed, whatever the advice call answered.
+    if (result.Status == platform::TTrimStatus::Trimmed && result.ResidentAfter != 0 &&
+        result.ResidentAfter >= result.ResidentBefore && result.ResidentBefore != 0)
+        result.Status = platform::TTrimStatus::NoRight;
+    return result;
 }
 
 platform::TReclaimResult TCallerScopedProcesses::ReclaimPushedOut(const std::vector<platform::TPushedOut>& pushedOut,

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@ struct TCaller {
     uint32_t Pid = 0;
     std::vector<uint32_t> Groups; // supplementary groups
     uint64_t PidNamespace = 0;    // 0: unknown
+    bool OwnOnly = true;          // only processes that belong to the caller (real, effective and saved uid)
 };
 
 // How /proc is mounted: with hidepid, users see only their own processes (or all, in group `Gid`).
@@ -32,9 +34,9 @@ struct TTarget {
 // The mount options of `procRoot` from /proc/self/mountinfo text (the last mount there wins).
 TProcMount ParseProcMount(const std::string& mountinfo, const std::string& procRoot);
 
-// Whether the caller may see `target` in its own /proc: a caller in another PID namespace sees only its
-// namespace; under hidepid only its own processes, unless root or in the mount's group. The service's own
-// process is never one of them.
+// Whether a run for the caller may touch `target`: a caller in another PID namespace sees only its
+// namespace; under hidepid only its own processes, unless root or in the mount's group; with OwnOnly only
+// its own processes at all. The service's own process is never one of them.
 bool CallerMaySee(const TCaller& caller, const TProcMount& mount, uint64_t servicePidNamespace, uint32_t servicePid,
                   const TTarget& target);
 
@@ -42,7 +44,10 @@ bool CallerMaySee(const TCaller& caller, const TProcMount& mount, uint64_t servi
 // and anything else is refused.
 class TCallerScopedProcesses final : public platform::IProcesses {
 public:
-    TCallerScopedProcesses(platform::IProcesses& inner, TCaller caller, std::string procRoot);
+    using TClock = std::chrono::steady_clock;
+    // Trims asked for after `deadline` are not done (a run's length is bounded).
+    TCallerScopedProcesses(platform::IProcesses& inner, TCaller caller, std::string procRoot,
+                           TClock::time_point deadline = TClock::time_point::max());
 
     std::optional<std::vector<platform::TProcessEntry>> Snapshot() override;
     std::string ExecutablePath(uint32_t processId) override;
@@ -65,6 +70,7 @@ private:
     uint64_t FServiceNamespace = 0;
     uint32_t FServicePid = 0;
     std::vector<uint32_t> FVisible; // sorted, from the latest snapshot
+    TClock::time_point FDeadline;
 };
 
 } // namespace kestrum::service

@@ -4,14 +4,13 @@ namespace kestrum::service {
 
 TRunGate::TVerdict TRunGate::AdmitRun(uint32_t uid, TClock::time_point now, std::chrono::milliseconds* wait) {
     if (FInFlight.count(uid) || FInFlightTotal >= FMaxInFlight) return TVerdict::Busy;
-    // Callers whose spacing has passed need no entry; keeps the map as small as the recent callers.
-    std::erase_if(FLastRun, [&](const auto& e) { return now - e.second >= FSpacing; });
-    const auto last = FLastRun.find(uid);
-    if (last != FLastRun.end()) {
+    // Users whose spacing has passed need no entry; keeps the map as small as the recent users.
+    std::erase_if(FLastEnd, [&](const auto& e) { return now - e.second >= FSpacing; });
+    const auto last = FLastEnd.find(uid);
+    if (last != FLastEnd.end()) {
         if (wait) *wait = std::chrono::ceil<std::chrono::milliseconds>(FSpacing - (now - last->second));
         return TVerdict::TooSoon;
     }
-    FLastRun[uid] = now;
     ++FInFlight[uid];
     ++FInFlightTotal;
     return TVerdict::Go;
@@ -32,9 +31,14 @@ void TRunGate::Finish(uint32_t uid) {
 }
 
 bool TRunGate::BeginRun() {
-    if (FRunning) return false;
-    FRunning = true;
+    if (FRunning >= FMaxRuns) return false;
+    ++FRunning;
     return true;
+}
+
+void TRunGate::EndRun(uint32_t uid, TClock::time_point now) {
+    if (FRunning > 0) --FRunning;
+    if (FSpacing.count() > 0) FLastEnd[uid] = now;
 }
 
 } // namespace kestrum::service

@@ -7,6 +7,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusError>
+#include <QTimer>
 #include <cstdio>
 #include <cstring>
 
@@ -80,9 +81,21 @@ int main(int argc, char* argv[]) {
     }
     syslog(LOG_INFO, "serving %s (capabilities: %s)", qPrintable(freeservice::kBusName),
            qPrintable(service::EffectiveCapabilityNames().join(u' ')));
+    QTimer drain;
+    drain.setInterval(250);
     QObject::connect(&service, &service::TFreeService::idle, &app, [&]() {
         // Give the name back first, so a new request starts a fresh instance instead of reaching this one.
+        // Calls the bus routed here before that are still on their way in: they are served, and only a
+        // quiet spell after the last of them ends the process.
+        if (drain.isActive()) return;
         bus.unregisterService(freeservice::kBusName);
+        syslog(LOG_INFO, "idle, giving the name back");
+        drain.start();
+    });
+    int quietTicks = 0;
+    QObject::connect(&drain, &QTimer::timeout, &app, [&]() {
+        quietTicks = service.Idle() ? quietTicks + 1 : 0;
+        if (quietTicks < 2) return;
         syslog(LOG_INFO, "idle, ending");
         QCoreApplication::quit();
     });

@@ -14,6 +14,7 @@ struct TFreeRunRequest {
     uint8_t Mode = 0;
     QStringList Selection;
     bool FollowUpReclaim = true;
+    bool AllUsers = false; // through the freeing service: other users' and system processes too
 };
 
 // How a run reached the processes, and why it could not.

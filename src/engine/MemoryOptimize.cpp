@@ -239,7 +239,7 @@ TFreeRunReport TMemoryOptimize::Run(uint8_t mode, const QStringList& selection,
                                     const std::function<void(uint32_t, uint32_t)>& progress) {
     // Without the right to trim others, the installed delegate (the freeing service) runs it.
     if (const auto delegate = FreeRunDelegate())
-        if (auto delegated = delegate->Run({mode, selection, FFollowUpReclaim})) return *delegated;
+        if (auto delegated = delegate->Run({mode, selection, FFollowUpReclaim, FAllUsers})) return *delegated;
     TFreeRunReport report;
     if (FCancel) {
         report.Cancelled = true;

@@ -55,6 +55,8 @@ public:
 
     // After trimming, let what the run pushed out to swap become free memory (bounded by that amount).
     void SetFollowUpReclaim(bool on) { FFollowUpReclaim = on; }
+    // A run handed to the freeing service reaches other users' and system processes too (a wider right).
+    void SetAllUsers(bool on) { FAllUsers = on; }
     // How long a run watches which memory the processes use before paging out the rest; 0 pages out
     // everything, in use or not. One wait per run, whatever the number of processes.
     static constexpr int DefaultWatchMs = 1000;
@@ -111,6 +113,7 @@ private:
     // Read by runs that may happen off the UI thread.
     std::atomic<uint8_t> FSelectionMode = MODE_ALL;
     std::atomic<bool> FFollowUpReclaim = true;
+    std::atomic<bool> FAllUsers = false;
     std::atomic<int> FWatchMs = DefaultWatchMs;
     std::atomic<unsigned> FMaxThreads = 0;
     std::atomic<bool> FCancel = false;

@@ -6,9 +6,8 @@ namespace kestrum::freeservice {
 
 namespace {
 
-using TReportMember =
-    std::variant<bool TFreeRunReport::*, uint8_t TFreeRunReport::*, uint32_t TFreeRunReport::*,
-                 uint64_t TFreeRunReport::*, int TFreeRunReport::*>;
+using TReportMember = std::variant<bool TFreeRunReport::*, uint8_t TFreeRunReport::*, uint32_t TFreeRunReport::*,
+                                   uint64_t TFreeRunReport::*, int TFreeRunReport::*>;
 struct TReportField {
     const char* Key;
     TReportMember Member;
@@ -93,7 +92,10 @@ void Set(S& s, T S::*m, const QVariant& v) {
 } // namespace
 
 QVariantMap RequestOptionsToMap(const TFreeRunRequest& request) {
-    return {{kOptionFollowUpReclaim, request.FollowUpReclaim}};
+    QVariantMap map{{kOptionFollowUpReclaim, request.FollowUpReclaim}};
+    // Sent only when wanted: an older service refuses options it does not know.
+    if (request.AllUsers) map.insert(kOptionAllUsers, true);
+    return map;
 }
 
 QString ParseRequest(uint8_t mode, const QStringList& names, const QVariantMap& options, TFreeRunRequest& out) {
@@ -113,6 +115,10 @@ QString ParseRequest(uint8_t mode, const QStringList& names, const QVariantMap& 
             if (it.value().metaType().id() != QMetaType::Bool)
                 return QStringLiteral("option %1 wants a Boolean").arg(it.key());
             request.FollowUpReclaim = it.value().toBool();
+        } else if (it.key() == kOptionAllUsers) {
+            if (it.value().metaType().id() != QMetaType::Bool)
+                return QStringLiteral("option %1 wants a Boolean").arg(it.key());
+            request.AllUsers = it.value().toBool();
         } else {
             return QStringLiteral("unknown option %1").arg(it.key().left(64));
         }

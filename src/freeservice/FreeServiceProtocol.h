@@ -14,8 +14,10 @@ namespace kestrum::freeservice {
 inline const QString kBusName = QStringLiteral("org.kestrum.Freeing1");
 inline const QString kObjectPath = QStringLiteral("/org/kestrum/Freeing1");
 inline const QString kInterface = QStringLiteral("org.kestrum.Freeing1");
-// polkit actions: running a freeing run, and reading the service's version and capabilities.
+// polkit actions: a freeing run over the caller's own processes, one that reaches other users' and system
+// processes too, and reading the service's version and capabilities.
 inline const QString kActionFree = QStringLiteral("org.kestrum.freeing.free-memory");
+inline const QString kActionFreeAll = QStringLiteral("org.kestrum.freeing.free-memory-all-users");
 inline const QString kActionInfo = QStringLiteral("org.kestrum.freeing.read-info");
 
 inline const QString kErrorInvalidArgs = QStringLiteral("org.kestrum.Freeing1.Error.InvalidArgs");
@@ -31,6 +33,9 @@ constexpr uint8_t kMaxMode = TMemoryOptimize::MODE_SMART;
 
 // Option keys of FreeMemory's a{sv}.
 inline const QString kOptionFollowUpReclaim = QStringLiteral("FollowUpReclaim");
+// Reach other users' and system processes as well (the second polkit action); without it a run touches
+// only processes that belong to the caller.
+inline const QString kOptionAllUsers = QStringLiteral("AllUsers");
 
 // The request as sent: mode byte, names, options.
 QVariantMap RequestOptionsToMap(const TFreeRunRequest& request);

@@ -1,5 +1,6 @@
 #include "i18n/OrvMultiLangs.h"
 
+#include "support/DataFolder.h"
 #include "support/IniFile.h"
 
 #include <QFileInfo>
@@ -47,6 +48,7 @@ void TOrvMultiLangs::SetOnMakeDefault(THandler handler) {
     FMakeDefault = std::move(handler);
     if (!FMakeDefault) return;
     FMakeDefaultLink = connect(this, &TOrvMultiLangs::OnMakeDefault, this, FMakeDefault);
+    ClearTables();
     FMakeDefault(this);
     if (FLanguageChanged) FLanguageChanged(this);
 }
@@ -107,7 +109,17 @@ const TOrvFontDesc* TOrvMultiLangs::GetFontSet(const QString& key) const {
     return ok ? GetFontRes(number) : nullptr;
 }
 
+void TOrvMultiLangs::ClearTables() {
+    FTexts.Clear();
+    FFonts.Clear();
+    FFontSets.Clear();
+}
+
+// A pack replaces whatever the previous one put in: the table is the defaults and this pack, so it stays
+// the same size however often the language changes.
 void TOrvMultiLangs::ApplyPack(const QString& path) {
+    ClearTables();
+    if (FMakeDefault) emit OnMakeDefault(this);
     const TIniFile ini(path);
     for (const auto& [key, value] : SectionValues(ini, QStringLiteral("FONT_RES"))) {
         if (value.trimmed().isEmpty()) continue;
@@ -121,11 +133,21 @@ void TOrvMultiLangs::ApplyPack(const QString& path) {
 // installed, read-only one) still applies; the file stays as it was.
 bool TOrvMultiLangs::WriteSelected(const TOrvLanguage& language, bool selected) {
     TIniFile ini(language.FileName);
+    // A mark that is already right is not written again (a burst of changes would rewrite the files).
+    if ((ini.ReadInteger(QStringLiteral("HEAD"), QStringLiteral("Selected"), 0) != 0) == selected &&
+        ini.ValueExists(QStringLiteral("HEAD"), QStringLiteral("Selected")))
+        return true;
     return ini.WriteString(QStringLiteral("HEAD"), QStringLiteral("Selected"),
                            selected ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void TOrvMultiLangs::LoadLanguages(const QStringList& paths) {
+    // The pack selected so far loses its mark when it is not among the new ones: one pack stays marked.
+    if (FItemIndex >= 0 && FItemIndex < LanguageCount()) {
+        const TOrvLanguage& previous = *FLanguages[size_t(FItemIndex)];
+        if (previous.Selected && !paths.contains(previous.FileName)) WriteSelected(previous, false);
+    }
+    FItemIndex = -1;
     FLanguages.clear();
     if (paths.isEmpty()) return;
     bool anySelected = false;
@@ -156,8 +178,9 @@ void TOrvMultiLangs::LoadLanguages(const QStringList& paths) {
 
 void TOrvMultiLangs::SetItemIndex(int index) {
     if (index < 0 || index >= LanguageCount()) return;
-    if (TOrvLanguage* old =
-            FItemIndex >= 0 && FItemIndex < LanguageCount() ? FLanguages[size_t(FItemIndex)].get() : nullptr) {
+    if (TOrvLanguage* old = FItemIndex >= 0 && FItemIndex < LanguageCount() && FItemIndex != index
+                                ? FLanguages[size_t(FItemIndex)].get()
+                                : nullptr) {
         old->Selected = false;
         WriteSelected(*old, false);
     }
@@ -171,6 +194,8 @@ void TOrvMultiLangs::SetItemIndex(int index) {
 
 void TOrvMultiLangs::LoadFromFile(const QString& path) {
     if (path.isEmpty() || !QFileInfo(path).isFile()) return;
+    // A pack in a folder another user controls could make us show anything; the defaults stay.
+    if (!DataPathProblem(path).isEmpty()) return;
     LoadLanguages(QStringList{path});
     SetItemIndex(0);
 }

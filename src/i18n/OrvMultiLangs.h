@@ -13,8 +13,8 @@
 
 namespace kestrum {
 
-// Every interface text and localized font, by key: filled with the built-in defaults, then with language
-// packs on top. Packs only ever add entries, so a key a pack leaves out keeps its earlier text.
+// Every interface text and localized font, by key: the built-in defaults with the current language pack on
+// top. Applying a pack replaces the previous one, so a key the pack leaves out has its default text.
 class TOrvMultiLangs : public QObject {
     Q_OBJECT
 public:
@@ -28,7 +28,8 @@ public:
     QString FilePrefix() const { return FFilePrefix; }
     void SetFilePrefix(const QString& value) { FFilePrefix = value; }
 
-    // Assigning the defaults handler runs it at once, then the language-changed handler when there is one.
+    // Assigning the defaults handler empties the table and runs the handler at once, then the
+    // language-changed handler when there is one.
     void SetOnMakeDefault(THandler handler);
     // Assigning the language-changed handler runs it at once.
     void SetOnLanguageChanged(THandler handler);
@@ -67,6 +68,7 @@ signals:
     void OnLanguageChanged(kestrum::TOrvMultiLangs* sender);
 
 private:
+    void ClearTables();
     void ApplyPack(const QString& path);
     bool WriteSelected(const TOrvLanguage& language, bool selected);
     void FireLanguageChanged();

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "support/DataFolder.h"
 #include "support/IniFile.h"
 #include "support/KSUtils.h"
 
@@ -23,6 +24,8 @@ TSettingsResult Failure(const QString& why, const char* consequence) {
 
 TSettingsResult LoadSettings(TKSSettings& s, const QString& path) {
     ResetSettings(s);
+    if (const QString why = DataPathProblem(path); !why.isEmpty())
+        return Failure(why, "running on the default settings, the file is left as it is");
     TIniFile ini(path);
     if (const QString problem = ini.Problem(); !problem.isEmpty())
         return Failure(problem, "running on the default settings, the file is left as it is");
@@ -52,6 +55,7 @@ TSettingsResult LoadSettings(TKSSettings& s, const QString& path) {
 
 TSettingsResult SaveSettings(const TKSSettings& s, const QString& path) {
     QString folder = QFileInfo(path).absolutePath();
+    if (const QString why = DataPathProblem(path); !why.isEmpty()) return Failure(why, "the settings are not saved");
     if (!QDir().mkpath(folder))
         return Failure(QStringLiteral("the folder %1 cannot be made").arg(folder), "the settings are not saved");
     TIniFile ini(path);

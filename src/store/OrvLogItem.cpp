@@ -1,5 +1,7 @@
 #include "store/OrvLogItem.h"
 
+#include "support/DataFolder.h"
+
 #include "store/OrvLogManager.h"
 
 #include <QDir>
@@ -265,9 +267,15 @@ bool TOrvLogItem::Append() const {
     std::lock_guard<std::mutex> lock(TOrvLogManager::LogLock());
     if (path.isEmpty()) throw EInOutError("Cannot append a log line: no log file");
     const QByteArray name = QFile::encodeName(path);
+    if (const QString why = DataPathProblem(path); !why.isEmpty())
+        throw EInOutError(QStringLiteral("Cannot open %1: %2").arg(path, why).toStdString());
     if (!QFileInfo::exists(path)) QDir().mkpath(QFileInfo(path).absolutePath());
-    const int fd = ::open(name.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) throw EInOutError(QStringLiteral("Cannot open %1: %2").arg(path, SystemError(errno)).toStdString());
+    // Never through a link: whoever placed it would choose which file our record lands in.
+    QString why;
+    const int fd = OpenNoFollow(path, O_RDWR | O_APPEND | O_CREAT, 0644, &why);
+    if (fd < 0)
+        throw EInOutError(
+            QStringLiteral("Cannot open %1: %2").arg(path, why.isEmpty() ? SystemError(errno) : why).toStdString());
     // A file whose last line was cut short (a full disk, a crash) gets its line ended first, so the new
     // record does not run into it and both stay readable.
     struct stat st {};

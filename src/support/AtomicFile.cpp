@@ -1,4 +1,5 @@
 #include "support/AtomicFile.h"
+#include "support/DataFolder.h"
 
 #include <dirent.h>
 #include <errno.h>
@@ -69,6 +70,8 @@ int RemoveStaleTempFiles(const QString& path) {
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes) {
     const QByteArray target = QFile::encodeName(path);
     QFileInfo info(path);
+    // Never into a folder another user controls: the rename would put our bytes where that user chose.
+    if (!DataPathProblem(path).isEmpty()) return false;
     // Temporaries a killed writer left beside the file go first, so they never pile up.
     RemoveStaleTempFiles(path);
     const QByteArray pattern = QFile::encodeName(info.absolutePath() + u"/."_qs + info.fileName() + u".XXXXXX"_qs);
@@ -91,7 +94,8 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes) {
     if (fd < 0) return false;
     bool ok = true;
     struct stat old {};
-    if (stat(target.constData(), &old) == 0)
+    // The old file's own mode, not that of what a link there points to (the rename replaces the link).
+    if (lstat(target.constData(), &old) == 0 && S_ISREG(old.st_mode))
         fchmod(fd, old.st_mode & 07777);
     else
         fchmod(fd, 0644);

@@ -1,6 +1,7 @@
 #include "support/IniFile.h"
 
 #include "support/AtomicFile.h"
+#include "support/DataFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -68,7 +69,7 @@ TIniText Load(const QString& path) {
 
 bool Store(const QString& path, const QString& text, TEncoding enc) {
     QFileInfo info(path);
-    if (!QDir().mkpath(info.absolutePath())) return false;
+    if (!DataPathProblem(path).isEmpty() || !QDir().mkpath(info.absolutePath())) return false;
     QByteArray bytes;
     switch (enc) {
         case TEncoding::Utf16LE:

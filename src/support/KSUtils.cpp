@@ -16,6 +16,7 @@
 
 #include "platform/IFileVersion.h"
 #include "platform/IShell.h"
+#include "support/DataFolder.h"
 
 namespace kestrum {
 
@@ -63,10 +64,12 @@ QString GetProgramDir() {
 QString GetAppDir() {
     QString home = qEnvironmentVariable("KESTRUM_HOME");
     if (!home.isEmpty()) return WithSlash(QDir(home).absolutePath());
+    // The portable layout only for a copy of the user's own: a package's folder, or a copy in another
+    // user's folder, would let that user (or the package) steer what we write.
     QString prog = GetProgramDir();
-    if (QFileInfo(prog).isWritable()) return prog;
+    if (ProgramFolderIsOwn(prog)) return prog;
     QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    if (data.isEmpty()) data = QDir::homePath() + u"/.local/share"_qs;
+    if (data.isEmpty() || !QDir::isAbsolutePath(data)) data = QDir::homePath() + u"/.local/share"_qs;
     return WithSlash(data + u"/kestrum"_qs);
 }
 

@@ -17,8 +17,9 @@ class IFileVersion;
 
 // Program and data folders -------------------------------------------------------------------------------
 
-// The data folder, ending with "/": $KESTRUM_HOME when set; else the program folder when it is writable
-// (portable layout: Config/, Lists/, Langs/, Logs/ beside the executable); else $XDG_DATA_HOME/kestrum/.
+// The data folder, ending with "/": $KESTRUM_HOME when set; else the program folder when it belongs to the
+// user running us and is no system location (portable layout: Config/, Lists/, Langs/, Logs/ beside the
+// executable); else $XDG_DATA_HOME/kestrum/.
 QString GetAppDir();
 // The folder of the program's own executable, ending with "/" (read-only resources such as Langs/).
 QString GetProgramDir();

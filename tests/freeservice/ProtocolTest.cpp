@@ -51,6 +51,15 @@ TEST(FreeServiceProtocol, ReportFromOtherVersionsKeepsDefaults) {
     EXPECT_FALSE(r.SnapshotTaken);
 }
 
+TEST(FreeServiceProtocol, AllUsersTravelsOnlyWhenAskedFor) {
+    TFreeRunRequest request;
+    EXPECT_FALSE(RequestOptionsToMap(request).contains(kOptionAllUsers)) << "an older service would refuse it";
+    request.AllUsers = true;
+    TFreeRunRequest back;
+    ASSERT_TRUE(ParseRequest(0, {}, RequestOptionsToMap(request), back).isEmpty());
+    EXPECT_TRUE(back.AllUsers);
+}
+
 TEST(FreeServiceProtocol, RequestsAreCheckedAndBounded) {
     const QString longName(kMaxNameBytes + 1, u'a');
     const QString wideName(kMaxNameBytes / 2 + 1, QChar(0x00e9)); // two UTF-8 bytes each
@@ -78,6 +87,8 @@ TEST(FreeServiceProtocol, RequestsAreCheckedAndBounded) {
         {"name with a folder", 1, {"/usr/bin/firefox"}, {}, false},
         {"unknown option", 0, {}, {{"NoSwap", true}}, false},
         {"option of the wrong type", 0, {}, {{kOptionFollowUpReclaim, QStringLiteral("yes")}}, false},
+        {"all users", 1, {"x"}, {{kOptionAllUsers, true}}, true},
+        {"all users as a number", 1, {"x"}, {{kOptionAllUsers, 1}}, false},
     };
     for (const TCase& c : cases) {
         TFreeRunRequest out;

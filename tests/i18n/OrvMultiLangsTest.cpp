@@ -7,6 +7,10 @@
 #include "support/IniFile.h"
 
 #include <gtest/gtest.h>
+#include <malloc.h>
+
+#include <QDir>
+#include <QTemporaryDir>
 
 using namespace kestrum;
 using kestrum::test::FileBytes;
@@ -84,7 +88,7 @@ TEST(MultiLangs, AssigningHandlersRunsThemAtOnce) {
     EXPECT_EQ(calls, QStringList({"defaults", "changed:v"}));
     calls.clear();
     langs.SetOnMakeDefault([&](TOrvMultiLangs*) { calls << "defaults2"; });
-    EXPECT_EQ(calls, QStringList({"defaults2", "changed:v"}));
+    EXPECT_EQ(calls, QStringList({"defaults2", "changed:"})) << "new defaults replace the old ones";
 
     // Other listeners hear the event through the signal.
     int heard = 0;
@@ -116,7 +120,7 @@ TEST(MultiLangs, LoadFromFileAppliesTwiceAndMarksThePackSelected) {
     EXPECT_EQ(t.Langs.GetText("FormKSMain.btnTabLogs.Caption"), "Logs"); // the default stays
 }
 
-TEST(MultiLangs, PacksOverrideAndNeverErase) {
+TEST(MultiLangs, EachPackReplacesThePreviousOne) {
     TTestHome home;
     const QString a = WritePack(home.File("a.ini"),
                                 "[FONT_RES]\n0=Verdana;FF0000;14;[fsItalic]\n01=Courier;0;9;\n2=   \n"
@@ -128,10 +132,13 @@ TEST(MultiLangs, PacksOverrideAndNeverErase) {
     t.Langs.LoadFromFile(a);
     t.Langs.LoadFromFile(b);
     EXPECT_EQ(t.Langs.GetText("FormKSMain.Caption"), "B caption");
-    EXPECT_EQ(t.Langs.GetText("FormKSMain.btnTabLogs.Caption"), "A logs"); // B lacks it: A's text stays
+    EXPECT_EQ(t.Langs.GetText("FormKSMain.btnTabLogs.Caption"), "Logs"); // B lacks it: the default, not A's
     EXPECT_EQ(t.Langs.GetText("FormKSMain.btnTabOptimize.Caption"), "Optimize");
     EXPECT_EQ(t.Langs.GetText("No.Such.Key"), "");
 
+    EXPECT_EQ(t.Langs.GetFontSet("FormKSMain.btnTabLogs.Font"), nullptr) << "A's font set went with A";
+
+    t.Langs.LoadFromFile(a);
     ASSERT_NE(t.Langs.GetFontRes(0), nullptr);
     EXPECT_EQ(t.Langs.GetFontRes(0)->Name, "Verdana");
     EXPECT_EQ(t.Langs.GetFontRes(0)->Color, 0xFF0000u);
@@ -142,6 +149,28 @@ TEST(MultiLangs, PacksOverrideAndNeverErase) {
     EXPECT_EQ(t.Langs.GetFontSet("FormKSMain.btnTabLogs.Font")->Name, "Verdana");
     EXPECT_EQ(t.Langs.GetFontSet("FormKSAbout.lblTitle.Font"), nullptr);             // not a number
     EXPECT_EQ(t.Langs.GetFontSet("FormKSMain.SkinMgr.Title.Font")->Name, "Verdana"); // default ref, new font 0
+}
+
+TEST(MultiLangs, AThousandChangesKeepTheTableFlatAndOnePackMarked) {
+    TTestHome home;
+    // Each change rewrites two marks, flushed to disk: in memory where there is such a folder, so the
+    // thousand changes take a second, not twenty.
+    QTemporaryDir shm(QDir("/dev/shm").exists() ? "/dev/shm/kestrum-langs-XXXXXX" : home.File("langs-XXXXXX"));
+    QString items;
+    for (int i = 0; i < 300; ++i) items += QString("Key.%1=A text of some length for key %1\n").arg(i);
+    const QString de = WritePack(shm.filePath("1031/Kestrum.ini"), "[HEAD]\nName=de\n[LANG_ITEMS]\n" + items);
+    const QString fr = WritePack(shm.filePath("1036/Kestrum.ini"), "[HEAD]\nName=fr\n[LANG_ITEMS]\n" + items);
+    TLangs t;
+    auto inUse = [] { return mallinfo2().uordblks; };
+    for (int i = 0; i < 20; ++i) t.Langs.LoadFromFile(i % 2 ? fr : de);
+    const size_t before = inUse();
+    for (int i = 0; i < 1000; ++i) t.Langs.LoadFromFile(i % 2 ? fr : de);
+    const size_t after = inUse();
+    // Growing with every change, this took tens of megabytes.
+    EXPECT_LT(after, before + (1u << 20)) << before << " -> " << after << " bytes in use";
+    EXPECT_EQ(t.Langs.GetText("Key.7"), "A text of some length for key 7");
+    EXPECT_EQ(TIniFile(fr).ReadString("HEAD", "Selected", ""), "1"); // the last one loaded
+    EXPECT_EQ(TIniFile(de).ReadString("HEAD", "Selected", ""), "0");
 }
 
 TEST(MultiLangs, SelectionFollowsTheHeadAndSetItemIndex) {

@@ -117,6 +117,20 @@ TEST_F(Launcher, AddWritesAnEntryThatStartsTheProgramAndRepeatsHarmlessly) {
     EXPECT_TRUE(ReadAll(Entry()).contains("Exec=\"/opt/kestrum/Kestrum\" -autostart\n"));
 }
 
+TEST_F(Launcher, APercentSignInThePathStillStartsUnderGLib) {
+    if (QStandardPaths::findExecutable("gio").isEmpty()) GTEST_SKIP() << "no gio";
+    const QString program = MakeRecorder("100% sure/Kes%trum %u");
+    ASSERT_EQ(Run({"/add", "Kestrum", program, "-autostart", "50%"}).Code, 0);
+    const QString args = QFileInfo(program).absolutePath() + "/args";
+    QProcess gio;
+    gio.start("gio", {"launch", Entry()});
+    gio.waitForFinished(10000);
+    EXPECT_EQ(gio.exitCode(), 0) << gio.readAllStandardError().constData() << ReadAll(Entry()).constData();
+    ASSERT_TRUE(WaitForFile(args, true)) << ReadAll(Entry()).constData();
+    QThread::msleep(100);
+    EXPECT_EQ(QString::fromUtf8(ReadAll(args)), program + "\n-autostart\n50%\n");
+}
+
 TEST_F(Launcher, DeleteRemovesOurEntryAndRepeatsHarmlessly) {
     ASSERT_EQ(Run({"/add", "Kestrum", "/opt/kestrum/Kestrum", "-autostart"}).Code, 0);
     ASSERT_EQ(Run({"/add", "Other", "/opt/other/Other", "-autostart"}).Code, 0);

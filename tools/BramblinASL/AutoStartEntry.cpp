@@ -170,7 +170,10 @@ std::string AutostartDir() {
 
 std::string EntryText(const std::string& name, const std::string& program, const std::vector<std::string>& switches,
                       const std::string& previous) {
-    std::string exec = QuoteExecArgument(program, true);
+    // GLib checks that the Exec program exists before it undoes the doubled "%", so a program path with
+    // "%" in it would never start there: such a path goes to env(1) as its first argument instead.
+    std::string exec = program.find('%') == std::string::npos ? QuoteExecArgument(program, true)
+                                                              : "env " + QuoteExecArgument(program, true);
     for (const std::string& s : switches) exec += ' ' + QuoteExecArgument(s, false);
     std::string text = "[Desktop Entry]\n";
     text += "Type=Application\n";

@@ -24,7 +24,8 @@ std::string AutostartDir();
 
 enum class TResult { Done, Unchanged, Foreign, Failed };
 
-// The entry's text: starts `program` with `switches` at logon. Keys the user's session settings set in
+// The entry's text: starts `program` with `switches` at logon (through env(1) when the path holds "%",
+// which desktops that check the Exec program would otherwise never find). Keys the user's session settings set in
 // an existing entry of ours (Hidden, X-GNOME-Autostart-enabled) are carried over from `previous`.
 std::string EntryText(const std::string& name, const std::string& program, const std::vector<std::string>& switches,
                       const std::string& previous);

@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "LanguageCommand.h"
-#include "engine/FreeRunDelegate.h"
 #include "engine/FreeRun.h"
+#include "engine/FreeRunDelegate.h"
 #include "engine/MemoryOptimize.h"
 #include "engine/SystemStatus.h"
 #include "freeservice/FreeServiceClient.h"
@@ -41,7 +41,8 @@ const char* kHelp =
     "Commands:\n"
     "  status [--interval MS]       one sample: processor usage (total and per processor, measured over\n"
     "                               MS milliseconds, default 500), memory and commit figures\n"
-    "  free [--except NAME... | --only NAME...] [--watch MS] [--threads N] [--no-reclaim] [--bytes]\n"
+    "  free [--except NAME... | --only NAME...] [--watch MS] [--threads N] [--no-reclaim] [--all-users]\n"
+    "       [--bytes]\n"
     "                               trims the resident memory of every process (the smart selection is\n"
     "                               off), or of every process but those named; prints available memory\n"
     "                               before and after, the gain and the resident memory taken\n"
@@ -59,6 +60,8 @@ const char* kHelp =
     "  --threads N        trim with N threads (default: one per processor)\n"
     "  --no-reclaim       skip the bounded follow-up reclaim of what went to swap\n"
     "  --bytes            add one line of plain byte counts for scripts\n"
+    "  --all-users        through the freeing service: other users' and system processes too (asks for\n"
+    "                     an administrator's password); without it the service trims only your own\n"
     "\n"
     "Ctrl+C ends a run early: no further process is trimmed.\n"
     "Without swap space (a swap file or partition, or zram) only cached file pages can leave memory, and\n"
@@ -168,7 +171,7 @@ int Status(const QStringList& args) {
 
 int Free(const QStringList& args) {
     QStringList except, only;
-    bool reclaim = true, bytes = false, exceptGiven = false, onlyGiven = false;
+    bool reclaim = true, bytes = false, exceptGiven = false, onlyGiven = false, allUsers = false;
     int watchMs = TMemoryOptimize::DefaultWatchMs;
     int threads = 0;
     for (int i = 0; i < args.size(); ++i) {
@@ -190,6 +193,8 @@ int Free(const QStringList& args) {
             reclaim = false;
         } else if (args[i] == "--bytes") {
             bytes = true;
+        } else if (args[i] == "--all-users") {
+            allUsers = true;
         } else {
             std::fprintf(stderr, "kestrum-cli: unknown option %s (see --help)\n", qPrintable(args[i]));
             return EXIT_USAGE;
@@ -213,6 +218,7 @@ int Free(const QStringList& args) {
     TSystemStatus status(*info);
     TMemoryOptimize engine(desktop, *processes);
     engine.SetFollowUpReclaim(reclaim);
+    engine.SetAllUsers(allUsers);
     engine.SetWatchMs(watchMs);
     engine.SetMaxThreads(static_cast<unsigned>(threads));
 

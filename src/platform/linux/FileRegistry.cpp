@@ -1,3 +1,6 @@
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -164,16 +167,30 @@ private:
                 text += (name.empty() ? std::string("@") : "\"" + name + "\"") + "=" + value + "\n";
         }
         ::mkdir(FDir.c_str(), 0755);
-        ::mkdir((FDir + "Registry").c_str(), 0755);
-        const std::string tmp = FileName() + ".tmp";
-        {
-            std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-            if (!out) return false;
-            out << text;
-            out.flush();
-            if (!out) return false;
+        const std::string folder = FDir + "Registry";
+        ::mkdir(folder.c_str(), 0755);
+        // Our own folder only, and a fresh temporary (never a name someone could have put a link at).
+        struct stat st {};
+        if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || (st.st_uid != ::geteuid() && st.st_uid != 0) ||
+            (st.st_mode & S_IWOTH))
+            return false;
+        std::string tmp = FileName() + ".XXXXXX";
+        const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+        if (fd < 0) return false;
+        ::fchmod(fd, 0644);
+        bool ok = true;
+        for (size_t done = 0; ok && done < text.size();) {
+            const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0)
+                ok = false;
+            else
+                done += size_t(n);
         }
-        return std::rename(tmp.c_str(), FileName().c_str()) == 0;
+        ok = ::close(fd) == 0 && ok;
+        if (ok && std::rename(tmp.c_str(), FileName().c_str()) == 0) return true;
+        ::unlink(tmp.c_str());
+        return false;
     }
 
     bool Write(TRegKeyHandle key, const std::string& name, const std::string& value) {
