@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "app/KSCmdLine.h"
+#include "app/KSSessionEnd.h"
 #include "app/KSSingleInst.h"
 #include "app/frmKSMain.h"
 #include "desktop/HotKeyText.h"
@@ -123,6 +124,9 @@ int main(int argc, char* argv[]) {
     TFormKSMain main(plat, settings, args);
     main.SetHistory(history.get());
     instance.Listen([&main](long long code) { main.HandOver(code); });
+    // A log-out, SIGTERM or SIGHUP ends the program like the tray's Exit, not like a close to the tray.
+    TKSSessionEnd sessionEnd;
+    QObject::connect(&sessionEnd, &TKSSessionEnd::EndRequested, &main, &TFormKSMain::mniTrayIconExitClick);
     main.FormCreate();
     int rc = app.exec();
     instance.Release();
