@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFontDatabase>
@@ -13,6 +14,7 @@
 #include "desktop/HotKeyText.h"
 #include "desktop/X11Connection.h"
 #include "freeservice/FreeServiceClient.h"
+#include "i18n/OrvMultiLangs.h"
 #include "platform/Platform.h"
 #include "store/KSLogMgr.h"
 #include "store/KSSettings.h"
@@ -40,7 +42,8 @@ void LoadTahoma() {
         QFontDatabase::addApplicationFont(QString::fromLatin1(f));
 }
 
-int PlatformMessageBox(void* owner, const QString& text, const QString& caption, unsigned flags, unsigned) {
+int PlatformMessageBox(void* owner, const QString& text, const QString& caption, unsigned flags, unsigned,
+                       const TOrvMultiLangs* langs) {
     QMessageBox box(static_cast<QWidget*>(owner));
     box.setWindowTitle(caption);
     box.setText(text);
@@ -68,6 +71,17 @@ int PlatformMessageBox(void* owner, const QString& text, const QString& caption,
         default:
             box.setStandardButtons(QMessageBox::Ok);
             break;
+    }
+    // The buttons speak the interface's language, not the toolkit's.
+    if (langs) {
+        const std::pair<QMessageBox::StandardButton, const char*> names[] = {
+            {QMessageBox::Yes, "String.Button.Yes"},
+            {QMessageBox::No, "String.Button.No"},
+            {QMessageBox::Ok, "String.Button.Ok"},
+            {QMessageBox::Cancel, "String.Button.Cancel"}};
+        for (const auto& [id, key] : names)
+            if (QAbstractButton* b = box.button(id); b && !langs->GetText(QString::fromLatin1(key)).isEmpty())
+                b->setText(langs->GetText(QString::fromLatin1(key)));
     }
     switch (box.exec()) {
         case QMessageBox::Yes:
@@ -104,7 +118,6 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationDisplayName(u"Kestrum"_qs);
     QApplication::setQuitOnLastWindowClosed(false); // hiding to the tray is not an end
     LoadTahoma();
-    SetPlatformMessageBox(PlatformMessageBox);
     InitHotKeyNames();
     // Without the right to trim other processes, freeing runs go to the freeing service.
     SetFreeRunDelegate(std::make_shared<TFreeServiceClient>());
@@ -122,6 +135,10 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<TKSLogMgr> history = TKSLogMgr::Create();
     TKSSettings settings;
     TFormKSMain main(plat, settings, args);
+    SetPlatformMessageBox([&main](void* owner, const QString& text, const QString& caption, unsigned flags,
+                                  unsigned language) {
+        return PlatformMessageBox(owner, text, caption, flags, language, main.MultiLangs());
+    });
     main.SetHistory(history.get());
     instance.Listen([&main](long long code) { main.HandOver(code); });
     // A log-out, SIGTERM or SIGHUP ends the program like the tray's Exit, not like a close to the tray.
