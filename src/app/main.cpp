@@ -135,10 +135,10 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<TKSLogMgr> history = TKSLogMgr::Create();
     TKSSettings settings;
     TFormKSMain main(plat, settings, args);
-    SetPlatformMessageBox([&main](void* owner, const QString& text, const QString& caption, unsigned flags,
-                                  unsigned language) {
-        return PlatformMessageBox(owner, text, caption, flags, language, main.MultiLangs());
-    });
+    SetPlatformMessageBox(
+        [&main](void* owner, const QString& text, const QString& caption, unsigned flags, unsigned language) {
+            return PlatformMessageBox(owner, text, caption, flags, language, main.MultiLangs());
+        });
     main.SetHistory(history.get());
     instance.Listen([&main](long long code) { main.HandOver(code); });
     // A log-out, SIGTERM or SIGHUP ends the program like the tray's Exit, not like a close to the tray.
