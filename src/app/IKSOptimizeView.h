@@ -11,6 +11,9 @@ public:
     virtual void SetProgressWidth(int width) = 0;
     // Checklist row k (0 … 5): the golden star when done, the pale one while pending.
     virtual void SetChecklistDone(int k, bool done) = 0;
+    // Checklist row k ran but had nothing to do on this system: the pale star stays, and `why` says so.
+    // SetChecklistDone puts the row back as it was.
+    virtual void SetChecklistSkipped(int k, const QString& why) {}
     // The current text of checklist row k.
     virtual QString ChecklistText(int k) const = 0;
     // The status line.

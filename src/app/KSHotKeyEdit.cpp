@@ -274,10 +274,42 @@ void TKSHotKeyEdit::keyReleaseEvent(QKeyEvent* e) {
     e->accept();
 }
 
+void TKSHotKeyEdit::focusInEvent(QFocusEvent* e) {
+    QLineEdit::focusInEvent(e);
+    StartCapture();
+}
+
 void TKSHotKeyEdit::focusOutEvent(QFocusEvent* e) {
+    EndCapture();
     FPartial = false;
     ShowValue();
     QLineEdit::focusOutEvent(e);
+}
+
+// A dialog that closes, or an edit that is switched off, does not keep the keyboard.
+void TKSHotKeyEdit::hideEvent(QHideEvent* e) {
+    EndCapture();
+    QLineEdit::hideEvent(e);
+}
+
+void TKSHotKeyEdit::changeEvent(QEvent* e) {
+    if (e->type() == QEvent::EnabledChange && !isEnabled()) EndCapture();
+    QLineEdit::changeEvent(e);
+}
+
+void TKSHotKeyEdit::StartCapture() {
+    if (FCapturing || !isEnabled() || !isVisible()) return;
+    FCapturing = true;
+    // The holder of a grab lets go first, so that the keyboard grab below gets every combination.
+    emit CaptureChanged(true);
+    grabKeyboard();
+}
+
+void TKSHotKeyEdit::EndCapture() {
+    if (!FCapturing) return;
+    FCapturing = false;
+    releaseKeyboard();
+    emit CaptureChanged(false);
 }
 
 } // namespace kestrum

@@ -122,6 +122,27 @@ QString TKSOptimizeFlow::WithoutPlusBefore(QString text, const QString& d) {
     return text;
 }
 
+// The status line and the remark of a run, in the current language. A run that freed nothing says so,
+// with why; the figures stay true (the history keeps them as measured).
+void TKSOptimizeFlow::ComposeResult(const TShownResult& shown, QString& status, QString& note) const {
+    if (shown.NoRight) {
+        status = Text(u"String.OptimizeProcess.NoRight");
+        note = shown.Notice;
+        return;
+    }
+    QString b, a, d;
+    FormatFigures(shown.Before, shown.After, b, a, d);
+    // Without swap space only cached file pages could leave: the figure is true, and this says why.
+    const QString noSwap = shown.NoSwap ? Text(u"String.OptimizeProcess.NoSwap") : QString();
+    if (shown.After > shown.Before) {
+        status = WithoutPlusBefore(FLangs.FormatText(u"String.OptimizeProcess.Result"_qs, {b, a, d}), d);
+        note = noSwap;
+    } else {
+        status = FLangs.FormatText(u"String.OptimizeProcess.Nothing"_qs, {b, a});
+        note = noSwap.isEmpty() ? Text(u"String.OptimizeProcess.NothingWhy") : noSwap;
+    }
+}
+
 void TKSOptimizeFlow::FinishOptimize(const TJob& job, const TFreeRunReport& report) {
     TKSOptimizeResult r;
     r.Manual = job.Manual;
@@ -133,15 +154,24 @@ void TKSOptimizeFlow::FinishOptimize(const TJob& job, const TFreeRunReport& repo
     const TFormatArgs args{r.B, r.A, r.D};
 
     // No right to trim here and no freeing service that did it: nothing was freed, and saying a gain
-    // happened would be wrong. The status line says why, once the reason is known.
-    if (report.Route == TFreeRunRoute::Unavailable || report.Route == TFreeRunRoute::Refused) {
-        // The short reason in the status line; the details (what could not be reached, what to install),
-        // given once per reason, under the track.
-        r.StatusText = Text(u"String.OptimizeProcess.NoRight");
-        r.NoteText = report.Notice;
-        SetStatus(r.StatusText);
-        if (FView) FView->SetNoteText(r.NoteText);
-        if (job.Balloon && FBalloon && !(!job.Manual && FQuiet && FQuiet())) {
+    // happened would be wrong. The short reason in the status line; the details (what could not be
+    // reached, what to install), given once per reason, under the track.
+    const bool noRight = report.Route == TFreeRunRoute::Unavailable || report.Route == TFreeRunRoute::Refused;
+    FShown = {noRight, r.Before, r.After, report.SnapshotTaken && report.NoSwap, noRight ? report.Notice : QString()};
+    FStatusKind = TStatusKind::Result;
+    ComposeResult(FShown, r.StatusText, r.NoteText);
+    SetStatus(r.StatusText);
+    if (FView) FView->SetNoteText(r.NoteText);
+    // The run's star tells whether it freed anything.
+    const bool freed = !noRight && r.After > r.Before;
+    if (job.Ticket == FAnimTicket && FDone[FreeStage] && !freed) {
+        FDone[FreeStage] = false;
+        if (FView) FView->SetChecklistDone(FreeStage, false);
+    }
+    const bool balloon = job.Balloon && FBalloon && !(!job.Manual && FQuiet && FQuiet());
+
+    if (noRight) {
+        if (balloon) {
             r.BalloonText = r.NoteText.isEmpty() ? r.StatusText : r.NoteText;
             FBalloon(Text(u"FormKSMain.TrayIcon.BalloonTitle"), r.BalloonText);
             r.BalloonShown = true;
@@ -150,20 +180,15 @@ void TKSOptimizeFlow::FinishOptimize(const TJob& job, const TFreeRunReport& repo
         return;
     }
 
-    r.StatusText = WithoutPlusBefore(FLangs.FormatText(u"String.OptimizeProcess.Result"_qs, args), r.D);
-    SetStatus(r.StatusText);
-    // Without swap space only cached file pages could leave: the figure is true, and this says why.
-    r.NoteText = report.SnapshotTaken && report.NoSwap ? Text(u"String.OptimizeProcess.NoSwap") : QString();
-    if (FView) FView->SetNoteText(r.NoteText);
-
-    if (FWindowShown && FWindowShown())
-        StartResultFigure(r.D.startsWith(u'-') ? u"- "_qs + r.D.mid(1) : u"+ "_qs + r.D);
+    // Only a gain grows: a loss is other programs' doing, not this run's result.
+    if (freed && FWindowShown && FWindowShown()) StartResultFigure(u"+ "_qs + r.D);
 
     // Automatic runs stay silent while a game or a full-screen program has the screen.
-    if (job.Balloon && !(!job.Manual && FQuiet && FQuiet())) {
-        r.BalloonText = WithoutPlusBefore(FLangs.FormatText(u"FormKSMain.TrayIcon.BalloonHint"_qs, args), r.D);
+    if (balloon) {
+        r.BalloonText = freed ? WithoutPlusBefore(FLangs.FormatText(u"FormKSMain.TrayIcon.BalloonHint"_qs, args), r.D)
+                              : r.StatusText;
         if (!r.NoteText.isEmpty()) r.BalloonText += u"\n"_qs + r.NoteText;
-        if (FBalloon) FBalloon(Text(u"FormKSMain.TrayIcon.BalloonTitle"), r.BalloonText);
+        FBalloon(Text(u"FormKSMain.TrayIcon.BalloonTitle"), r.BalloonText);
         r.BalloonShown = true;
     }
 
@@ -171,6 +196,21 @@ void TKSOptimizeFlow::FinishOptimize(const TJob& job, const TFreeRunReport& repo
     r.ResultText = WithoutPlusBefore(FLangs.FormatText(u"String.LogResult"_qs, args), r.D);
     if (FHistory) FHistory(r.OperationText, r.ResultText);
     emit RunFinished(r);
+}
+
+void TKSOptimizeFlow::ApplyLanguage() {
+    if (FStatusKind == TStatusKind::Stage) {
+        SetStatus(StageText(FStatusStage));
+    } else if (FStatusKind == TStatusKind::Result) {
+        QString status, note;
+        ComposeResult(FShown, status, note);
+        SetStatus(status);
+        if (FView) FView->SetNoteText(note);
+    }
+    // Stages 3 and 4 that did nothing keep saying why, in the new language.
+    for (int k : {3, 4})
+        if (FView && !FDone[k] && FStageSkipped[k])
+            FView->SetChecklistSkipped(k, Text(u"String.OptimizeProcess.NotTuned"));
 }
 
 // Progress animation -----------------------------------------------------------------------------------------
@@ -189,6 +229,7 @@ void TKSOptimizeFlow::ResetChecklist() {
     SetWidth(0);
     for (int k = 0; k < StageCount; ++k) {
         FDone[k] = false;
+        FStageSkipped[k] = false;
         if (FView) FView->SetChecklistDone(k, false);
     }
 }
@@ -226,10 +267,25 @@ void TKSOptimizeFlow::tmrOptiProcTimer() {
     if (FWidth >= TrackWidth) EndAnimation();
 }
 
+QString TKSOptimizeFlow::StageText(int k) const {
+    QString text = FView ? FView->ChecklistText(k) : Text(kChecklistKeys[k]);
+    if (FStageSkipped[k]) text += u' ' + Text(u"String.OptimizeProcess.NotTuned");
+    return text;
+}
+
 void TKSOptimizeFlow::RunStage(int k) {
-    SetStatus(FView ? FView->ChecklistText(k) : Text(kChecklistKeys[k]));
-    FDone[k] = true;
-    if (FView) FView->SetChecklistDone(k, true);
+    // Where the tuning is only recorded, its stages say that nothing was tuned and keep the pale star.
+    FStageSkipped[k] = (k == 3 || k == 4) && !TuningEffective();
+    FStatusKind = TStatusKind::Stage;
+    FStatusStage = k;
+    SetStatus(StageText(k));
+    FDone[k] = !FStageSkipped[k];
+    if (FView) {
+        if (FStageSkipped[k])
+            FView->SetChecklistSkipped(k, Text(u"String.OptimizeProcess.NotTuned"));
+        else
+            FView->SetChecklistDone(k, true);
+    }
     if (k == 3) Enqueue(TJobKind::TuneMemory);
     if (k == 4) Enqueue(TJobKind::TuneCpu);
     // The star and text are painted by the event loop while the run goes on in the worker.

@@ -60,6 +60,9 @@ public:
     void SetView(IKSOptimizeView* view) { FView = view; }
     void SetRunner(TRunner runner) { FRunner = std::move(runner); }
     void SetTuning(std::function<void()> memory, std::function<void()> cpu);
+    // Whether the tuning steps change anything on this system (where they are only recorded, stages 3 and
+    // 4 say so instead of claiming a tune-up).
+    void SetTuningEffective(std::function<bool()> effective) { FTuningEffective = std::move(effective); }
     // RefreshMemory, then PhysicalAvailable, of the sampler (interface thread).
     void SetMeasure(std::function<int64_t()> measure) { FMeasure = std::move(measure); }
     // Replaces the worker thread (tests run the jobs themselves).
@@ -79,6 +82,8 @@ public:
     void btnOptimizeClick();
     // Progress track empty, every star pending.
     void ResetChecklist();
+    // The status line and the remark again in the current language (the page has just re-texted itself).
+    void ApplyLanguage();
 
     // The timers' handlers (public so tests can tick them by hand).
     void tmrOptiProcTimer();
@@ -131,11 +136,22 @@ private:
     void SetStatus(const QString& text);
     void StartResultFigure(const QString& text);
     QString Text(const char16_t* key) const;
+    // What the last run showed, kept so a language change can say it again.
+    struct TShownResult {
+        bool NoRight = false;
+        int64_t Before = 0, After = 0;
+        bool NoSwap = false;
+        QString Notice;
+    };
+    void ComposeResult(const TShownResult& shown, QString& status, QString& note) const;
+    QString StageText(int k) const;
+    bool TuningEffective() const { return !FTuningEffective || FTuningEffective(); }
 
     TOrvMultiLangs& FLangs;
     IKSOptimizeView* FView = nullptr;
     TRunner FRunner;
     std::function<void()> FTuneMemory, FTuneCpu;
+    std::function<bool()> FTuningEffective;
     std::function<int64_t()> FMeasure;
     TExecutor FExecutor;
     std::function<bool()> FWindowShown, FQuiet;
@@ -146,7 +162,12 @@ private:
     int FAnimationStage = 0;
     int FWidth = 0;
     bool FDone[StageCount] = {};
+    bool FStageSkipped[StageCount] = {}; // ran, but had nothing to do on this system
     QString FStatusText;
+    // What the status line shows: the page's own text, a stage's text or a run's result.
+    enum class TStatusKind { Page, Stage, Result } FStatusKind = TStatusKind::Page;
+    int FStatusStage = 0;
+    TShownResult FShown;
     bool FResultGrowing = true;
     bool FResultVisible = false;
     int FResultHeight = ResultMinHeight;

@@ -19,9 +19,11 @@
 #include "app/KSActivationToken.h"
 #include "app/KSArt.h"
 #include "app/KSBalloon.h"
+#include "app/KSCaptionFit.h"
 #include "app/KSCmdLine.h"
 #include "app/KSLatencyProbe.h"
 #include "app/KSOptimizeFlow.h"
+#include "app/KSTrayGesture.h"
 #include "app/frmKSAbout.h"
 #include "app/frmKSSettings.h"
 #include "app/pages/KSLogsPage.h"
@@ -254,9 +256,9 @@ void TFormKSMain::BuildTrayIcon() {
     pmTrayIcon->addSeparator()->setObjectName(u"mniTrayIconLine2"_qs);
     mniTrayIconExit = MenuItem(pmTrayIcon, "mniTrayIconExit", &TFormKSMain::mniTrayIconExitClick, this);
     FTrayIcon->setContextMenu(pmTrayIcon);
-    connect(FTrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-        if (r == QSystemTrayIcon::DoubleClick || r == QSystemTrayIcon::Trigger) mniTrayIconShowHideClick();
-    });
+    // A single click and a double click each show or hide the window once, whatever the tray host sends.
+    FTrayGesture = new TKSTrayGesture([this] { mniTrayIconShowHideClick(); }, this);
+    connect(FTrayIcon, &QSystemTrayIcon::activated, FTrayGesture, &TKSTrayGesture::Activated);
 }
 
 // The caption's menu button with its menu, and F1 for help whenever the window has the keyboard.
@@ -349,7 +351,8 @@ void TFormKSMain::ApplySettings() {
     // A hotkey that cannot be registered (another program holds it, or there is no X server) does not stop
     // the start; the status line and the tray tooltip say so (ApplyLanguage), the settings dialog reports
     // conflicts when the user picks one.
-    FHotKeyFailed = FSettings.UseHotKey && FHotKeyManager->AddHotKey(FSettings.HotKeyValue) == 0;
+    FHotKeyFailed =
+        FSettings.UseHotKey && FSettings.HotKeyValue && FHotKeyManager->AddHotKey(FSettings.HotKeyValue) == 0;
     if (FHotKeyFailed || !FSettingsProblem.isEmpty()) ApplyStatusInfo();
     FAntiDisturb->SetEnabled(FSettings.AntiDisturb);
 }
@@ -423,8 +426,19 @@ void TFormKSMain::tmrRefreshOverviewTimer() {
 
 bool TFormKSMain::ApplyHotKey(uint16_t previous) {
     if (previous) FHotKeyManager->RemoveHotKey(previous);
+    FPausedHotKey = 0;
     if (!FSettings.UseHotKey || FSettings.HotKeyValue == 0) return true; // no key chosen: nothing to grab
-    return FHotKeyManager->AddHotKey(FSettings.HotKeyValue) != 0;
+    // Grabbed to find out whether it is free; during a pause let go again until the pause ends.
+    const bool ok = FHotKeyManager->AddHotKey(FSettings.HotKeyValue) != 0;
+    if (ok && FHotKeyPaused) {
+        FHotKeyManager->RemoveHotKey(FSettings.HotKeyValue);
+        FPausedHotKey = FSettings.HotKeyValue;
+    }
+    if (ok && FHotKeyFailed) {
+        FHotKeyFailed = false; // the start-up notice is out of date now
+        ApplyStatusInfo();
+    }
+    return ok;
 }
 
 QString TFormKSMain::HotKeyUnavailableText(uint16_t value) const {
@@ -433,7 +447,33 @@ QString TFormKSMain::HotKeyUnavailableText(uint16_t value) const {
 }
 
 bool TFormKSMain::HotKeyHeld(uint16_t value) const {
-    return value && FHotKeyManager->HasHotKey(value);
+    return value && (FHotKeyManager->HasHotKey(value) || value == FPausedHotKey);
+}
+
+void TFormKSMain::PauseHotKey(bool paused) {
+    if (paused == FHotKeyPaused) return;
+    FHotKeyPaused = paused;
+    const uint16_t value = FSettings.HotKeyValue;
+    if (paused) {
+        if (FSettings.UseHotKey && value && FHotKeyManager->HasHotKey(value)) {
+            FHotKeyManager->RemoveHotKey(value);
+            FPausedHotKey = value;
+        }
+        return;
+    }
+    const uint16_t back = std::exchange(FPausedHotKey, 0);
+    if (back && !FHotKeyManager->HasHotKey(back) && FHotKeyManager->AddHotKey(back) == 0) {
+        // Another program took it meanwhile: said where a refused start-up hotkey is said.
+        FHotKeyFailed = true;
+        ApplyStatusInfo();
+    }
+}
+
+bool TFormKSMain::HotKeyFree(uint16_t value) {
+    if (!value || HotKeyHeld(value)) return true;
+    if (FHotKeyManager->AddHotKey(value) == 0) return false;
+    FHotKeyManager->RemoveHotKey(value);
+    return true;
 }
 
 void TFormKSMain::ApplyAntiDisturb() {
@@ -540,14 +580,15 @@ void TFormKSMain::ApplyLanguage() {
     // 7.-9. The pages.
     FOverviewPage->ApplyLanguage(*FMultiLangs);
     FOptimizePage->ApplyLanguage(*FMultiLangs);
+    FOptimizeFlow->ApplyLanguage(); // a finished run or a running stage keeps its status line
     FLogsPage->SetLanguageId(FLanguageId);
     FLogsPage->ApplyLanguage(*FMultiLangs);
     // 10. The notice sits right of the version.
     lblStatusInfo->move(lblStatusVersion->x() + lblStatusVersion->width() + 6, lblStatusVersion->y());
     // 11. The dialogs that are open.
     ApplyLanguageToOpenDialogs();
-    // 12. The French caption of "Upgrade" takes two lines and starts higher.
-    FTabButtons[2]->SetTextY(FLanguageId == 1036 ? 48 : 57);
+    // 12. A caption of "Upgrade" that takes two lines (the French one, in the original font) starts higher.
+    FTabButtons[2]->SetTextY(TKSCaptionFit::TabCaptionY(*FTabButtons[2], FTabButtons[2]->Caption()));
 }
 
 // The settings dialog and the about box, when open, apply their texts again.

@@ -41,6 +41,7 @@ class TKSOptiMonPolicy;
 class TSystemStatusSampler;
 class TKSBalloon;
 class TKSLatencyProbe;
+class TKSTrayGesture;
 namespace platform {
 struct TPlatform;
 }
@@ -76,6 +77,7 @@ public:
     TKSOptimizeFlow* OptimizeFlow() const { return FOptimizeFlow; }
     TKSOptiMonPolicy* OptiMon() const { return FOptiMon.get(); }
     TKSBalloon* Balloon() const { return FBalloon; }
+    TKSTrayGesture* TrayGesture() const { return FTrayGesture; }
 
     // The commands of the menus; each dialog is opened through exactly one of these.
     void SettingsCommand();
@@ -131,11 +133,16 @@ public:
     // Moves the grab from `previous` (0: none) to HotKeyValue, or only releases it when UseHotKey is off or
     // no key is set. False when another program holds the new combination.
     bool ApplyHotKey(uint16_t previous);
-    // Whether the grab of this value is held now.
+    // Whether the grab of this value is held now (or only let go while the hotkey edit records).
     bool HotKeyHeld(uint16_t value) const;
     // Where the session grants no global hotkey at all (Wayland): what to do instead, with `value`'s keys;
     // empty where hotkeys can be had.
     QString HotKeyUnavailableText(uint16_t value) const;
+    // While the settings dialog's edit records a combination the hotkey's grab is let go, so pressing the
+    // current hotkey records it instead of freeing memory; it is taken again afterwards.
+    void PauseHotKey(bool paused);
+    // Whether this program could grab `value` now (it is ours, or nobody else holds it).
+    bool HotKeyFree(uint16_t value);
     void ApplyAntiDisturb();
     // Why Config.ini could not be read or written (empty: it works again), shown in the status line.
     void ReportSettingsProblem(const QString& message);
@@ -186,6 +193,7 @@ private:
     void ApplyLanguageToOpenDialogs();
     void ApplyStatusInfo();
     void ShowHelpMissing();
+    void SayNotOpened(const QString& target);
     void SetTrayPicture(int index);
     bool TrayUsable() const;
     // Instead of hiding: into the tray when there is one, else minimized, so nothing gets lost.
@@ -217,7 +225,9 @@ private:
     QString FHelpAddress;
     QString FUpdaterPath;
     bool FHotKeyFailed = false;
-    QString FSettingsProblem; // why Config.ini could not be used, when it could not
+    bool FHotKeyPaused = false;
+    uint16_t FPausedHotKey = 0; // let go while paused; taken again when the pause ends
+    QString FSettingsProblem;   // why Config.ini could not be used, when it could not
     // Hand-overs that arrive while the window is still being created wait until it is done.
     bool FCreating = true;
     QList<long long> FPendingHandOvers;
@@ -267,6 +277,7 @@ private:
     QTimer* tmrOptiMon = nullptr;
     TKSBalloon* FBalloon = nullptr;
     TKSLatencyProbe* FLatencyProbe = nullptr;
+    TKSTrayGesture* FTrayGesture = nullptr;
 };
 
 } // namespace kestrum

@@ -87,6 +87,7 @@ void TFormKSMain::BuildOptimizeFlow() {
             TuneCpuAllocation(
                 {*FPlatform.Registry, *FPlatform.SystemParameters, *FPlatform.Services, *FPlatform.Clock});
         });
+    FOptimizeFlow->SetTuningEffective([this] { return FPlatform.SystemParameters->TakesEffect(); });
     FOptimizeFlow->SetMeasure([this] {
         FSysStatus->RefreshMemory(); // a failed refresh leaves the previous figure
         return FSysStatus->PhysicalAvailable();
@@ -184,7 +185,15 @@ void TFormKSMain::HelpCommand() {
         ShowHelpMissing();
         return;
     }
-    OpenHelpFile(*FPlatform.Shell, path);
+    if (!OpenHelpFile(*FPlatform.Shell, path)) SayNotOpened(path);
+}
+
+// Nothing to open pages with (xdg-open missing): said, with where the page is, instead of nothing at all.
+void TFormKSMain::SayNotOpened(const QString& target) {
+    const QUrl url(target);
+    const QString where = url.isLocalFile() ? url.toLocalFile() : target;
+    ShowMessageBox(this, FMultiLangs->FormatText(u"String.MsgText.OpenFailed"_qs, {where}),
+                   FMultiLangs->GetText(u"String.MsgTitle.Warning"_qs), 48, FLanguageId);
 }
 
 void TFormKSMain::ShowHelpMissing() {
@@ -202,7 +211,7 @@ QString TFormKSMain::HomeAddress() const {
 // the home page (and a missing one is reported like a missing help page).
 void TFormKSMain::HomePageCommand() {
     if (!FHomeAddress.isEmpty()) {
-        ShellOpen(*FPlatform.Shell, FHomeAddress);
+        if (!ShellOpen(*FPlatform.Shell, FHomeAddress)) SayNotOpened(FHomeAddress);
         return;
     }
     HelpCommand();
@@ -222,7 +231,7 @@ void TFormKSMain::UpgradeCommand() {
     }
     QUrl page = QUrl::fromLocalFile(path);
     page.setFragment(u"updating"_qs);
-    ShellOpen(*FPlatform.Shell, page.toString());
+    if (!ShellOpen(*FPlatform.Shell, page.toString())) SayNotOpened(path);
 }
 
 } // namespace kestrum

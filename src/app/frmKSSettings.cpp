@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -133,6 +134,10 @@ void TFormKSSettings::BuildControls() {
     connect(chkHotKey, &QCheckBox::clicked, this, [this] { chkHotKeyClick(); });
     connect(chkAntiDisturb, &QCheckBox::clicked, this, [this] { chkHotKeyClick(); });
     connect(hkHotKey, &TKSHotKeyEdit::OnChange, this, [this] { hkHotKeyChange(); });
+    // Pressing the current hotkey in the edit records it instead of freeing memory.
+    connect(hkHotKey, &TKSHotKeyEdit::CaptureChanged, this, [this](bool capturing) {
+        if (FMain) FMain->PauseHotKey(capturing);
+    });
     connect(chkSleep, &QCheckBox::clicked, this, [this] { chkSleepClick(); });
     connect(btnOk, &TOrvImageButton::OnClick, this, [this] { btnOkClick(); });
     connect(btnCancel, &TOrvImageButton::OnClick, this, [this] { btnCancelClick(); });
@@ -194,8 +199,9 @@ void TFormKSSettings::LoadControls() {
     rbTrayIconStatic->setChecked(!FSettings.DynTrayIcon);
     chkTrayIconClick();
     chkHotKey->setChecked(FSettings.UseHotKey);
-    chkHotKeyClick();
     hkHotKey->SetHotKey(FSettings.HotKeyValue);
+    FLastHotKey = FSettings.HotKeyValue;
+    chkHotKeyClick(); // a ticked hotkey without a key (a hand-edited file) shows the default
     FRememberedHotKey = FSettings.HotKeyValue;
     chkSleep->setChecked(FSettings.SleepEnabled);
     chkSleepClick();
@@ -212,6 +218,7 @@ void TFormKSSettings::SaveControls() {
     FSettings.ShowTrayIcon = chkTrayIcon->isChecked();
     FSettings.DynTrayIcon = !rbTrayIconStatic->isChecked();
     FSettings.UseHotKey = chkHotKey->isChecked();
+    if (FSettings.UseHotKey && hkHotKey->HotKey() == 0) chkHotKeyClick(); // never "on" without a key
     FSettings.HotKeyValue = FSettings.UseHotKey ? hkHotKey->HotKey() : 0;
     FSettings.SleepEnabled = chkSleep->isChecked();
     FSettings.SleepValue = seSleep->value();
@@ -244,7 +251,8 @@ void TFormKSSettings::ApplyTrayIcon() {
 void TFormKSSettings::ApplyHotKey() {
     if (!FMain) return;
     if (!FSettings.UseHotKey) {
-        FMain->ApplyHotKey(FRememberedHotKey); // only releases it
+        FMain->ApplyHotKey(FRememberedHotKey);                    // only releases it
+        if (hkHotKey->HotKey()) FLastHotKey = hkHotKey->HotKey(); // offered again if ticked later
         hkHotKey->SetHotKey(0);
         return;
     }
@@ -277,13 +285,21 @@ void TFormKSSettings::chkTrayIconClick() {
     rbTrayIconStatic->setEnabled(chkTrayIcon->isChecked());
 }
 
+// A ticked hotkey always shows a key: the last one chosen in this dialog, else the default.
 void TFormKSSettings::chkHotKeyClick() {
     hkHotKey->setEnabled(chkHotKey->isChecked());
+    if (chkHotKey->isChecked() && hkHotKey->HotKey() == 0)
+        hkHotKey->SetHotKey(FLastHotKey ? FLastHotKey : DefaultHotKey);
 }
 
-// An emptied edit takes the remembered shortcut back, so it can be empty only while none is remembered.
+// An emptied edit takes the remembered shortcut back (else the last or the default one), so it is never
+// empty while ticked. A combination another program holds shows the conflict label as soon as it is typed.
 void TFormKSSettings::hkHotKeyChange() {
-    if (hkHotKey->HotKey() == 0) hkHotKey->SetHotKey(FRememberedHotKey);
+    if (hkHotKey->HotKey() == 0)
+        hkHotKey->SetHotKey(FRememberedHotKey ? FRememberedHotKey : FLastHotKey ? FLastHotKey : DefaultHotKey);
+    FLastHotKey = hkHotKey->HotKey();
+    if (FMain && !QGuiApplication::platformName().startsWith(u"wayland"_qs))
+        lblHotKey->setVisible(!FMain->HotKeyFree(hkHotKey->HotKey()));
 }
 
 void TFormKSSettings::chkSleepClick() {

@@ -32,6 +32,9 @@ public:
     // Every text again from the language component (a language change while the dialog is open).
     void ApplyLanguage() { ApplyTexts(); }
 
+    // What a ticked hotkey starts with when no key was ever chosen: Alt+M.
+    static constexpr uint16_t DefaultHotKey = 0x8000 | 'M';
+
     // The shortcut the dialog last registered or found registered.
     uint16_t RememberedHotKey() const { return FRememberedHotKey; }
     // The last registration failed; Ok does not close the dialog while this holds.
@@ -69,6 +72,7 @@ private:
     TOrvMultiLangs* FLangs;
     QString FConfigPath;
     uint16_t FRememberedHotKey = 0;
+    uint16_t FLastHotKey = 0; // the last key the edit showed, offered again when the hotkey is ticked
     bool FHotKeyFailed = false;
 
     TOrvSkinManager* SkinMgr = nullptr;

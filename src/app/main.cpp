@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFontDatabase>
@@ -9,11 +10,13 @@
 #include "app/KSActivationToken.h"
 #include "app/KSCmdLine.h"
 #include "app/KSDisplayProbe.h"
+#include "app/KSSessionEnd.h"
 #include "app/KSSingleInst.h"
 #include "app/frmKSMain.h"
 #include "desktop/HotKeyText.h"
 #include "desktop/X11Connection.h"
 #include "freeservice/FreeServiceClient.h"
+#include "i18n/OrvMultiLangs.h"
 #include "platform/Platform.h"
 #include "store/KSLogMgr.h"
 #include "store/KSSettings.h"
@@ -41,7 +44,8 @@ void LoadTahoma() {
         QFontDatabase::addApplicationFont(QString::fromLatin1(f));
 }
 
-int PlatformMessageBox(void* owner, const QString& text, const QString& caption, unsigned flags, unsigned) {
+int PlatformMessageBox(void* owner, const QString& text, const QString& caption, unsigned flags, unsigned,
+                       const TOrvMultiLangs* langs) {
     QMessageBox box(static_cast<QWidget*>(owner));
     box.setWindowTitle(caption);
     box.setText(text);
@@ -69,6 +73,17 @@ int PlatformMessageBox(void* owner, const QString& text, const QString& caption,
         default:
             box.setStandardButtons(QMessageBox::Ok);
             break;
+    }
+    // The buttons speak the interface's language, not the toolkit's.
+    if (langs) {
+        const std::pair<QMessageBox::StandardButton, const char*> names[] = {
+            {QMessageBox::Yes, "String.Button.Yes"},
+            {QMessageBox::No, "String.Button.No"},
+            {QMessageBox::Ok, "String.Button.Ok"},
+            {QMessageBox::Cancel, "String.Button.Cancel"}};
+        for (const auto& [id, key] : names)
+            if (QAbstractButton* b = box.button(id); b && !langs->GetText(QString::fromLatin1(key)).isEmpty())
+                b->setText(langs->GetText(QString::fromLatin1(key)));
     }
     switch (box.exec()) {
         case QMessageBox::Yes:
@@ -108,7 +123,6 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationDisplayName(u"Kestrum"_qs);
     QApplication::setQuitOnLastWindowClosed(false); // hiding to the tray is not an end
     LoadTahoma();
-    SetPlatformMessageBox(PlatformMessageBox);
     InitHotKeyNames();
     // Without the right to trim other processes, freeing runs go to the freeing service.
     SetFreeRunDelegate(std::make_shared<TFreeServiceClient>());
@@ -126,10 +140,17 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<TKSLogMgr> history = TKSLogMgr::Create();
     TKSSettings settings;
     TFormKSMain main(plat, settings, args);
+    SetPlatformMessageBox(
+        [&main](void* owner, const QString& text, const QString& caption, unsigned flags, unsigned language) {
+            return PlatformMessageBox(owner, text, caption, flags, language, main.MultiLangs());
+        });
     main.SetHistory(history.get());
     instance.Listen([&main](long long code) {
         main.HandOver(code, TKSActivationToken::Take(QString::fromStdString(RuntimeDir())));
     });
+    // A log-out, SIGTERM or SIGHUP ends the program like the tray's Exit, not like a close to the tray.
+    TKSSessionEnd sessionEnd;
+    QObject::connect(&sessionEnd, &TKSSessionEnd::EndRequested, &main, &TFormKSMain::mniTrayIconExitClick);
     main.FormCreate();
     int rc = app.exec();
     instance.Release();

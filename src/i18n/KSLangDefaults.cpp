@@ -30,7 +30,7 @@ constexpr const char16_t* AboutDescription =
     u"\"Kestrum\" offers user a smart and efficient feature of memory optimizing, it can optimize memory properly and "
     u"efficiently, and help system run smoothly.#N#RIt can do as follow:#N1. Display current usage of memory resource "
     u"on an easy to read graph;#N2. Monitor memory resource in background, and smart memory optimization; #N3. "
-    u"One-click optimizing and convenient hotkey operations;#N4. \"Do-Not-Disturb\" setting when for when users are "
+    u"One-click optimizing and convenient hotkey operations;#N4. \"Do-Not-Disturb\" setting for when users are "
     u"enjoying a game or movie.";
 
 constexpr TLangText Texts[] = {
@@ -71,7 +71,7 @@ constexpr TLangText Texts[] = {
     {u"String.OptimizeProcess.NoRight",
      u"Memory was not freed: Kestrum may not trim other programs here. Install the Kestrum package (its "
      u"freeing service does it for you) or run Kestrum as root."},
-    {u"String.LogAutomatically", u"Memory was optimized automatically in backgroud."},
+    {u"String.LogAutomatically", u"Memory was optimized automatically in background."},
     {u"String.LogManually", u"Memory was optimized manually."},
     {u"String.LogResult", u"%s -> %s, +%s."},
     {u"FormKSMain.SkinMgr.Title.Text", u"Kestrum"},
@@ -131,9 +131,9 @@ constexpr TLangText Texts[] = {
     {u"FormKSMain.lvLogsItems.Columns.Items[2].Caption", u"Result"},
     {u"FormKSMain.cbbLogsRange.Items[0]", u"View logs of today."},
     {u"FormKSMain.cbbLogsRange.Items[1]", u"View logs within the last 3 days."},
-    {u"FormKSMain.cbbLogsRange.Items[2]", u"View logs within the latt 7 days."},
-    {u"FormKSMain.cbbLogsRange.Items[3]", u"View logs within the latt 15 days."},
-    {u"FormKSMain.cbbLogsRange.Items[4]", u"View logs within the latt 30 days."},
+    {u"FormKSMain.cbbLogsRange.Items[2]", u"View logs within the last 7 days."},
+    {u"FormKSMain.cbbLogsRange.Items[3]", u"View logs within the last 15 days."},
+    {u"FormKSMain.cbbLogsRange.Items[4]", u"View logs within the last 30 days."},
     {u"FormKSMain.cbbLogsRange.Items[5]", u"Customize..."},
     {u"FormKSAbout.SkinMgr.Title.Text", u"About Kestrum"},
     {u"FormKSAbout.Caption", u"About Kestrum"},
@@ -159,6 +159,16 @@ constexpr TLangText Texts[] = {
     {u"String.HotKeyWayland",
      u"No global hotkey on Wayland: bind the command \"kestrum -optimize\" to %s in the desktop's keyboard "
      u"settings."},
+    // A run that freed nothing, and tuning stages that have nothing to tune on this system.
+    {u"String.OptimizeProcess.Nothing",
+     u"Latest optimization report: nothing could be freed (available memory: %s -> %s)."},
+    {u"String.OptimizeProcess.NothingWhy",
+     u"The programs' idle memory had already left memory, or other programs took as much while the run went on."},
+    {u"String.OptimizeProcess.NotTuned", u"Nothing to tune here: this system has no such setting."},
+    // A page that cannot be opened because nothing is there to open it.
+    {u"String.MsgText.OpenFailed",
+     u"The page could not be opened: no program was found to open it (install the package xdg-utils). The page "
+     u"is here:#N#R%s"},
 };
 
 } // namespace

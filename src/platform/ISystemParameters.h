@@ -22,6 +22,8 @@ class ISystemParameters {
 public:
     virtual ~ISystemParameters() = default;
     virtual bool SetSystemParameter(const TSystemParameterCall& call) = 0;
+    // Whether a change reaches the running system; false where changes are only recorded.
+    virtual bool TakesEffect() const { return true; }
 };
 
 std::unique_ptr<ISystemParameters> MakeLinuxSystemParameters(const std::string& dataDir);

@@ -232,6 +232,11 @@ void TOrvSkinManager::LayoutButtons() {
     place(FBtnMin, FBtnMinControl, minLeft);
 }
 
+int TOrvSkinManager::AccentRoom(const QLabel& label, const QString& text) {
+    const QFontMetrics fm(label.font());
+    return std::max(0, -fm.tightBoundingRect(text).top() - fm.ascent());
+}
+
 void TOrvSkinManager::LayoutTitle() {
     QLabel* label = FTitleLabel;
     if (!label || !FForm) return;
@@ -260,7 +265,11 @@ void TOrvSkinManager::LayoutTitle() {
             right = std::min(right, b->x());
     }
     int width = std::max(0, right - x - 2);
-    label->setGeometry(x, y, width, label->height());
+    // Accents on capitals ("Ü", "À") may reach above the font's ascent: room for them above and below, with
+    // the text (centred in the label) where it was.
+    const int room = AccentRoom(*label, FTitle.Text());
+    label->setGeometry(x, y - room, width, label->height() + 2 * room);
+    FTitleRoom = room;
     // Ellipsis when the text does not fit.
     label->setText(label->fontMetrics().elidedText(FTitle.Text(), Qt::ElideRight, width));
     label->setVisible(FTitle.Visible());
@@ -276,7 +285,11 @@ void TOrvSkinManager::TitleChanged() {
     FTitleLabel->setPalette(pal);
     FTitleLabel->setText(FTitle.Text());
     FTitleLabel->adjustSize(); // a new text or font sizes the label to its text again
-    FTitleLabel->move(before.topLeft());
+    // The text stays where it was: the room for accents above it changes the label's top.
+    const int room = AccentRoom(*FTitleLabel, FTitle.Text());
+    FTitleLabel->setGeometry(before.x(), before.y() + FTitleRoom - room, FTitleLabel->width(),
+                             FTitleLabel->height() + 2 * room);
+    FTitleRoom = room;
 }
 
 void TOrvSkinManager::LayoutFrame() {

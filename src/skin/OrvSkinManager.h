@@ -88,6 +88,8 @@ private:
     void LayoutIcon();
     void LayoutButtons();
     void LayoutTitle();
+    // Pixels above (and below) the title's text for accents that reach above the font's ascent.
+    static int AccentRoom(const QLabel& label, const QString& text);
     void LayoutFrame();
     void RetileEdges();
     void UpdateRegion();
@@ -119,6 +121,7 @@ private:
     bool FShaping = false;
     QPointer<TOrvImageButton> FIconButton, FBtnMinControl, FBtnMaxControl, FBtnCloseControl;
     QPointer<QLabel> FTitleLabel;
+    int FTitleRoom = 0; // the accent room LayoutTitle gave the label
     QPointer<TOrvImage> FPieces[8];
     QPointer<QWidget> FGrip;
     QPointer<QWidget> FOutline;

@@ -169,31 +169,45 @@ TEST_F(SettingsDialog, TrayOffGreysTheChoiceAndOkBringsTheWindowBackFromTheTray)
     EXPECT_EQ(Stored("ShowTrayIcon"), "0");
 }
 
-TEST_F(SettingsDialog, HotKeyOffStoresZeroAndTheEditStartsEmptyWhenSwitchedBackOn) {
-    WriteConfig("[KESTRUM]\nUseHotKey=1\nHotKeyValue=32845\n");
+// Switched off, the file holds 0; switched on again the edit offers the last key chosen in the dialog, or
+// Alt+M, and the hotkey is never saved as on without a key.
+TEST_F(SettingsDialog, HotKeyOffStoresZeroAndOnAgainOffersTheLastKeyOrTheDefault) {
+    WriteConfig("[KESTRUM]\nUseHotKey=1\nHotKeyValue=49227\n");
     Start();
     ASSERT_EQ(Keys().Grabs.size(), 1u);
     Open();
     Check("chkHotKey")->click();
     EXPECT_FALSE(Edit()->isEnabled());
-    Click("btnOk");
+    Click("btnApply");
     EXPECT_EQ(Stored("UseHotKey"), "0");
     EXPECT_EQ(Stored("HotKeyValue"), "0");
     EXPECT_TRUE(Keys().Grabs.empty());
+    Check("chkHotKey")->click(); // in the same dialog: the key it had
+    EXPECT_EQ(Edit()->HotKey(), CtrlAltK);
+    Check("chkHotKey")->click();
+    Click("btnOk");
 
-    Open();
+    Open(); // the file knows no key any more: the default
     EXPECT_FALSE(Edit()->isEnabled());
     Check("chkHotKey")->click();
     EXPECT_TRUE(Edit()->isEnabled());
-    EXPECT_EQ(Edit()->HotKey(), 0);
-    EXPECT_EQ(Edit()->text(), "");
-    PressKey(Edit(), Qt::Key_Backspace); // nothing remembered: stays empty
-    EXPECT_EQ(Edit()->HotKey(), 0);
-    // Ok with the box ticked but no key: nothing to grab, and no false alarm.
+    EXPECT_EQ(Edit()->HotKey(), AltM);
+    EXPECT_EQ(Edit()->text(), "Alt+M");
+    PressKey(Edit(), Qt::Key_Backspace); // never empty while ticked
+    EXPECT_EQ(Edit()->HotKey(), AltM);
     Click("btnOk");
     EXPECT_FALSE(Dlg->isVisible());
-    EXPECT_FALSE(Dlg->HotKeyFailed());
-    EXPECT_TRUE(Keys().Grabs.empty());
+    EXPECT_EQ(Stored("UseHotKey"), "1");
+    EXPECT_EQ(Stored("HotKeyValue"), QString::number(AltM));
+    ASSERT_EQ(Keys().Grabs.size(), 1u);
+    EXPECT_EQ(Keys().Grabs[0].VirtualKey, 'M');
+
+    // A hand-edited file with the hotkey on and no key shows, and saves, the default too.
+    WriteConfig("[KESTRUM]\nUseHotKey=1\nHotKeyValue=0\n");
+    Open();
+    EXPECT_EQ(Edit()->HotKey(), AltM);
+    Click("btnOk");
+    EXPECT_EQ(Stored("HotKeyValue"), QString::number(AltM));
 }
 
 TEST_F(SettingsDialog, ClearingTheEditPutsTheRememberedKeyBack) {

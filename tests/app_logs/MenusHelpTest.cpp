@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -161,6 +162,26 @@ TEST_F(TMainFixture, TheActiveTabsButtonIsDisabled) {
     EXPECT_TRUE(Button(w, "btnTabUpgrade")->isEnabled());
 }
 
+// With nothing to open pages with (no xdg-open), Help, Homepage and Upgrade say so, with where the page is.
+TEST_F(TMainFixture, PagesThatCannotBeOpenedAreSaidWithTheirPath) {
+    const QString page = WriteHelp(0);
+    TFormKSMain w(Plat, Settings, {"Kestrum"});
+    w.SetUpdaterPath(Home.File("Fetchup")); // not there
+    w.FormCreate();
+    Fakes.Shell->Succeeds = false;
+    w.HelpCommand();
+    w.HomePageCommand();
+    w.UpgradeCommand();
+    ASSERT_EQ(Boxes.size(), 3u);
+    for (const auto& box : Boxes) {
+        EXPECT_TRUE(box.Text.contains(u"xdg-utils"_qs)) << box.Text.toStdString();
+        EXPECT_TRUE(box.Text.endsWith(page)) << box.Text.toStdString();
+        EXPECT_EQ(box.Caption, "Warning");
+        EXPECT_EQ(box.Flags, 48u);
+    }
+    EXPECT_EQ(Fakes.Shell->Opened.size(), 3u); // each was tried
+}
+
 TEST_F(TMainFixture, OnlyAValidBroadcastSwitchesTheLanguage) {
     CopyPack(1031);
     TFormKSMain w(Plat, Settings, {"Kestrum"});
@@ -191,15 +212,18 @@ TEST_F(TMainFixture, OnlyAValidBroadcastSwitchesTheLanguage) {
     EXPECT_EQ(w.findChild<QAction*>("mniTrayIconExit")->text(), "Beenden");
     EXPECT_EQ(w.findChild<QAction*>("mniMainSettings")->text(), "Einstellungen...");
     EXPECT_EQ(dialog.windowTitle(), "Kestrum - Einstellungen");
-    // The logs page takes the new texts, selects entry 0 and leaves its list alone.
-    EXPECT_EQ(logs->RangeBox()->currentIndex(), 0);
+    // The logs page takes the new texts and keeps the chosen range, which its list and pickers show.
+    EXPECT_EQ(logs->RangeBox()->currentIndex(), 3);
     EXPECT_EQ(logs->RangeBox()->itemText(0), "Verlauf von heute.");
+    EXPECT_EQ(logs->RangeBox()->currentText(), "Verlauf der letzten 15 Tage.");
     EXPECT_EQ(logs->findChild<QLabel*>("lblLogsDelete")->text(), "Verlauf löschen");
 
-    // French moves the Upgrade caption up.
+    // A caption that takes two lines starts higher; one that fits on one line stays with its neighbours.
     CopyPack(1036);
     w.LanguageBroadcastMessage(id, 1, LanguageBroadcastLParam(id, 1036));
-    EXPECT_EQ(Button(w, "btnTabUpgrade")->TextY(), 48);
+    auto* upgrade = Button(w, "btnTabUpgrade");
+    const bool twoLines = QFontMetrics(upgrade->font()).horizontalAdvance(upgrade->Caption()) > upgrade->width();
+    EXPECT_EQ(upgrade->TextY(), twoLines ? 48 : 57);
     EXPECT_EQ(dialog.windowTitle(), "Kestrum - Paramètres");
 
     // A language without a pack is the built-in English, not the previous language's leftovers; help is

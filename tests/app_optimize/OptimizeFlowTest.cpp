@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -28,7 +30,9 @@ struct TFakeView final : IKSOptimizeView {
     bool ResultVisible = false;
     int ResultHeight = 10;
     void SetProgressWidth(int width) override { Width = width; }
-    void SetChecklistDone(int k, bool done) override { Done[k] = done; }
+    void SetChecklistDone(int k, bool done) override { Done[k] = done, Skipped[k].clear(); }
+    QString Skipped[6];
+    void SetChecklistSkipped(int k, const QString& why) override { Done[k] = false, Skipped[k] = why; }
     QString ChecklistText(int k) const override { return u"row %1"_qs.arg(k); }
     void SetStatusText(const QString& text) override { Status << text; }
     void SetRunning(bool running) override { Running = running; }
@@ -219,10 +223,10 @@ TEST_F(FlowTest, DirectRequestsCarryTheirWordingAndBalloon) {
         const char16_t* operation;
         bool balloonShown;
     } cases[] = {
-        {true, true, false, u"Memory was optimized manually.", true},                    // tray menu, hotkey
-        {false, true, false, u"Memory was optimized automatically in backgroud.", true}, // policy
-        {false, true, true, u"Memory was optimized automatically in backgroud.", false}, // do-not-disturb
-        {true, true, true, u"Memory was optimized manually.", true},                     // asked for: shown
+        {true, true, false, u"Memory was optimized manually.", true},                     // tray menu, hotkey
+        {false, true, false, u"Memory was optimized automatically in background.", true}, // policy
+        {false, true, true, u"Memory was optimized automatically in background.", false}, // do-not-disturb
+        {true, true, true, u"Memory was optimized manually.", true},                      // asked for: shown
         {true, false, false, u"Memory was optimized manually.", false},
     };
     for (auto& c : cases) {
@@ -264,14 +268,100 @@ TEST_F(FlowTest, FiguresAbove4GiBAndDecreases) {
     EXPECT_EQ(Records.back().Result, u"5,120.00 MB -> 6,656.00 MB, +1,536.00 MB."_qs);
     EXPECT_EQ(View.ResultText, u"+ 1,536.00 MB"_qs);
 
-    // Less available after the run than before: shown as a decrease, never with a plus sign.
+    // Less available after the run than before: the history keeps the decrease, never with a plus sign.
     Figures = {2 * GiB, 2 * GiB - 40 * MiB};
     Flow->OptimizeNow(true, true);
     RunJobs();
     EXPECT_EQ(Records.back().Result, u"2,048.00 MB -> 2,008.00 MB, -40.00 MB."_qs);
-    EXPECT_TRUE(View.Status.last().endsWith(u"increased: -40.00 MB."_qs)) << View.Status.last().toStdString();
-    EXPECT_TRUE(Balloons.back().second.endsWith(u"Increased: -40.00 MB"_qs));
-    EXPECT_EQ(View.ResultText, u"- 40.00 MB"_qs);
+}
+
+// A run that gains nothing (or loses what other programs took meanwhile) says so plainly and why, grows no
+// figure and leaves its star pale; the history keeps the measured numbers.
+TEST_F(FlowTest, ARunThatFreesNothingSaysSoAndGrowsNoFigure) {
+    struct {
+        const char* Name;
+        int64_t Before, After;
+        bool NoSwap;
+        const char16_t* NoteStart;
+        const char16_t* Record;
+    } cases[] = {
+        {"no swap, no change", 2 * GiB, 2 * GiB, true, u"Only cached file pages", u"2,048.00 MB -> 2,048.00 MB, +"},
+        {"swap, others took more", 2 * GiB, 2 * GiB - 40 * MiB, false, u"The programs' idle memory",
+         u"2,048.00 MB -> 2,008.00 MB, -40.00 MB."},
+    };
+    for (const auto& c : cases) {
+        Records.clear();
+        Balloons.clear();
+        Flow->SetRunner([&](const TKSOptimizeFlow::TProgress&) {
+            TFreeRunReport r;
+            r.SnapshotTaken = true;
+            r.NoSwap = c.NoSwap;
+            return r;
+        });
+        Figures = {c.Before, c.After};
+        Flow->btnOptimizeClick();
+        Ticks(83);
+        RunJobs();
+        Ticks(20);
+        const QString status = View.Status.last();
+        EXPECT_TRUE(status.startsWith(u"Latest optimization report: nothing could be freed (available memory: "_qs))
+            << c.Name << ": " << status.toStdString();
+        EXPECT_FALSE(status.contains(u"increased"_qs)) << c.Name;
+        EXPECT_TRUE(View.Note.startsWith(QString::fromUtf16(c.NoteStart))) << c.Name << ": " << View.Note.toStdString();
+        EXPECT_FALSE(Flow->tmrOptiResult().isActive()) << c.Name;
+        EXPECT_FALSE(View.Done[5]) << c.Name; // the run's star stays pale
+        EXPECT_TRUE(View.Done[4]) << c.Name;
+        ASSERT_EQ(Records.size(), 1u) << c.Name;
+        EXPECT_TRUE(Records[0].Result.startsWith(QString::fromUtf16(c.Record))) << c.Name; // the true numbers
+        Figures = {c.Before, c.After};
+        Flow->OptimizeNow(true, true);
+        RunJobs();
+        ASSERT_EQ(Balloons.size(), 1u) << c.Name;
+        EXPECT_EQ(Balloons[0].second, View.Status.last() + u'\n' + View.Note) << c.Name;
+    }
+    EXPECT_TRUE(View.ResultText.isEmpty());
+}
+
+// Where the tuning is only recorded, stages 3 and 4 still run but say that nothing was tuned, with the
+// pale star; a language change says it again in the new language, and the finished run's status line and
+// remark follow too.
+TEST_F(FlowTest, TuningThatChangesNothingIsSaidAndALanguageChangeKeepsTheResult) {
+    Flow->SetTuningEffective([] { return false; });
+    Flow->SetRunner([](const TKSOptimizeFlow::TProgress&) {
+        TFreeRunReport r;
+        r.SnapshotTaken = true;
+        r.NoSwap = true;
+        return r;
+    });
+    Figures = {GiB, GiB + 10 * MiB};
+    Flow->btnOptimizeClick();
+    Ticks(83);
+    const QString notTuned = Langs.GetText(u"String.OptimizeProcess.NotTuned"_qs);
+    EXPECT_EQ(View.Status[3], u"row 3 "_qs + notTuned);
+    EXPECT_EQ(View.Status[4], u"row 4 "_qs + notTuned);
+    EXPECT_EQ(View.Skipped[3], notTuned);
+    EXPECT_FALSE(View.Done[3]);
+    EXPECT_FALSE(View.Done[4]);
+    EXPECT_TRUE(View.Done[2]);
+    RunJobs();
+    Ticks(20);
+    EXPECT_EQ(Log, (QStringList{"tune-mem", "tune-cpu"})); // still recorded, as on every system
+    ASSERT_EQ(Records.size(), 1u);
+    EXPECT_TRUE(View.Done[5]);
+    EXPECT_TRUE(View.Status.last().endsWith(u"increased: 10.00 MB."_qs));
+
+    QTemporaryDir dir; // loading a pack marks it: a copy, never the shipped one
+    const QString pack = dir.filePath(u"Kestrum.ini"_qs);
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KESTRUM_SOURCE_DIR "/Langs/1031/Kestrum.ini"), pack));
+    Langs.LoadFromFile(pack);
+    Flow->ApplyLanguage();
+    EXPECT_TRUE(View.Status.last().startsWith(u"Letzte Optimierung"_qs)) << View.Status.last().toStdString();
+    EXPECT_TRUE(View.Status.last().endsWith(u"gewonnen: 10.00 MB."_qs)) << View.Status.last().toStdString();
+    EXPECT_TRUE(View.Note.startsWith(u"Nur zwischengespeicherte"_qs)) << View.Note.toStdString();
+    EXPECT_TRUE(View.Skipped[3].startsWith(u"Hier gibt es nichts"_qs));
+    // The next click starts over: every star pending, nothing marked as skipped.
+    Flow->btnOptimizeClick();
+    EXPECT_TRUE(View.Skipped[3].isEmpty());
 }
 
 TEST_F(FlowTest, PatternThatDoesNotFitGivesAnEmptyResultButTheRecordIsWritten) {
@@ -294,7 +384,7 @@ TEST_F(FlowTest, RequestsDuringARunWaitTheirTurnAndEqualOnesJoin) {
     RunJobs();
     EXPECT_EQ(Log, (QStringList{"run", "run", "run"}));
     ASSERT_EQ(Records.size(), 3u);
-    EXPECT_EQ(Records[2].Operation, u"Memory was optimized automatically in backgroud."_qs);
+    EXPECT_EQ(Records[2].Operation, u"Memory was optimized automatically in background."_qs);
     EXPECT_FALSE(Flow->Busy());
 }
 
@@ -345,8 +435,9 @@ TEST_F(FlowTest, WithoutSwapTheTrueFigureIsKeptAndTheReasonSaid) {
     ASSERT_EQ(Balloons.size(), 1u);
     EXPECT_TRUE(Balloons[0].second.endsWith(View.Note));
 
-    // A run with swap clears the remark.
+    // A run with swap that frees memory clears the remark.
     Flow->SetRunner([](const TKSOptimizeFlow::TProgress&) { return TFreeRunReport{}; });
+    Figures = {2 * GiB, 3 * GiB};
     Flow->OptimizeNow(true, false);
     RunJobs();
     EXPECT_TRUE(View.Note.isEmpty());

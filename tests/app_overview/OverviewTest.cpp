@@ -321,3 +321,30 @@ TEST_F(TOverviewWindow, LanguageChangeRelabelsThePage) {
     w.MultiLangs()->LoadFromFile(Home.File("Langs/1031/Kestrum.ini"));
     EXPECT_EQ(w.OverviewPage()->Chart()->Title(), u"Auslastung"_qs);
 }
+
+// The percentage over a filled bar is drawn in the colour that reads on it: white on the blue memory bar,
+// black on the green and orange ones and on the grey track.
+TEST(Gauge, PercentageReadsOnEveryBarColour) {
+    test::EnsureQtApp();
+    EXPECT_EQ(TKSGauge::OnColor(QColor(0, 0, 255)), QColor(Qt::white));
+    EXPECT_EQ(TKSGauge::OnColor(QColor(0, 255, 0)), QColor(Qt::black));
+    EXPECT_EQ(TKSGauge::OnColor(QColor(255, 128, 64)), QColor(Qt::black));
+    EXPECT_EQ(TKSGauge::OnColor(QColor(236, 236, 236)), QColor(Qt::black));
+
+    // A full blue bar: the figure's pixels are white, not black.
+    TKSGauge g;
+    g.resize(135, 12);
+    g.SetColor(QColor(0, 0, 255));
+    g.SetPosition(100);
+    QImage img(g.size(), QImage::Format_RGB32);
+    g.render(&img);
+    int white = 0, black = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 50; x < 85; ++x) {
+            const QColor c = img.pixelColor(x, y);
+            white += c.lightness() > 200;
+            black += c.lightness() < 40;
+        }
+    EXPECT_GT(white, 5);
+    EXPECT_EQ(black, 0);
+}

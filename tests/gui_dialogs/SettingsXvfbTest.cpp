@@ -11,6 +11,7 @@
 #include <QSystemTrayIcon>
 
 #include "app/KSHotKeyEdit.h"
+#include "app/KSOptimizeFlow.h"
 #include "app/frmKSAbout.h"
 #include "app/frmKSSettings.h"
 #include "common/DialogFixture.h"
@@ -89,6 +90,66 @@ TEST_F(SettingsOnX, HotKeyHeldByAnotherClientShowsTheLabelAndCancelLeavesNoKey) 
     EXPECT_TRUE(other.Grab(XAlt, 'm'));
     other.Ungrab(XAlt, 'm');
     other.Ungrab(XCtrl | XAlt, 'k');
+}
+
+// While the edit has the keyboard the program's own grab is let go: pressing the current hotkey records it
+// and frees nothing; once the edit loses the focus the hotkey works again.
+TEST_F(SettingsOnX, TheCurrentHotKeyTypedIntoTheEditIsRecordedNotRun) {
+    WriteConfig("[KESTRUM]\nUseHotKey=1\nHotKeyValue=49227\n");
+    Start();
+    test::TXClient other;
+    ASSERT_TRUE(other.Ok());
+    ASSERT_FALSE(other.Grab(XCtrl | XAlt, 'k')); // ours
+    bool letGo = false, recorded = false, heldAgain = false;
+    int runsWhileEditing = -1;
+    WithOpenDialog([&](TFormKSSettings& d) {
+        auto* edit = d.findChild<TKSHotKeyEdit*>("hkHotKey");
+        edit->setFocus();
+        ASSERT_TRUE(WaitFor([&] { return edit->Capturing(); }));
+        letGo = other.Grab(XCtrl | XAlt, 'k'); // free while the edit records
+        other.Ungrab(XCtrl | XAlt, 'k');
+        ASSERT_TRUE(Xdotool({"key", "--clearmodifiers", "ctrl+alt+j"}));
+        ASSERT_TRUE(WaitFor([&] { return edit->HotKey() == (0xC000 | 'J'); })) << edit->HotKey();
+        ASSERT_TRUE(Xdotool({"key", "--clearmodifiers", "ctrl+alt+k"}));
+        recorded = WaitFor([&] { return edit->HotKey() == (0xC000 | 'K'); });
+        WaitFor([] { return false; }, 300);
+        runsWhileEditing = Main->OptimizeFlow()->RunsStarted();
+        d.findChild<QCheckBox*>("chkSleep")->setFocus();
+        WaitFor([&] { return !edit->Capturing(); });
+        heldAgain = !other.Grab(XCtrl | XAlt, 'k');
+        d.reject();
+    });
+    EXPECT_TRUE(letGo);
+    EXPECT_TRUE(recorded);
+    EXPECT_EQ(runsWhileEditing, 0);
+    EXPECT_TRUE(heldAgain);
+    ASSERT_TRUE(Xdotool({"key", "--clearmodifiers", "ctrl+alt+k"}));
+    EXPECT_TRUE(WaitFor([&] { return Main->OptimizeFlow()->RunsStarted() == 1; }));
+}
+
+// A combination another client holds (as a window manager does) still reaches the edit, which records
+// it and shows the conflict label at once.
+TEST_F(SettingsOnX, ACombinationAnotherClientHoldsIsRecordedWithTheConflictLabel) {
+    Start();
+    test::TXClient other;
+    ASSERT_TRUE(other.Ok());
+    ASSERT_TRUE(other.Grab(XCtrl | XAlt, 't'));
+    uint16_t recorded = 0;
+    bool labelShown = false;
+    WithOpenDialog([&](TFormKSSettings& d) {
+        d.findChild<QCheckBox*>("chkHotKey")->click();
+        auto* edit = d.findChild<TKSHotKeyEdit*>("hkHotKey");
+        edit->setFocus();
+        ASSERT_TRUE(WaitFor([&] { return edit->Capturing(); }));
+        ASSERT_TRUE(Xdotool({"key", "--clearmodifiers", "ctrl+alt+t"}));
+        WaitFor([&] { return edit->HotKey() == (0xC000 | 'T'); });
+        recorded = edit->HotKey();
+        labelShown = d.findChild<QLabel*>("lblHotKey")->isVisible();
+        d.reject();
+    });
+    other.Ungrab(XCtrl | XAlt, 't');
+    EXPECT_EQ(recorded, 0xC000 | 'T');
+    EXPECT_TRUE(labelShown);
 }
 
 TEST_F(SettingsOnX, ClicksAndKeysOfAUserEndUpInTheFile) {

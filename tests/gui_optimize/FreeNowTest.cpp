@@ -80,9 +80,14 @@ TEST_F(FreeNowTest, ClickRunsTheAnimationAndRecordsAndTheHotkeyRecordsAnother) {
     ASSERT_TRUE(test::WaitFor([&] { return !flow->Animating(); }, 10000));
     EXPECT_TRUE(button->isVisible());
     EXPECT_EQ(flow->RunsStarted(), 1);
-    EXPECT_TRUE(
-        w.OptimizePage()->lblOptimizeProc()->text().startsWith(u"Latest optimization report: available memory: "_qs));
-    for (int k = 0; k < 6; ++k) EXPECT_TRUE(w.OptimizePage()->ChecklistDone(k)) << k;
+    const QString status = w.OptimizePage()->lblOptimizeProc()->text();
+    EXPECT_TRUE(status.startsWith(u"Latest optimization report: "_qs)) << status.toStdString();
+    // Each star tells what its stage did here: the tuning is only recorded on Linux, and the run's star is
+    // golden only when it freed something.
+    const bool freed = !status.contains(u"nothing could be freed"_qs);
+    for (int k = 0; k < 3; ++k) EXPECT_TRUE(w.OptimizePage()->ChecklistDone(k)) << k;
+    for (int k : {3, 4}) EXPECT_EQ(w.OptimizePage()->ChecklistDone(k), Plat.SystemParameters->TakesEffect()) << k;
+    EXPECT_EQ(w.OptimizePage()->ChecklistDone(5), freed);
 
     const QString day = history.DayFile(QDate::currentDate());
     QStringList lines = Lines(day);

@@ -9,6 +9,12 @@ TKSGauge::TKSGauge(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+// White or black, whichever stands out more against `fill` (by perceived brightness).
+QColor TKSGauge::OnColor(const QColor& fill) {
+    const int brightness = (fill.red() * 299 + fill.green() * 587 + fill.blue() * 114) / 1000;
+    return brightness < 140 ? Qt::white : Qt::black;
+}
+
 void TKSGauge::SetPosition(int value) {
     value = std::clamp(value, 0, 100);
     if (value == FPosition) return;
@@ -38,11 +44,17 @@ void TKSGauge::paintEvent(QPaintEvent*) {
     p.setPen(QColor(160, 160, 160));
     p.drawRect(frame);
     p.setFont(FTextFont);
-    // Dark text over light colours, white over dark ones, so the figure reads on the bar and beside it.
+    // The figure in a colour that reads on the bar where it lies over the bar, and dark beside it: black
+    // on a blue bar is hard to read, white on the grey track as well.
     const QString text = QString::number(FPosition) + QStringLiteral(" %");
-    const QRect textRect = QFontMetrics(FTextFont).boundingRect(rect(), Qt::AlignCenter, text);
-    const bool overFill = textRect.center().x() < inner.left() + filled;
-    p.setPen(overFill && FColor.lightness() < 110 ? Qt::white : Qt::black);
+    const QRect bar(inner.left(), inner.top(), filled, inner.height());
+    p.save();
+    p.setClipRect(bar);
+    p.setPen(OnColor(FColor));
+    p.drawText(rect(), Qt::AlignCenter, text);
+    p.restore();
+    p.setClipRegion(QRegion(rect()).subtracted(bar));
+    p.setPen(Qt::black);
     p.drawText(rect(), Qt::AlignCenter, text);
 }
 

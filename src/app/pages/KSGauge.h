@@ -14,6 +14,8 @@ public:
     void SetPosition(int value);
     int Position() const { return FPosition; }
     void SetColor(const QColor& color);
+    // The text colour that reads on `fill`: white on dark colours (the blue memory bar), black on light ones.
+    static QColor OnColor(const QColor& fill);
     QColor Color() const { return FColor; }
 
 protected:

@@ -149,9 +149,17 @@ void TKSLogsPage::ApplyLanguage(TOrvMultiLangs& langs) {
 
     const QSignalBlocker quiet(cbbLogsRange);
     cbbLogsRange->setUpdatesEnabled(false);
-    cbbLogsRange->clear();
-    for (int i = 0; i < 6; ++i) cbbLogsRange->addItem(langs.GetText(u"FormKSMain.cbbLogsRange.Items[%1]"_qs.arg(i)));
-    cbbLogsRange->setCurrentIndex(0);
+    // Again on a language change: the texts change, the chosen range (and so the list and pickers) stays.
+    const bool first = cbbLogsRange->count() != 6;
+    if (first) cbbLogsRange->clear();
+    for (int i = 0; i < 6; ++i) {
+        const QString item = langs.GetText(u"FormKSMain.cbbLogsRange.Items[%1]"_qs.arg(i));
+        if (first)
+            cbbLogsRange->addItem(item);
+        else
+            cbbLogsRange->setItemText(i, item);
+    }
+    if (first) cbbLogsRange->setCurrentIndex(0);
     cbbLogsRange->setUpdatesEnabled(true);
 }
 

@@ -1,9 +1,11 @@
 #include "app/pages/KSOptimizePage.h"
 
 #include <QLabel>
+#include <QRegularExpression>
 #include <algorithm>
 
 #include "app/KSArt.h"
+#include "app/KSCaptionFit.h"
 #include "i18n/OrvMultiLangs.h"
 #include "skin/OrvColor.h"
 #include "skin/OrvImage.h"
@@ -126,8 +128,9 @@ TKSOptimizePage::~TKSOptimizePage() = default;
 
 void TKSOptimizePage::ApplyLanguage(TOrvMultiLangs& langs) {
     auto text = [&langs](const QString& key) { return langs.GetText(u"FormKSMain."_qs + key + u".Caption"_qs); };
+    QFont captionFont(u"Tahoma"_qs, 10, QFont::Bold); // not the button's: that may have been made smaller
     if (const TOrvFontDesc* f = langs.GetFontSet(u"FormKSMain.btnOptimize.Font"_qs)) {
-        FBtnOptimize->setFont(FontFromDesc(f, font()));
+        captionFont = FontFromDesc(f, font());
         FBtnOptimize->SetFontColor(ToQColor(f->Color));
     }
     if (const TOrvFontDesc* f = langs.GetFontSet(u"FormKSMain.lblOptimize.Font"_qs)) {
@@ -136,7 +139,7 @@ void TKSOptimizePage::ApplyLanguage(TOrvMultiLangs& langs) {
     }
     lblOptimizeTitle->setText(text(u"lblOptimizeTitle"_qs));
     lblOptimizeTitle->adjustSize();
-    FBtnOptimize->SetCaption(text(u"btnOptimize"_qs));
+    TKSCaptionFit::FitRoundButton(*FBtnOptimize, text(u"btnOptimize"_qs), captionFont);
     FLblOptimize->setText(text(u"lblOptimize"_qs));
     FLblOptimizeProc->setText(text(u"lblOptimizeProc"_qs));
     SetResultText(text(u"lblOptimizeResult"_qs));
@@ -154,6 +157,16 @@ void TKSOptimizePage::SetChecklistDone(int k, bool done) {
     if (k < 0 || k >= ChecklistRows) return;
     FChecklistDone[k] = done;
     FChecklistImages[k]->SetPicture(FStars[done ? 1 : 0]);
+    FChecklistLabels[k]->setStyleSheet(QString());
+    FChecklistLabels[k]->setToolTip(QString());
+}
+
+void TKSOptimizePage::SetChecklistSkipped(int k, const QString& why) {
+    if (k < 0 || k >= ChecklistRows) return;
+    FChecklistDone[k] = false;
+    FChecklistImages[k]->SetPicture(FStars[0]);
+    FChecklistLabels[k]->setStyleSheet(u"color: #808080"_qs);
+    FChecklistLabels[k]->setToolTip(why);
 }
 
 bool TKSOptimizePage::ChecklistDone(int k) const {
@@ -171,7 +184,9 @@ void TKSOptimizePage::SetNoteText(const QString& text) {
 }
 
 void TKSOptimizePage::SetStatusText(const QString& text) {
-    FLblOptimizeProc->setText(text);
+    // A size never wraps between its number and its unit.
+    static const QRegularExpression size(u"(\\d) (B|KB|MB|GB|TB)\\b"_qs);
+    FLblOptimizeProc->setText(QString(text).replace(size, u"\\1\u00A0\\2"_qs));
 }
 
 void TKSOptimizePage::SetRunning(bool running) {

@@ -30,6 +30,7 @@ public:
     // IKSOptimizeView
     void SetProgressWidth(int width) override;
     void SetChecklistDone(int k, bool done) override;
+    void SetChecklistSkipped(int k, const QString& why) override;
     QString ChecklistText(int k) const override;
     void SetStatusText(const QString& text) override;
     void SetNoteText(const QString& text) override;

@@ -1,5 +1,7 @@
 #include "app/pages/KSOverviewPage.h"
 
+#include "app/KSCaptionFit.h"
+
 #include <QPainter>
 
 #include "app/KSArt.h"
@@ -111,10 +113,10 @@ TKSOverviewPage::~TKSOverviewPage() = default;
 
 void TKSOverviewPage::ApplyLanguage(TOrvMultiLangs& langs) {
     chtOverview->SetTitle(langs.GetText(QStringLiteral("FormKSMain.chtOverview.Title.Text.Text")));
-    btnOverviewOptimize->SetCaption(langs.GetText(QStringLiteral("FormKSMain.btnOverviewOptimize.Caption")));
     btnOverviewOptimize->setToolTip(langs.GetText(QStringLiteral("FormKSMain.btnOverviewOptimize.Hint")));
     QFont bold(QStringLiteral("Tahoma"), 10, QFont::Bold);
-    btnOverviewOptimize->setFont(
+    TKSCaptionFit::FitRoundButton(
+        *btnOverviewOptimize, langs.GetText(QStringLiteral("FormKSMain.btnOverviewOptimize.Caption")),
         FontFromDesc(langs.GetFontSet(QStringLiteral("FormKSMain.btnOverviewOptimize.Font")), bold));
 }
 

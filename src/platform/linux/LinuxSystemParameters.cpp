@@ -17,6 +17,7 @@ public:
         FLast[call.Action] = call;
         return true;
     }
+    bool TakesEffect() const override { return false; }
 
 private:
     std::mutex FMutex;
