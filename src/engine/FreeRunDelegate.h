@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace kestrum {
 
@@ -14,6 +15,10 @@ struct TFreeRunRequest {
     uint8_t Mode = 0;
     QStringList Selection;
     bool FollowUpReclaim = true;
+    // Spared whatever the mode: programs on the never-trim list, and processes protected by what they are
+    // doing (a game, the full-screen or foreground program) with their child processes.
+    QStringList NeverTrim;
+    std::vector<uint32_t> SparedIds;
 };
 
 // How a run reached the processes, and why it could not.

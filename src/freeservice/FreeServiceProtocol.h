@@ -31,6 +31,10 @@ constexpr uint8_t kMaxMode = TMemoryOptimize::MODE_SMART;
 
 // Option keys of FreeMemory's a{sv}.
 inline const QString kOptionFollowUpReclaim = QStringLiteral("FollowUpReclaim");
+// Spared whatever the mode: never-trim names (as) and the caller's protected process ids (au).
+inline const QString kOptionNeverTrim = QStringLiteral("NeverTrim");
+inline const QString kOptionSparedIds = QStringLiteral("SparedProcessIds");
+constexpr int kMaxSparedIds = 65536;
 
 // The request as sent: mode byte, names, options.
 QVariantMap RequestOptionsToMap(const TFreeRunRequest& request);
