@@ -169,6 +169,18 @@ std::string TCallerScopedProcesses::ExecutablePath(uint32_t processId) {
     return Visible(processId) ? FInner.ExecutablePath(processId) : std::string();
 }
 
+std::vector<std::string> TCallerScopedProcesses::CommandLine(uint32_t processId) {
+    return Visible(processId) ? FInner.CommandLine(processId) : std::vector<std::string>();
+}
+
+std::string TCallerScopedProcesses::ProcessName(uint32_t processId) {
+    return Visible(processId) ? FInner.ProcessName(processId) : std::string();
+}
+
+std::vector<std::string> TCallerScopedProcesses::ControlGroups(uint32_t processId) {
+    return Visible(processId) ? FInner.ControlGroups(processId) : std::vector<std::string>();
+}
+
 platform::TTrimResult TCallerScopedProcesses::TrimWorkingSet(uint32_t processId) {
     // Only what the latest snapshot let through, checked again: the id may have been reused meanwhile.
     if (!std::binary_search(FVisible.begin(), FVisible.end(), processId) || !Visible(processId)) {

@@ -55,6 +55,10 @@ public:
     uint32_t CurrentProcessId() override { return FInner.CurrentProcessId(); }
     platform::TReclaimResult ReclaimPushedOut(const std::vector<platform::TPushedOut>& pushedOut,
                                               const std::vector<uint32_t>& spare) override;
+    // The names a list entry may match, of processes the caller may see.
+    std::vector<std::string> CommandLine(uint32_t processId) override;
+    std::string ProcessName(uint32_t processId) override;
+    std::vector<std::string> ControlGroups(uint32_t processId) override;
 
     // Read from procRoot: a process's uids and PID namespace (nothing when it is gone).
     static std::optional<TTarget> ReadTarget(const std::string& procRoot, uint32_t pid);

@@ -36,16 +36,8 @@ TFreeRunReport RunFor(const TCaller& caller, const TFreeRunRequest& request, con
     TCallerScopedProcesses scoped(*processes, caller, procRoot, deadline);
     TNoDesktop desktop;
     TMemoryOptimize engine(desktop, scoped);
-    engine.SetFollowUpReclaim(request.FollowUpReclaim);
-    switch (request.Mode) {
-        case TMemoryOptimize::MODE_BLACK:
-            return engine.FreeMemoryOnly(request.Selection);
-        case TMemoryOptimize::MODE_NOT_WHITE:
-        case TMemoryOptimize::MODE_SMART:
-            return engine.FreeMemoryExcept(request.Selection);
-        default:
-            return engine.FreeMemoryBy(TMemoryOptimize::MODE_ALL);
-    }
+    // The caller's selection, never-trim list and protected processes, as the program itself applies them.
+    return engine.FreeMemoryFor(request);
 }
 
 // How many bus names the service remembers the credentials of; more are forgotten all at once.

@@ -1,5 +1,7 @@
 #include "app/KSOptimizeFlow.h"
 
+#include "store/KSRunPrograms.h"
+
 #include <algorithm>
 
 #include "app/IKSOptimizeView.h"
@@ -194,7 +196,11 @@ void TKSOptimizeFlow::FinishOptimize(const TJob& job, const TFreeRunReport& repo
 
     r.OperationText = Text(job.Manual ? u"String.LogManually" : u"String.LogAutomatically");
     r.ResultText = WithoutPlusBefore(FLangs.FormatText(u"String.LogResult"_qs, args), r.D);
-    if (FHistory) FHistory(r.OperationText, r.ResultText);
+    if (FHistory) {
+        TKSRunPrograms::TList programs;
+        for (const auto& p : report.TopPrograms) programs.emplace_back(p.Name, p.Bytes);
+        FHistory(r.OperationText, r.ResultText, TKSRunPrograms::Encode(programs));
+    }
     emit RunFinished(r);
 }
 

@@ -72,7 +72,8 @@ public:
     // Do-not-disturb is active: automatic balloons are left out.
     void SetQuiet(std::function<bool()> quiet) { FQuiet = std::move(quiet); }
     void SetBalloon(std::function<void(const QString& title, const QString& text)> show) { FBalloon = std::move(show); }
-    void SetHistory(std::function<void(const QString& operation, const QString& result)> add) {
+    // `programs`: the run's programs that gave the most, encoded for the record (TKSRunPrograms).
+    void SetHistory(std::function<void(const QString& operation, const QString& result, const QString& programs)> add) {
         FHistory = std::move(add);
     }
 
@@ -156,7 +157,7 @@ private:
     TExecutor FExecutor;
     std::function<bool()> FWindowShown, FQuiet;
     std::function<void(const QString&, const QString&)> FBalloon;
-    std::function<void(const QString&, const QString&)> FHistory;
+    std::function<void(const QString&, const QString&, const QString&)> FHistory;
 
     QTimer FOptiProc, FOptiResult;
     int FAnimationStage = 0;

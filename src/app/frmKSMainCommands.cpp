@@ -96,9 +96,9 @@ void TFormKSMain::BuildOptimizeFlow() {
     FOptimizeFlow->SetQuiet([this] { return FAntiDisturb->Enabled() && FAntiDisturb->State(); });
     FBalloon = new TKSBalloon(FTrayIcon, this);
     FOptimizeFlow->SetBalloon([this](const QString& title, const QString& text) { FBalloon->Show(title, text); });
-    FOptimizeFlow->SetHistory([this](const QString& operation, const QString& result) {
+    FOptimizeFlow->SetHistory([this](const QString& operation, const QString& result, const QString& programs) {
         // A full disk or a locked file costs the record, never the program.
-        if (FHistory && !FHistory->AddHistoryRecord(operation, result)) Trace(u"history not written"_qs);
+        if (FHistory && !FHistory->AddHistoryRecord(operation, result, programs)) Trace(u"history not written"_qs);
     });
     connect(FOptimizeFlow, &TKSOptimizeFlow::RunFinished, this, [this](const TKSOptimizeResult& r) {
         Trace(u"optimized %1: %2"_qs.arg(r.Manual ? u"manually"_qs : u"automatically"_qs, r.StatusText));

@@ -95,7 +95,9 @@ void TFreeRun::Execute(const std::vector<uint32_t>& targets, const std::vector<u
     // Sums in snapshot order, whichever thread did the work: the report does not depend on timing.
     std::vector<platform::TPushedOut> pushedOut;
     const auto sumStart = TClock::now();
-    for (const auto& job : jobs) {
+    FTaken.assign(jobs.size(), 0);
+    for (size_t index = 0; index < jobs.size(); ++index) {
+        const TJob& job = jobs[index];
         if (!job.Done) continue;
         report.WatchWorkNanoseconds += job.WatchWorkNs;
         const platform::TTrimResult& r = job.Result;
@@ -120,7 +122,10 @@ void TFreeRun::Execute(const std::vector<uint32_t>& targets, const std::vector<u
         report.KernelNanoseconds += r.KernelNanoseconds;
         // 0 after the trim means the figure could not be read (the process left meanwhile).
         if (r.ResidentAfter == 0) continue;
-        if (r.ResidentBefore > r.ResidentAfter) report.ResidentTaken += r.ResidentBefore - r.ResidentAfter;
+        if (r.ResidentBefore > r.ResidentAfter) {
+            report.ResidentTaken += r.ResidentBefore - r.ResidentAfter;
+            FTaken[index] = r.ResidentBefore - r.ResidentAfter;
+        }
         if (r.AnonBefore > r.AnonAfter) {
             report.AnonTaken += r.AnonBefore - r.AnonAfter;
             pushedOut.push_back({job.ProcessId, r.AnonBefore - r.AnonAfter});

@@ -41,6 +41,9 @@ public:
     // their cgroup; their resident memory is watched during the node-wide reclaim).
     void Execute(const std::vector<uint32_t>& targets, const std::vector<uint32_t>& spared, TFreeRunReport& report);
 
+    // Resident bytes each trimmed process lost in the last Execute, in `targets` order (0 for the others).
+    const std::vector<uint64_t>& TakenByTarget() const { return FTaken; }
+
     // The ranges of a process worth paging out: mappings with resident pages that were hardly touched
     // (and, when anonymous memory cannot leave for want of swap space, that hold file pages).
     static std::vector<platform::TAddressRange> ColdRanges(const std::vector<platform::TMappingUse>& mappings,
@@ -75,6 +78,7 @@ private:
     platform::IProcesses& FProcesses;
     TFreeRunOptions FOptions;
     bool FAnonymousCanLeave = true;
+    std::vector<uint64_t> FTaken;
 };
 
 } // namespace kestrum

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace kestrum {
 
@@ -15,6 +16,10 @@ struct TFreeRunRequest {
     QStringList Selection;
     bool FollowUpReclaim = true;
     bool AllUsers = false; // through the freeing service: other users' and system processes too
+    // Spared whatever the mode: programs on the never-trim list, and processes protected by what they are
+    // doing (a game, the full-screen or foreground program) with their child processes.
+    QStringList NeverTrim;
+    std::vector<uint32_t> SparedIds;
 };
 
 // How a run reached the processes, and why it could not.

@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <cstdint>
+#include <vector>
 
 #include "engine/FreeRunDelegate.h"
 #include "platform/IProcesses.h"
@@ -15,6 +16,13 @@ enum TFollowUpKind : uint8_t {
     FOLLOWUP_CGROUPS = 3,    // cgroup v2 memory.reclaim of the trimmed processes' groups
     FOLLOWUP_NODES = 4,      // the kernel's per-node proactive reclaim, bounded by the run
     FOLLOWUP_NOT_OFFERED = 5 // the kernel offers neither here; the next reclaim frees it
+};
+
+// Resident memory a program (all its processes) gave in one run.
+struct TProgramTaken {
+    QString Name; // executable file name
+    uint64_t Bytes = 0;
+    bool operator==(const TProgramTaken&) const = default;
 };
 
 // What one freeing run did (the program itself only measures available memory; the companion tool, the
@@ -49,6 +57,10 @@ struct TFreeRunReport {
     uint64_t SparedResidentAfter = 0;  // reclaim and after it (what it took from them)
     uint64_t SettleNanoseconds = 0;    // waiting for writeback and handing back free-list pages
     uint64_t FreeListBytes = 0;        // free memory that came back from the processors' private lists
+
+    // The programs that gave the most resident memory, most first (at most TopProgramCount).
+    static constexpr int TopProgramCount = 5;
+    std::vector<TProgramTaken> TopPrograms;
 
     TFreeRunRoute Route = TFreeRunRoute::Direct;
     QString Notice; // when other processes could not be reached: why, and what to install (English)

@@ -1,11 +1,15 @@
 #include "engine/MemoryOptimize.h"
 
 #include "engine/FreeRun.h"
+#include "engine/ProgramNames.h"
 
 #include <QDir>
 #include <QSet>
 #include <QTimer>
 #include <algorithm>
+#include <map>
+#include <optional>
+#include <unordered_set>
 
 #include "support/IniFile.h"
 #include "support/KSUtils.h"
@@ -21,7 +25,7 @@ bool ContainsName(const QStringList& list, const QString& name) {
 } // namespace
 
 TMemoryOptimize::TMemoryOptimize(platform::IDesktop& desktop, platform::IProcesses& processes, QObject* owner)
-    : QObject(owner), FDesktop(desktop), FProcesses(processes) {
+    : QObject(owner), FDesktop(desktop), FProcesses(processes), FAutoProtection(desktop, processes) {
     FTrackingTimer = new QTimer(this);
     FTrackingTimer->setInterval(TrackingIntervalMs);
     connect(FTrackingTimer, &QTimer::timeout, this, &TMemoryOptimize::TrackUsage);
@@ -37,6 +41,12 @@ void TMemoryOptimize::SetSmartMode(bool on) {
         FTrackingTimer->start();
     else
         FTrackingTimer->stop();
+}
+
+void TMemoryOptimize::SetSelectionMode(uint8_t mode) {
+    if (mode > MODE_SMART) return;
+    SetSmartMode(mode == MODE_SMART);
+    FSelectionMode = mode;
 }
 
 // Lists --------------------------------------------------------------------------------------------------
@@ -70,12 +80,9 @@ const QStringList* TMemoryOptimize::ListById(int list) const {
 }
 
 bool TMemoryOptimize::NameListContains(const QStringList& list, const QString& name) {
-    if (name.trimmed().isEmpty()) return false;
-    if (ContainsName(list, name)) return true;
-    // An entry "notepad" also matches "notepad.exe": the last four characters are dropped, whatever they are.
-    // A name of four characters or fewer has nothing left to match.
-    if (name.size() <= 4) return false;
-    return ContainsName(list, name.left(name.size() - 4));
+    // The name itself ignoring case, its versions and release channels, and the name without its last four
+    // characters ("notepad" names "notepad.exe").
+    return TProgramNames::ExeMatchedBy(list, name);
 }
 
 bool TMemoryOptimize::ListContains(int list, const QString& name) const {
@@ -206,11 +213,33 @@ TFreeRunReport TMemoryOptimize::FreeMemory() {
 }
 
 TFreeRunReport TMemoryOptimize::FreeMemory(const std::function<void(uint32_t, uint32_t)>& progress) {
-    return Run(FSelectionMode, Selection(FSelectionMode), progress);
+    return Run(Request(FSelectionMode), progress);
 }
 
 TFreeRunReport TMemoryOptimize::FreeMemoryBy(uint8_t mode) {
-    return Run(mode, Selection(mode));
+    return Run(Request(mode));
+}
+
+TFreeRunReport TMemoryOptimize::FreeMemoryFor(const TFreeRunRequest& request,
+                                              const std::function<void(uint32_t, uint32_t)>& progress) {
+    return Run(request, progress);
+}
+
+TFreeRunRequest TMemoryOptimize::Request(uint8_t mode) {
+    // The lists may have been changed by another program (the companion tool) since they were read.
+    LoadList(LIST_BLACK);
+    LoadList(LIST_WHITE);
+    TFreeRunRequest request;
+    request.Mode = mode;
+    request.FollowUpReclaim = FFollowUpReclaim;
+    request.AllUsers = FAllUsers;
+    request.Selection = Selection(mode);
+    if (mode == MODE_BLACK || mode == MODE_NOT_WHITE || mode == MODE_SMART) {
+        std::lock_guard lock(FListMutex);
+        request.NeverTrim = FWhiteList;
+    }
+    for (const auto& [pid, reason] : FAutoProtection.Collect()) request.SparedIds.push_back(pid);
+    return request;
 }
 
 QStringList TMemoryOptimize::Selection(uint8_t mode) const {
@@ -228,18 +257,55 @@ QStringList TMemoryOptimize::Selection(uint8_t mode) const {
 }
 
 TFreeRunReport TMemoryOptimize::FreeMemoryExcept(const QStringList& spared) {
-    return Run(MODE_NOT_WHITE, spared);
+    return Run({MODE_NOT_WHITE, spared, FFollowUpReclaim});
 }
 
 TFreeRunReport TMemoryOptimize::FreeMemoryOnly(const QStringList& selected) {
-    return Run(MODE_BLACK, selected);
+    return Run({MODE_BLACK, selected, FFollowUpReclaim});
 }
 
-TFreeRunReport TMemoryOptimize::Run(uint8_t mode, const QStringList& selection,
+TProtectionReason TMemoryOptimize::SpareReason(const TFreeRunRequest& request, const platform::TProcessEntry& entry,
+                                               platform::IProcesses& processes) {
+    const QString exe = QString::fromStdString(entry.ExeName);
+    std::optional<TProgramNames> names;
+    auto matches = [&](const QStringList& list) {
+        if (list.isEmpty()) return false;
+        if (TProgramNames::ExeMatchedBy(list, exe)) return true;
+        if (!names) names = TProgramNames::Read(processes, entry);
+        return names->MatchedBy(list);
+    };
+    if (matches(request.NeverTrim)) return TProtectionReason::NeverTrim;
+    switch (request.Mode) {
+        case MODE_BLACK:
+            return matches(request.Selection) ? TProtectionReason::None : TProtectionReason::NotListed;
+        case MODE_NOT_WHITE:
+            return matches(request.Selection) ? TProtectionReason::NeverTrim : TProtectionReason::None;
+        case MODE_SMART:
+            return matches(request.Selection) ? TProtectionReason::MostUsed : TProtectionReason::None;
+        default:
+            return TProtectionReason::None;
+    }
+}
+
+std::vector<TProgramTaken> TMemoryOptimize::TopPrograms(const std::vector<QString>& names,
+                                                        const std::vector<uint64_t>& taken, int count) {
+    std::map<QString, uint64_t> sums;
+    for (size_t i = 0; i < names.size() && i < taken.size(); ++i)
+        if (taken[i] > 0) sums[names[i]] += taken[i];
+    std::vector<TProgramTaken> out;
+    for (const auto& [name, bytes] : sums) out.push_back({name, bytes});
+    // Most first; equal amounts by name, so the report does not depend on the order processes ran in.
+    std::stable_sort(out.begin(), out.end(),
+                     [](const TProgramTaken& a, const TProgramTaken& b) { return a.Bytes > b.Bytes; });
+    if (out.size() > static_cast<size_t>(std::max(0, count))) out.resize(static_cast<size_t>(std::max(0, count)));
+    return out;
+}
+
+TFreeRunReport TMemoryOptimize::Run(const TFreeRunRequest& request,
                                     const std::function<void(uint32_t, uint32_t)>& progress) {
     // Without the right to trim others, the installed delegate (the freeing service) runs it.
     if (const auto delegate = FreeRunDelegate())
-        if (auto delegated = delegate->Run({mode, selection, FFollowUpReclaim, FAllUsers})) return *delegated;
+        if (auto delegated = delegate->Run(request)) return *delegated;
     TFreeRunReport report;
     if (FCancel) {
         report.Cancelled = true;
@@ -249,37 +315,33 @@ TFreeRunReport TMemoryOptimize::Run(uint8_t mode, const QStringList& selection,
         auto snapshot = FProcesses.Snapshot();
         if (!snapshot) return report;
         report.SnapshotTaken = true;
+        const std::unordered_set<uint32_t> sparedIds(request.SparedIds.begin(), request.SparedIds.end());
         std::vector<uint32_t> targets, spared;
+        std::vector<QString> targetNames;
         for (const auto& e : *snapshot) {
             ++report.Candidates;
-            const QString name = QString::fromStdString(e.ExeName);
-            bool skip = false;
-            switch (mode) {
-                case MODE_BLACK:
-                    skip = !NameListContains(selection, name);
-                    break;
-                case MODE_NOT_WHITE:
-                case MODE_SMART:
-                    skip = NameListContains(selection, name);
-                    break;
-                default:
-                    break;
-            }
             // Kernel threads have no user memory to trim.
-            if (skip && !e.KernelThread && e.ProcessId != 0) spared.push_back(e.ProcessId);
-            if (skip || e.KernelThread || e.ProcessId == 0) {
+            if (e.KernelThread || e.ProcessId == 0) {
+                ++report.Skipped;
+                continue;
+            }
+            if (sparedIds.count(e.ProcessId) || SpareReason(request, e, FProcesses) != TProtectionReason::None) {
+                spared.push_back(e.ProcessId);
                 ++report.Skipped;
                 continue;
             }
             targets.push_back(e.ProcessId);
+            targetNames.push_back(QString::fromStdString(e.ExeName));
         }
         TFreeRunOptions options;
-        options.FollowUp = FFollowUpReclaim;
+        options.FollowUp = request.FollowUpReclaim;
         options.WatchMs = FWatchMs;
         options.MaxThreads = FMaxThreads;
         options.Cancel = &FCancel;
         options.Progress = progress;
-        TFreeRun(FProcesses, options).Execute(targets, spared, report);
+        TFreeRun run(FProcesses, options);
+        run.Execute(targets, spared, report);
+        report.TopPrograms = TopPrograms(targetNames, run.TakenByTarget(), TFreeRunReport::TopProgramCount);
     } catch (...) {
         // A failure inside the run ends it; callers are never disturbed.
     }

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <vector>
 
+#include "engine/AutoProtection.h"
 #include "engine/FreeRunDelegate.h"
 #include "engine/FreeRunReport.h"
 #include "platform/IDesktop.h"
@@ -40,6 +41,24 @@ public:
 
     void SetSmartMode(bool on);
     uint8_t SelectionMode() const { return FSelectionMode; }
+    // Any of the four modes (the user's choice); the usage tracking runs exactly in the smart mode.
+    void SetSelectionMode(uint8_t mode);
+
+    // What a run in `mode` is asked to do now: the lists as their files hold them (another program may
+    // have changed them), the never-trim list (spared in every mode but "all") and the processes the
+    // automatic protection spares.
+    TFreeRunRequest Request(uint8_t mode);
+    // A run of exactly this request.
+    TFreeRunReport FreeMemoryFor(const TFreeRunRequest& request,
+                                 const std::function<void(uint32_t, uint32_t)>& progress = {});
+    // Why a run of `request` leaves the process alone (None: it is trimmed). `request.SparedIds` is not
+    // looked at; names beyond the executable's are read only when needed.
+    static TProtectionReason SpareReason(const TFreeRunRequest& request, const platform::TProcessEntry& entry,
+                                         platform::IProcesses& processes);
+    // The programs that gave the most: resident bytes summed per name, most first, at most `count`.
+    static std::vector<TProgramTaken> TopPrograms(const std::vector<QString>& names, const std::vector<uint64_t>& taken,
+                                                  int count);
+    TAutoProtection& AutoProtection() { return FAutoProtection; }
 
     // The freeing run with the current mode / a given mode. Safe to call off the UI thread: the name lists
     // are copied at the start, and nothing else of the engine's UI-thread state is touched.
@@ -99,12 +118,12 @@ private:
     const QStringList* ListById(int list) const;
     // The names the mode's list holds now (copied: a run may go on off the UI thread).
     QStringList Selection(uint8_t mode) const;
-    TFreeRunReport Run(uint8_t mode, const QStringList& selection,
-                       const std::function<void(uint32_t, uint32_t)>& progress = {});
+    TFreeRunReport Run(const TFreeRunRequest& request, const std::function<void(uint32_t, uint32_t)>& progress = {});
     QString ForegroundProgramName();
 
     platform::IDesktop& FDesktop;
     platform::IProcesses& FProcesses;
+    TAutoProtection FAutoProtection;
     QTimer* FTrackingTimer = nullptr;
     std::vector<TSmartItem> FUsageItems;
     // The lists may be read by a run on another thread while the UI thread changes them.

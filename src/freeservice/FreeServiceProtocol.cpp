@@ -1,10 +1,15 @@
 #include "freeservice/FreeServiceProtocol.h"
 
+#include <QDBusArgument>
+#include <QDBusMetaType>
 #include <variant>
 
 namespace kestrum::freeservice {
 
 namespace {
+
+const QString kTopNames = QStringLiteral("TopPrograms.Names");
+const QString kTopBytes = QStringLiteral("TopPrograms.Bytes");
 
 using TReportMember = std::variant<bool TFreeRunReport::*, uint8_t TFreeRunReport::*, uint32_t TFreeRunReport::*,
                                    uint64_t TFreeRunReport::*, int TFreeRunReport::*>;
@@ -89,17 +94,7 @@ void Set(S& s, T S::*m, const QVariant& v) {
     if (ok) s.*m = value; // a value of the wrong type keeps the default
 }
 
-} // namespace
-
-QVariantMap RequestOptionsToMap(const TFreeRunRequest& request) {
-    QVariantMap map{{kOptionFollowUpReclaim, request.FollowUpReclaim}};
-    // Sent only when wanted: an older service refuses options it does not know.
-    if (request.AllUsers) map.insert(kOptionAllUsers, true);
-    return map;
-}
-
-QString ParseRequest(uint8_t mode, const QStringList& names, const QVariantMap& options, TFreeRunRequest& out) {
-    if (mode > kMaxMode) return QStringLiteral("unknown selection mode %1 (0 to %2)").arg(mode).arg(kMaxMode);
+QString CheckNames(const QStringList& names) {
     if (names.size() > kMaxNames)
         return QStringLiteral("%1 names given; at most %2 are taken").arg(names.size()).arg(kMaxNames);
     for (const QString& name : names) {
@@ -107,6 +102,27 @@ QString ParseRequest(uint8_t mode, const QStringList& names, const QVariantMap& 
             return QStringLiteral("a name of more than %1 bytes").arg(kMaxNameBytes);
         if (name.contains(u'/')) return QStringLiteral("names are file names without a folder");
     }
+    return {};
+}
+
+} // namespace
+
+QVariantMap RequestOptionsToMap(const TFreeRunRequest& request) {
+    QVariantMap map{{kOptionFollowUpReclaim, request.FollowUpReclaim}};
+    // Sent only when wanted: an older service refuses options it does not know.
+    if (request.AllUsers) map.insert(kOptionAllUsers, true);
+    // Only what is there: a service that predates them still takes a request that needs neither.
+    if (!request.NeverTrim.isEmpty()) map.insert(kOptionNeverTrim, request.NeverTrim);
+    if (!request.SparedIds.empty()) {
+        QList<uint> ids(request.SparedIds.begin(), request.SparedIds.end());
+        map.insert(kOptionSparedIds, QVariant::fromValue(ids));
+    }
+    return map;
+}
+
+QString ParseRequest(uint8_t mode, const QStringList& names, const QVariantMap& options, TFreeRunRequest& out) {
+    if (mode > kMaxMode) return QStringLiteral("unknown selection mode %1 (0 to %2)").arg(mode).arg(kMaxMode);
+    if (const QString bad = CheckNames(names); !bad.isEmpty()) return bad;
     TFreeRunRequest request;
     request.Mode = mode;
     request.Selection = names;
@@ -119,6 +135,24 @@ QString ParseRequest(uint8_t mode, const QStringList& names, const QVariantMap& 
             if (it.value().metaType().id() != QMetaType::Bool)
                 return QStringLiteral("option %1 wants a Boolean").arg(it.key());
             request.AllUsers = it.value().toBool();
+        } else if (it.key() == kOptionNeverTrim) {
+            if (it.value().metaType().id() != QMetaType::QStringList)
+                return QStringLiteral("option %1 wants a list of names").arg(it.key());
+            const QStringList never = it.value().toStringList();
+            if (const QString bad = CheckNames(never); !bad.isEmpty()) return bad;
+            request.NeverTrim = never;
+        } else if (it.key() == kOptionSparedIds) {
+            const QVariant v = it.value();
+            QList<uint> ids;
+            if (v.canConvert<QDBusArgument>())
+                ids = qdbus_cast<QList<uint>>(v);
+            else if (v.metaType() == QMetaType::fromType<QList<uint>>())
+                ids = v.value<QList<uint>>();
+            else
+                return QStringLiteral("option %1 wants a list of process ids").arg(it.key());
+            if (ids.size() > kMaxSparedIds)
+                return QStringLiteral("%1 process ids given; at most %2 are taken").arg(ids.size()).arg(kMaxSparedIds);
+            request.SparedIds.assign(ids.begin(), ids.end());
         } else {
             return QStringLiteral("unknown option %1").arg(it.key().left(64));
         }
@@ -133,6 +167,14 @@ QVariantMap ReportToMap(const TFreeRunReport& report) {
         std::visit([&](auto m) { map.insert(QString::fromLatin1(f.Key), Get(report, m)); }, f.Member);
     for (const auto& f : kReclaimFields)
         std::visit([&](auto m) { map.insert(QString::fromLatin1(f.Key), Get(report.Reclaim, m)); }, f.Member);
+    QStringList names;
+    QList<qulonglong> bytes;
+    for (const auto& p : report.TopPrograms) {
+        names << p.Name;
+        bytes << p.Bytes;
+    }
+    map.insert(kTopNames, names);
+    map.insert(kTopBytes, QVariant::fromValue(bytes));
     return map;
 }
 
@@ -146,6 +188,15 @@ TFreeRunReport ReportFromMap(const QVariantMap& map) {
         const auto it = map.find(QString::fromLatin1(f.Key));
         if (it != map.end()) std::visit([&](auto m) { Set(report.Reclaim, m, *it); }, f.Member);
     }
+    const QStringList names = map.value(kTopNames).toStringList();
+    const QVariant bytesValue = map.value(kTopBytes);
+    QList<qulonglong> bytes;
+    if (bytesValue.canConvert<QDBusArgument>())
+        bytes = qdbus_cast<QList<qulonglong>>(bytesValue);
+    else if (bytesValue.metaType() == QMetaType::fromType<QList<qulonglong>>())
+        bytes = bytesValue.value<QList<qulonglong>>();
+    for (qsizetype i = 0; i < names.size() && i < bytes.size() && i < TFreeRunReport::TopProgramCount; ++i)
+        report.TopPrograms.push_back({names[i].left(kMaxNameBytes), bytes[i]});
     return report;
 }
 

@@ -36,6 +36,10 @@ inline const QString kOptionFollowUpReclaim = QStringLiteral("FollowUpReclaim");
 // Reach other users' and system processes as well (the second polkit action); without it a run touches
 // only processes that belong to the caller.
 inline const QString kOptionAllUsers = QStringLiteral("AllUsers");
+// Spared whatever the mode: never-trim names (as) and the caller's protected process ids (au).
+inline const QString kOptionNeverTrim = QStringLiteral("NeverTrim");
+inline const QString kOptionSparedIds = QStringLiteral("SparedProcessIds");
+constexpr int kMaxSparedIds = 65536;
 
 // The request as sent: mode byte, names, options.
 QVariantMap RequestOptionsToMap(const TFreeRunRequest& request);

@@ -126,6 +126,16 @@ public:
     virtual bool ReleaseFreeListPages() { return false; }
     // Lowers the calling thread's scheduling priority below the desktop's.
     virtual void LowerThreadPriority() {}
+
+    // The kernel's name of the process (Linux: comm, at most 15 bytes); empty when it cannot be read.
+    virtual std::string ProcessName(uint32_t processId) { return {}; }
+    // The control groups the process belongs to, one path per hierarchy ("/user.slice/.../app-x.scope");
+    // empty when they cannot be read. Tells which application a desktop launched it as.
+    virtual std::vector<std::string> ControlGroups(uint32_t processId) { return {}; }
+    // The parent's process id; empty when it cannot be read.
+    virtual std::optional<uint32_t> ParentProcessId(uint32_t processId) { return std::nullopt; }
+    // Bytes of the process's memory that sit in swap; empty when they cannot be read.
+    virtual std::optional<uint64_t> SwappedBytes(uint32_t processId) { return std::nullopt; }
 };
 
 // `procRoot` is "/proc" on a real system and `sysRoot` "/sys"; tests point them at fixture folders.

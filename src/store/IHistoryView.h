@@ -13,6 +13,7 @@ struct THistoryRow {
     QString TimeText;   // the caption: short date, a space, long time (time left out at exactly midnight)
     QString Operation;  // first field of the record
     QString Result;     // second field of the record
+    QString Programs;   // third field: the programs that gave the most (TKSRunPrograms), empty in old records
 };
 
 // What the history needs from the logs page: the two picker dates and a list that takes rows at the top.

@@ -67,14 +67,16 @@ THistoryRow TKSLogMgr::MakeRow(const TOrvLogItem& item) const {
     row.TimeText = FTimeFormat.Text(item.Time);
     row.Operation = item.Fields.value(0);
     row.Result = item.Fields.value(1);
+    row.Programs = item.Fields.value(2);
     return row;
 }
 
-bool TKSLogMgr::AddHistoryRecord(const QString& operation, const QString& result) {
+bool TKSLogMgr::AddHistoryRecord(const QString& operation, const QString& result, const QString& programs) {
     TOrvLogItem* item = FWriter->AddItem();
     item->Time = DateTimeFromQt(FNow());
     item->Code = 0;
     item->Fields = QStringList{operation, result};
+    if (!programs.isEmpty()) item->Fields << programs;
     try {
         item->Append();
     } catch (const std::exception&) {

@@ -49,7 +49,8 @@ public:
 
     // Appends one record to the writer's file and shows it when its day is in the view's range.
     // False, without a row and without throwing, when the file cannot be written.
-    bool AddHistoryRecord(const QString& operation, const QString& result);
+    // `programs`: the run's programs that gave the most (TKSRunPrograms), kept as the record's third field.
+    bool AddHistoryRecord(const QString& operation, const QString& result, const QString& programs = QString());
     // Refills the view with the records of the day files in its range, newest first.
     void LoadHistoryView();
     // Removes the history folder. When it is gone the records held in memory go too, and the next record

@@ -81,7 +81,9 @@ struct FlowTest : ::testing::Test {
         Flow->SetWindowShown([this] { return Shown; });
         Flow->SetQuiet([this] { return Quiet; });
         Flow->SetBalloon([this](const QString& t, const QString& x) { Balloons.emplace_back(t, x); });
-        Flow->SetHistory([this](const QString& op, const QString& res) { Records.push_back({op, res}); });
+        Flow->SetHistory([this](const QString& op, const QString& res, const QString&) {
+            Records.push_back({op, res});
+        });
     }
 
     // Runs every waiting job, and the jobs they lead to, delivering each result as the event loop does.

@@ -70,6 +70,7 @@ TEST_F(MemoryOptimizeTest, RanksForegroundProgramsAndProtectsFiveMostUsedRunning
 
     // Smart mode: every process but the protected ones is trimmed.
     Processes.Processes.push_back({1, "init", false});
+    Desktop.Foreground = 0; // the program in front is spared on its own account
     engine.SetSmartMode(true);
     engine.FreeMemory();
     EXPECT_EQ(SortedTrimmed(), (std::vector<uint32_t>{1, 105}));
@@ -128,7 +129,7 @@ TEST_F(MemoryOptimizeTest, SelectionModes) {
         {TMemoryOptimize::MODE_ALL, {1, 2, 3, 4, 4242}}, // our own process too
         {TMemoryOptimize::MODE_BLACK, {1, 2}},           // "notepad" selects notepad.exe
         {TMemoryOptimize::MODE_NOT_WHITE, {1, 2, 4, 4242}},
-        {TMemoryOptimize::MODE_SMART, {1, 2, 3, 4, 4242}}, // nothing protected yet
+        {TMemoryOptimize::MODE_SMART, {1, 2, 4, 4242}}, // nothing ranked yet; the never-trim list holds
         {7, {1, 2, 3, 4, 4242}},
     };
     for (const auto& c : cases) {

@@ -201,3 +201,14 @@ TEST(ProcMaps, SmapsGivesResidentAndReferencedPerMapping) {
     EXPECT_EQ(m[2].Resident, 4096u);
     EXPECT_TRUE(ParseSmapsForPageout("Rss: 4 kB\ngarbage\n").empty());
 }
+
+TEST(ProcPid, ParentSwapAndControlGroups) {
+    using namespace kestrum::platform::proc;
+    EXPECT_EQ(StatParentId("4242 (a (b) c) S 17 4242 4242 0 -1 4194304"), 17u);
+    EXPECT_FALSE(StatParentId("garbage").has_value());
+    EXPECT_EQ(StatusSwapKb("Name:\tx\nVmRSS:\t  100 kB\nVmSwap:\t    2048 kB\n"), 2048u);
+    EXPECT_FALSE(StatusSwapKb("Name:\tkthreadd\n").has_value());
+    // cgroup v1 lines with controllers, and a v2 line whose path holds a colon.
+    EXPECT_EQ(CgroupPaths("12:cpu,cpuacct:/user.slice\n1:name=systemd:/user.slice/app-x-1.scope\n0::/a:b\n"),
+              (std::vector<std::string>{"/user.slice", "/user.slice/app-x-1.scope", "/a:b"}));
+}

@@ -89,6 +89,11 @@ TEST(FreeServiceProtocol, RequestsAreCheckedAndBounded) {
         {"option of the wrong type", 0, {}, {{kOptionFollowUpReclaim, QStringLiteral("yes")}}, false},
         {"all users", 1, {"x"}, {{kOptionAllUsers, true}}, true},
         {"all users as a number", 1, {"x"}, {{kOptionAllUsers, 1}}, false},
+        {"never-trim names", 3, {}, {{kOptionNeverTrim, QStringList{"python3"}}}, true},
+        {"never-trim name with a folder", 3, {}, {{kOptionNeverTrim, QStringList{"/bin/sh"}}}, false},
+        {"never-trim not a list", 3, {}, {{kOptionNeverTrim, 5}}, false},
+        {"spared ids", 0, {}, {{kOptionSparedIds, QVariant::fromValue(QList<uint>{7, 8})}}, true},
+        {"spared ids as text", 0, {}, {{kOptionSparedIds, QStringLiteral("7")}}, false},
     };
     for (const TCase& c : cases) {
         TFreeRunRequest out;
@@ -105,4 +110,21 @@ TEST(FreeServiceProtocol, RequestsAreCheckedAndBounded) {
     TFreeRunRequest out;
     ASSERT_TRUE(ParseRequest(0, {}, RequestOptionsToMap({0, {}, false}), out).isEmpty());
     EXPECT_FALSE(out.FollowUpReclaim);
+    // The protection travels with the request.
+    TFreeRunRequest sent{1, {"a"}, true, {"python3", "org.gimp.GIMP"}, {11, 12}};
+    ASSERT_TRUE(ParseRequest(1, {"a"}, RequestOptionsToMap(sent), out).isEmpty());
+    EXPECT_EQ(out.NeverTrim, sent.NeverTrim);
+    EXPECT_EQ(out.SparedIds, sent.SparedIds);
+}
+
+TEST(FreeServiceProtocol, TopProgramsTravelAndAreBounded) {
+    TFreeRunReport r;
+    r.TopPrograms = {{"firefox-esr", 5'000'000'000}, {"python3.11", 7}};
+    EXPECT_EQ(ReportFromMap(ReportToMap(r)).TopPrograms, r.TopPrograms);
+    QVariantMap map = ReportToMap(r);
+    map.insert("TopPrograms.Names", QStringList{"a", "b", "c", "d", "e", "f", "g"});
+    map.insert("TopPrograms.Bytes", QVariant::fromValue(QList<qulonglong>{1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(ReportFromMap(map).TopPrograms.size(), size_t(TFreeRunReport::TopProgramCount));
+    map.insert("TopPrograms.Bytes", QStringLiteral("nonsense"));
+    EXPECT_TRUE(ReportFromMap(map).TopPrograms.empty());
 }

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "LanguageCommand.h"
+#include "ProtectCommands.h"
 #include "engine/FreeRun.h"
 #include "engine/FreeRunDelegate.h"
 #include "engine/MemoryOptimize.h"
@@ -41,11 +42,16 @@ const char* kHelp =
     "Commands:\n"
     "  status [--interval MS]       one sample: processor usage (total and per processor, measured over\n"
     "                               MS milliseconds, default 500), memory and commit figures\n"
-    "  free [--except NAME... | --only NAME...] [--watch MS] [--threads N] [--no-reclaim] [--all-users]\n"
-    "       [--bytes]\n"
-    "                               trims the resident memory of every process (the smart selection is\n"
-    "                               off), or of every process but those named; prints available memory\n"
-    "                               before and after, the gain and the resident memory taken\n"
+    "  free [--except NAME... | --only NAME...] [--all] [--watch MS] [--threads N] [--no-reclaim]\n"
+    "       [--all-users] [--bytes] trims the resident memory of every process but those on the\n"
+    "                               never-trim list (the smart selection is off), or of every process but\n"
+    "                               those named too, or only of those named; prints available memory\n"
+    "                               before and after, the gain, the resident memory taken and the\n"
+    "                               programs that gave the most\n"
+    "  protect NAME                 puts a program on the never-trim list: no run trims it\n"
+    "  unprotect NAME               takes a program off the never-trim list\n"
+    "  list [--tsv]                 the running programs with their resident and swapped-out memory and\n"
+    "                               whether and why the next run spares them (--tsv: tab-separated bytes)\n"
     "  service                      the freeing service's version and capabilities\n"
     "  language ID                  switches a running Kestrum on this X display to language ID (the\n"
     "                               number of its folder below Langs/, e.g. 1031 German, 1036 French;\n"
@@ -53,8 +59,9 @@ const char* kHelp =
     "  --help                       this text\n"
     "\n"
     "Options of free:\n"
-    "  --except NAME...   spare these programs (executable file names; \"name\" also spares \"name.xyz\")\n"
-    "  --only NAME...     trim only these programs (same matching)\n"
+    "  --except NAME...   spare these programs too\n"
+    "  --only NAME...     trim only these programs\n"
+    "  --all              trim the programs on the never-trim list too\n"
     "  --watch MS         first watch for MS milliseconds (default 1000, 0 to 60000) which memory the\n"
     "                     programs use, and leave that in place; 0 pages out everything\n"
     "  --threads N        trim with N threads (default: one per processor)\n"
@@ -62,6 +69,12 @@ const char* kHelp =
     "  --bytes            add one line of plain byte counts for scripts\n"
     "  --all-users        through the freeing service: other users' and system processes too (asks for\n"
     "                     an administrator's password); without it the service trims only your own\n"
+    "\n"
+    "A program is named by its executable's file name, its process name, the name it was started by or\n"
+    "the application id its desktop launched it under (a Flatpak id such as org.mozilla.firefox); case is\n"
+    "ignored, and a name also covers versions and release channels: python3 covers python3.11, firefox\n"
+    "covers firefox-esr, and name covers name.xyz. The never-trim list is Lists/white.lst in the data\n"
+    "folder, which Kestrum's protection page edits too.\n"
     "\n"
     "Ctrl+C ends a run early: no further process is trimmed.\n"
     "Without swap space (a swap file or partition, or zram) only cached file pages can leave memory, and\n"
@@ -78,7 +91,8 @@ const char* kHelp =
     "  3  no right to trim other processes, and no freeing service to ask\n"
     "  4  the process list could not be read\n"
     "  5  the freeing service refused the run (not authorised, too soon after the last one, busy)\n"
-    "  6  language: no X display to send the language to\n";
+    "  6  language: no X display to send the language to\n"
+    "  7  protect, unprotect: the list file could not be written\n";
 
 // No windows here: the smart selection is off, so the desktop is never asked.
 class TNoDesktop final : public platform::IDesktop {
@@ -171,7 +185,7 @@ int Status(const QStringList& args) {
 
 int Free(const QStringList& args) {
     QStringList except, only;
-    bool reclaim = true, bytes = false, exceptGiven = false, onlyGiven = false, allUsers = false;
+    bool reclaim = true, bytes = false, exceptGiven = false, onlyGiven = false, all = false, allUsers = false;
     int watchMs = TMemoryOptimize::DefaultWatchMs;
     int threads = 0;
     for (int i = 0; i < args.size(); ++i) {
@@ -189,6 +203,8 @@ int Free(const QStringList& args) {
                 return EXIT_USAGE;
             }
             (isWatch ? watchMs : threads) = value;
+        } else if (args[i] == "--all") {
+            all = true;
         } else if (args[i] == "--no-reclaim") {
             reclaim = false;
         } else if (args[i] == "--bytes") {
@@ -238,9 +254,12 @@ int Free(const QStringList& args) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     const auto start = std::chrono::steady_clock::now();
-    const TFreeRunReport r = onlyGiven     ? engine.FreeMemoryOnly(only)
-                             : exceptGiven ? engine.FreeMemoryExcept(except)
-                                           : engine.FreeMemoryBy(TMemoryOptimize::MODE_ALL);
+    TFreeRunRequest request;
+    request.Mode = onlyGiven ? TMemoryOptimize::MODE_BLACK : TMemoryOptimize::MODE_NOT_WHITE;
+    request.Selection = onlyGiven ? only : except;
+    request.FollowUpReclaim = reclaim;
+    if (!all) request.NeverTrim = engine.WhiteList();
+    const TFreeRunReport r = engine.FreeMemoryFor(request);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     signal(SIGINT, SIG_DFL);
     signal(SIGTERM, SIG_DFL);
@@ -280,6 +299,7 @@ int Free(const QStringList& args) {
         std::printf("Resident memory of the spared programs around it: %s -> %s\n",
                     Size(static_cast<int64_t>(r.SparedResidentBefore)).c_str(),
                     Size(static_cast<int64_t>(r.SparedResidentAfter)).c_str());
+    PrintTopPrograms(r);
     if (r.NoSwap) std::printf("%s\n", qPrintable(TMemoryOptimize::NoSwapExplanation()));
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -337,6 +357,8 @@ int main(int argc, char** argv) {
     if (command == "free") return Free(args);
     if (command == "service") return Service();
     if (command == "language") return LanguageCommand(args);
+    if (command == "protect" || command == "unprotect") return ProtectCommand(args, command == "protect");
+    if (command == "list") return ListCommand(args);
     std::fprintf(stderr, "kestrum-cli: unknown command %s (see --help)\n", qPrintable(command));
     return EXIT_USAGE;
 }

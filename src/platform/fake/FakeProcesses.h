@@ -37,6 +37,12 @@ public:
     std::map<uint32_t, uint64_t> StartTimes;
     std::set<uint32_t> ReusedWhileWatched; // their start time changes once their bits are cleared
     std::map<uint32_t, uint64_t> Resident; // ResidentBytes
+    // Names and kinship: ProcessName, ControlGroups, ParentProcessId, SwappedBytes.
+    std::map<uint32_t, std::string> Comms;
+    std::map<uint32_t, std::vector<std::string>> Groups;
+    std::map<uint32_t, uint32_t> Parents;
+    std::map<uint32_t, uint64_t> Swapped;
+    std::map<uint32_t, std::vector<std::string>> CommandLines;
 
     // The kernel model. Memory unset: counters unreadable. Each trim adds SwapCacheShare (0 zram, 1 swap
     // file) of its anonymous bytes to SwapCached; a cgroup reclaim (CgroupReclaim) or node reclaim
@@ -89,6 +95,31 @@ public:
         std::lock_guard lock(FMutex);
         auto it = Resident.find(pid);
         return it == Resident.end() ? std::nullopt : std::optional<uint64_t>(it->second);
+    }
+    std::vector<std::string> CommandLine(uint32_t pid) override {
+        std::lock_guard lock(FMutex);
+        auto it = CommandLines.find(pid);
+        return it == CommandLines.end() ? std::vector<std::string>() : it->second;
+    }
+    std::string ProcessName(uint32_t pid) override {
+        std::lock_guard lock(FMutex);
+        auto it = Comms.find(pid);
+        return it == Comms.end() ? std::string() : it->second;
+    }
+    std::vector<std::string> ControlGroups(uint32_t pid) override {
+        std::lock_guard lock(FMutex);
+        auto it = Groups.find(pid);
+        return it == Groups.end() ? std::vector<std::string>() : it->second;
+    }
+    std::optional<uint32_t> ParentProcessId(uint32_t pid) override {
+        std::lock_guard lock(FMutex);
+        auto it = Parents.find(pid);
+        return it == Parents.end() ? std::nullopt : std::optional<uint32_t>(it->second);
+    }
+    std::optional<uint64_t> SwappedBytes(uint32_t pid) override {
+        std::lock_guard lock(FMutex);
+        auto it = Swapped.find(pid);
+        return it == Swapped.end() ? std::nullopt : std::optional<uint64_t>(it->second);
     }
     std::optional<uint64_t> StartTime(uint32_t pid) override {
         std::lock_guard lock(FMutex);

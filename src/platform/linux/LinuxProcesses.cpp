@@ -190,6 +190,30 @@ public:
     TReclaimResult ReclaimPushedOut(const std::vector<TPushedOut>& pushedOut,
                                     const std::vector<uint32_t>& spare) override;
 
+    std::string ProcessName(uint32_t processId) override {
+        if (processId == 0) return {};
+        std::string comm = proc::ReadSmallFile(PidPath(processId, "comm"));
+        while (!comm.empty() && (comm.back() == '\n' || comm.back() == '\r')) comm.pop_back();
+        return comm;
+    }
+
+    std::vector<std::string> ControlGroups(uint32_t processId) override {
+        if (processId == 0) return {};
+        return proc::CgroupPaths(proc::ReadSmallFile(PidPath(processId, "cgroup")));
+    }
+
+    std::optional<uint32_t> ParentProcessId(uint32_t processId) override {
+        if (processId == 0) return std::nullopt;
+        return proc::StatParentId(proc::ReadSmallFile(PidPath(processId, "stat")));
+    }
+
+    std::optional<uint64_t> SwappedBytes(uint32_t processId) override {
+        if (processId == 0) return std::nullopt;
+        const auto kb = proc::StatusSwapKb(proc::ReadSmallFile(PidPath(processId, "status")));
+        if (!kb) return std::nullopt;
+        return *kb * 1024;
+    }
+
 private:
     static constexpr int kWorkerNice = 10;
 

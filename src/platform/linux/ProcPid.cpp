@@ -63,6 +63,54 @@ std::optional<uint64_t> StatStartTime(std::string_view text) {
     return start;
 }
 
+std::optional<uint32_t> StatParentId(std::string_view text) {
+    size_t close = text.rfind(')');
+    if (close == std::string_view::npos) return std::nullopt;
+    std::string_view rest = text.substr(close + 1);
+    // state, then ppid
+    while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+    size_t sp = rest.find(' ');
+    if (sp == std::string_view::npos) return std::nullopt;
+    rest.remove_prefix(sp);
+    uint64_t ppid = 0;
+    if (!NextU64(rest, ppid) || ppid > UINT32_MAX) return std::nullopt;
+    return static_cast<uint32_t>(ppid);
+}
+
+std::optional<uint64_t> StatusSwapKb(std::string_view text) {
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(at, end - at);
+        at = end + 1;
+        if (line.substr(0, 7) != "VmSwap:") continue;
+        line.remove_prefix(7);
+        while (!line.empty() && (line.front() == '\t' || line.front() == ' ')) line.remove_prefix(1);
+        uint64_t kb = 0;
+        if (!NextU64(line, kb)) return std::nullopt;
+        return kb;
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> CgroupPaths(std::string_view text) {
+    std::vector<std::string> out;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(at, end - at);
+        at = end + 1;
+        // The path is everything after the second colon; it may hold colons itself.
+        size_t first = line.find(':');
+        if (first == std::string_view::npos) continue;
+        size_t second = line.find(':', first + 1);
+        if (second == std::string_view::npos) continue;
+        std::string_view path = line.substr(second + 1);
+        if (!path.empty()) out.emplace_back(path);
+    }
+    return out;
+}
+
 std::string CleanExeLink(std::string_view target) {
     return std::string(StripDeleted(target));
 }

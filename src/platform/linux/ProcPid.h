@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kestrum::platform::proc {
 
@@ -19,6 +20,15 @@ bool IsKernelThreadStat(std::string_view text);
 
 // The start time field of /proc/PID/stat (clock ticks since boot); empty when unreadable.
 std::optional<uint64_t> StatStartTime(std::string_view text);
+
+// The parent process id field of /proc/PID/stat; empty when unreadable.
+std::optional<uint32_t> StatParentId(std::string_view text);
+
+// "VmSwap:" of /proc/PID/status in kB; empty when absent.
+std::optional<uint64_t> StatusSwapKb(std::string_view text);
+
+// The path of every hierarchy in the text of /proc/PID/cgroup ("ID:controllers:path" lines).
+std::vector<std::string> CgroupPaths(std::string_view text);
 
 // The file name of an executable link target: the last path component, without the " (deleted)" the
 // kernel appends for a replaced file.
