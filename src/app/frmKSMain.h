@@ -41,6 +41,9 @@ class TKSOptiMonPolicy;
 class TSystemStatusSampler;
 class TKSBalloon;
 class TKSLatencyProbe;
+class TKSPressureMonitor;
+class TKSPressureNotice;
+class TKSRunCostWatch;
 namespace platform {
 struct TPlatform;
 }
@@ -75,6 +78,9 @@ public:
     TKSOptimizeFlow* OptimizeFlow() const { return FOptimizeFlow; }
     TKSOptiMonPolicy* OptiMon() const { return FOptiMon.get(); }
     TKSBalloon* Balloon() const { return FBalloon; }
+    TKSPressureMonitor* PressureMonitor() const { return FPressureMonitor; }
+    TKSPressureNotice* PressureNotice() const { return FPressureNotice; }
+    TKSRunCostWatch* RunCostWatch() const { return FRunCostWatch; }
 
     // The commands of the menus; each dialog is opened through exactly one of these.
     void SettingsCommand();
@@ -262,6 +268,9 @@ private:
     QTimer* tmrOptiMon = nullptr;
     TKSBalloon* FBalloon = nullptr;
     TKSLatencyProbe* FLatencyProbe = nullptr;
+    TKSPressureMonitor* FPressureMonitor = nullptr;
+    TKSPressureNotice* FPressureNotice = nullptr;
+    TKSRunCostWatch* FRunCostWatch = nullptr;
 };
 
 } // namespace kestrum

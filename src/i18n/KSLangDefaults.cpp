@@ -156,6 +156,18 @@ constexpr TLangText Texts[] = {
     {u"FormKSSettings.lblAntiDisturbHint.Caption",
      u"To avoid of interrupting users' common operation, this application will not optimize memory automatically or "
      u"popup any messages when users are playing games or running full-screen programs."},
+    {u"FormKSMain.slinePSI.Title", u"Pressure: %d %%#B#B#B#B"},
+    {u"String.Pressure.WarnTitle", u"Memory is running short"},
+    {u"String.Pressure.WarnText",
+     u"The desktop may soon stall: programs waited for memory %d %% of the time, and only %s is available."},
+    {u"String.Pressure.WarnGrowers", u"#N#RGrew most in the last minute: %s."},
+    {u"FormKSMain.chtLogsGains.Title", u"Gains of the runs in this range, and what came back within a minute"},
+    {u"FormKSMain.chtLogsGains.Gain", u"Gain"},
+    {u"FormKSMain.chtLogsGains.CameBack", u"Came back"},
+    {u"FormKSMain.chtLogsGains.Empty", u"No runs in this range."},
+    {u"FormKSMain.chtLogsGains.Hint",
+     u"%s#N#RGain: %s#N#RCame back within a minute: %s (refaults of the whole system: %s)"},
+    {u"FormKSMain.chtLogsGains.HintNoCost", u"%s#N#RGain: %s"},
 };
 
 } // namespace

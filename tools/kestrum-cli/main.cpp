@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "LanguageCommand.h"
-#include "engine/FreeRunDelegate.h"
 #include "engine/FreeRun.h"
+#include "engine/FreeRunDelegate.h"
 #include "engine/MemoryOptimize.h"
 #include "engine/SystemStatus.h"
 #include "freeservice/FreeServiceClient.h"
@@ -40,7 +40,8 @@ const char* kHelp =
     "\n"
     "Commands:\n"
     "  status [--interval MS]       one sample: processor usage (total and per processor, measured over\n"
-    "                               MS milliseconds, default 500), memory and commit figures\n"
+    "                               MS milliseconds, default 500), memory and commit figures, and the\n"
+    "                               memory pressure (share of time tasks waited for memory, last 10 s)\n"
     "  free [--except NAME... | --only NAME...] [--watch MS] [--threads N] [--no-reclaim] [--bytes]\n"
     "                               trims the resident memory of every process (the smart selection is\n"
     "                               off), or of every process but those named; prints available memory\n"
@@ -163,6 +164,14 @@ int Status(const QStringList& args) {
                 Size(status.KernelPaged()).c_str(), Size(status.KernelNonpaged()).c_str());
     std::printf("Processes:          %u, threads %u, open files %u\n", status.ProcessCount(), status.ThreadCount(),
                 status.HandleCount());
+    // Kernels without the measure have nothing to show; that is no failure.
+    if (status.RefreshPressure()) {
+        const auto& p = *status.Pressure();
+        if (p.Full)
+            std::printf("memory pressure: some %.2f %%, full %.2f %%\n", p.Some.Avg10, p.Full->Avg10);
+        else
+            std::printf("memory pressure: some %.2f %%\n", p.Some.Avg10);
+    }
     return EXIT_OK;
 }
 
