@@ -59,8 +59,12 @@ bool TKSRunCostLog::AppendCost(const QDateTime& time, const TKSRunCostRecord& c)
 std::vector<TKSRunCostRecord> TKSRunCostLog::Load(const QDate& begin, const QDate& end) const {
     std::vector<TKSRunCostRecord> out;
     if (!begin.isValid() || !end.isValid() || begin > end) return out;
-    for (QDate day = begin; day <= end; day = day.addDays(1)) {
-        QFile f(DayFile(day));
+    // Only the files that are there: a custom range may span years.
+    const QStringList files = QDir(FFolder).entryList({u"*.runs"_qs}, QDir::Files, QDir::Name);
+    for (const QString& name : files) {
+        const QDate day = QDate::fromString(name.left(8), u"yyyyMMdd"_qs);
+        if (!day.isValid() || day < begin || day > end) continue;
+        QFile f(QDir(FFolder).filePath(name));
         if (!f.open(QIODevice::ReadOnly)) continue;
         std::map<QString, size_t> byTime; // a cost line finds its run by the run's time
         while (!f.atEnd()) {

@@ -37,6 +37,8 @@ public:
     std::map<uint32_t, uint64_t> StartTimes;
     std::set<uint32_t> ReusedWhileWatched; // their start time changes once their bits are cleared
     std::map<uint32_t, uint64_t> Resident; // ResidentBytes
+    std::map<uint32_t, uint64_t> MajorFaultCounts; // MajorFaults
+    std::optional<uint64_t> Refaults;             // WorkingSetRefaults (pages); unset: not counted
 
     // The kernel model. Memory unset: counters unreadable. Each trim adds SwapCacheShare (0 zram, 1 swap
     // file) of its anonymous bytes to SwapCached; a cgroup reclaim (CgroupReclaim) or node reclaim
@@ -90,6 +92,12 @@ public:
         auto it = Resident.find(pid);
         return it == Resident.end() ? std::nullopt : std::optional<uint64_t>(it->second);
     }
+    std::optional<uint64_t> MajorFaults(uint32_t pid) override {
+        std::lock_guard lock(FMutex);
+        auto it = MajorFaultCounts.find(pid);
+        return it == MajorFaultCounts.end() ? std::nullopt : std::optional<uint64_t>(it->second);
+    }
+    std::optional<uint64_t> WorkingSetRefaults() override { return Refaults; }
     std::optional<uint64_t> StartTime(uint32_t pid) override {
         std::lock_guard lock(FMutex);
         auto it = StartTimes.find(pid);
