@@ -101,6 +101,8 @@ public:
     bool ResultVisible() const { return FResultVisible; }
     int ResultFontHeight() const { return FResultHeight; }
     QString ResultText() const { return FResultText; }
+    // Whether the run under way was asked for by the user (the runner reads it while its job runs).
+    bool RunningManual() const { return FCurrent.Manual; }
     // A job runs or waits.
     bool Busy() const { return FInFlight || !FQueue.empty(); }
     int RunsStarted() const { return FRunsStarted; }

@@ -24,6 +24,7 @@
 #include "app/KSLatencyProbe.h"
 #include "app/KSOptimizeFlow.h"
 #include "app/KSTrayGesture.h"
+#include "app/KSPressureMonitor.h"
 #include "app/frmKSAbout.h"
 #include "app/frmKSSettings.h"
 #include "app/pages/KSLogsPage.h"
@@ -413,8 +414,10 @@ void TFormKSMain::FollowTrayAvailability() {
 void TFormKSMain::tmrRefreshOverviewTimer() {
     FSysStatus->RefreshCPU();
     FSysStatus->RefreshMemory();
+    FSysStatus->RefreshPressure();
     FUsage.Update(*FSysStatus);
     FOverviewPage->Refresh(*FMultiLangs, *FSysStatus, FUsage);
+    if (FPressureMonitor) FPressureMonitor->Sample(*FMultiLangs);
     const bool dnd = FAntiDisturb->State();
     SetTrayPicture(TrayPictureForTick(dnd, FSettings.ShowTrayIcon, FSettings.DynTrayIcon, FUsage.MemUsagePercent,
                                       FTrayPictureIndex));

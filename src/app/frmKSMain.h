@@ -42,6 +42,9 @@ class TSystemStatusSampler;
 class TKSBalloon;
 class TKSLatencyProbe;
 class TKSTrayGesture;
+class TKSPressureMonitor;
+class TKSPressureNotice;
+class TKSRunCostWatch;
 namespace platform {
 struct TPlatform;
 }
@@ -78,6 +81,9 @@ public:
     TKSOptiMonPolicy* OptiMon() const { return FOptiMon.get(); }
     TKSBalloon* Balloon() const { return FBalloon; }
     TKSTrayGesture* TrayGesture() const { return FTrayGesture; }
+    TKSPressureMonitor* PressureMonitor() const { return FPressureMonitor; }
+    TKSPressureNotice* PressureNotice() const { return FPressureNotice; }
+    TKSRunCostWatch* RunCostWatch() const { return FRunCostWatch; }
 
     // The commands of the menus; each dialog is opened through exactly one of these.
     void SettingsCommand();
@@ -278,6 +284,9 @@ private:
     TKSBalloon* FBalloon = nullptr;
     TKSLatencyProbe* FLatencyProbe = nullptr;
     TKSTrayGesture* FTrayGesture = nullptr;
+    TKSPressureMonitor* FPressureMonitor = nullptr;
+    TKSPressureNotice* FPressureNotice = nullptr;
+    TKSRunCostWatch* FRunCostWatch = nullptr;
 };
 
 } // namespace kestrum

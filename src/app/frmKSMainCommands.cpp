@@ -23,8 +23,12 @@
 #include "app/KSCmdLine.h"
 #include "app/KSLatencyProbe.h"
 #include "app/KSOptimizeFlow.h"
+#include "app/KSPressureMonitor.h"
+#include "app/KSPressureNotice.h"
+#include "app/KSRunCostWatch.h"
 #include "app/frmKSAbout.h"
 #include "app/frmKSSettings.h"
+#include "app/pages/KSGainsChart.h"
 #include "app/pages/KSLogsPage.h"
 #include "app/pages/KSOptimizePage.h"
 #include "app/pages/KSOverviewPage.h"
@@ -48,6 +52,7 @@
 #include "skin/OrvTabControl.h"
 #include "store/KSAutoStart.h"
 #include "store/KSLogMgr.h"
+#include "store/KSPressureSettings.h"
 #include "store/KSSettings.h"
 #include "support/IniFile.h"
 #include "support/KSUtils.h"
@@ -67,17 +72,27 @@ void TFormKSMain::tmrOptiMonTimer() {
     // Runs wait while do-not-disturb is active (trimming a game while it plays makes it stutter) and while
     // a run is under way.
     const bool held = (FAntiDisturb->Enabled() && FAntiDisturb->State()) || FOptimizeFlow->Busy();
-    if (FOptiMon->Tick(FSettings.SleepValue, FSettings.SleepEnabled, held) == TOptiMonResult::Run)
+    // The pressure rule only where the policy's own rule did not already start a run.
+    if (FOptiMon->Tick(FSettings.SleepValue, FSettings.SleepEnabled, held) == TOptiMonResult::Run ||
+        FPressureMonitor->PolicyTick(FSettings.SleepValue, FSettings.SleepEnabled, held)) {
+        FPressureMonitor->AutomaticRunStarted();
         OptimizeNow(false, true);
+    }
 }
 
 // The optimization flow, its five entry points and the automatic policy.
 void TFormKSMain::BuildOptimizeFlow() {
     FOptimizeFlow = new TKSOptimizeFlow(*FMultiLangs, this);
     FOptimizeFlow->SetView(FOptimizePage);
-    // Off the interface thread: the engine's run is safe there.
+    // What each run cost, measured in the minute after it.
+    FRunCostWatch = new TKSRunCostWatch(*FPlatform.Processes, *FPlatform.SystemInfo, *FPlatform.Clock,
+                                        GetAppDir() + u"Logs/Kestrum/"_qs, this);
+    // Off the interface thread: the engine's run is safe there. Automatic runs spare the programs whose
+    // memory came straight back after an earlier run.
     FOptimizeFlow->SetRunner(
-        [core = FKSCore](const TKSOptimizeFlow::TProgress& progress) { return core->FreeMemory(progress); });
+        [flow = FOptimizeFlow, watch = FRunCostWatch, core = FKSCore](const TKSOptimizeFlow::TProgress& progress) {
+            return core->FreeMemory(progress, flow->RunningManual() ? QStringList() : watch->BackedOff());
+        });
     FOptimizeFlow->SetTuning(
         [this] {
             TuneMemoryAllocation(
@@ -100,6 +115,13 @@ void TFormKSMain::BuildOptimizeFlow() {
         // A full disk or a locked file costs the record, never the program.
         if (FHistory && !FHistory->AddHistoryRecord(operation, result, programs)) Trace(u"history not written"_qs);
     });
+    connect(FOptimizeFlow, &TKSOptimizeFlow::RunStarted, FRunCostWatch, &TKSRunCostWatch::RunStarting);
+    connect(FOptimizeFlow, &TKSOptimizeFlow::RunFinished, FRunCostWatch,
+            [watch = FRunCostWatch](const TKSOptimizeResult& r) { watch->RunFinished(r.Manual, r.Before, r.After); });
+    // The logs page's chart follows each run's line and, a minute later, its cost.
+    auto reloadGains = [this] { FLogsPage->GainsChart()->Load(FLogsPage->BeginDate(), FLogsPage->EndDate()); };
+    connect(FOptimizeFlow, &TKSOptimizeFlow::RunFinished, this, reloadGains);
+    connect(FRunCostWatch, &TKSRunCostWatch::CostMeasured, this, reloadGains);
     connect(FOptimizeFlow, &TKSOptimizeFlow::RunFinished, this, [this](const TKSOptimizeResult& r) {
         Trace(u"optimized %1: %2"_qs.arg(r.Manual ? u"manually"_qs : u"automatically"_qs, r.StatusText));
     });
@@ -113,6 +135,13 @@ void TFormKSMain::BuildOptimizeFlow() {
     });
     connect(FOptimizeFlow, &TKSOptimizeFlow::AnimationEnded, this,
             [this] { FOverviewPage->SetOptimizeButtonEnabled(true); });
+
+    // Memory pressure: the early warning (its "Free Now" is a manual run) and the pressure rule.
+    FPressureMonitor = new TKSPressureMonitor(*FSysStatus, *FPlatform.Clock, *FPlatform.Processes, this);
+    FPressureMonitor->SetSettings(LoadPressureSettings(ConfigPath()));
+    FPressureNotice = new TKSPressureNotice(FTrayIcon, this);
+    connect(FPressureMonitor, &TKSPressureMonitor::WarningDue, FPressureNotice, &TKSPressureNotice::Show);
+    connect(FPressureNotice, &TKSPressureNotice::FreeNowRequested, this, [this] { OptimizeNow(true, true); });
 
     FOptiMonSampler = std::make_unique<TSystemStatusSampler>(*FSysStatus);
     FOptiMon = std::make_unique<TKSOptiMonPolicy>(*FPlatform.Clock, *FOptiMonSampler);

@@ -216,6 +216,14 @@ TFreeRunReport TMemoryOptimize::FreeMemory(const std::function<void(uint32_t, ui
     return Run(Request(FSelectionMode), progress);
 }
 
+TFreeRunReport TMemoryOptimize::FreeMemory(const std::function<void(uint32_t, uint32_t)>& progress,
+                                           const QStringList& alsoSpared) {
+    const uint8_t mode = FSelectionMode;
+    if (alsoSpared.isEmpty() || mode == MODE_BLACK) return Run(mode, Selection(mode), progress);
+    // The smart and white-list modes spare their selection; "all" becomes "all but these".
+    return Run(mode == MODE_ALL ? MODE_NOT_WHITE : mode, Selection(mode) + alsoSpared, progress);
+}
+
 TFreeRunReport TMemoryOptimize::FreeMemoryBy(uint8_t mode) {
     return Run(Request(mode));
 }

@@ -66,6 +66,10 @@ public:
     // The same, telling how far the trimming has come (see TFreeRunOptions::Progress); not used when the
     // freeing service runs it.
     TFreeRunReport FreeMemory(const std::function<void(uint32_t done, uint32_t total)>& progress);
+    // The same, sparing the named programs too (for automatic runs that back off from programs whose memory
+    // came straight back). The black-list mode, which trims only its list, stays as it is.
+    TFreeRunReport FreeMemory(const std::function<void(uint32_t done, uint32_t total)>& progress,
+                              const QStringList& alsoSpared);
     TFreeRunReport FreeMemoryBy(uint8_t mode);
     // A run over every process except those matching `spared` (same matching rule as the lists).
     TFreeRunReport FreeMemoryExcept(const QStringList& spared);

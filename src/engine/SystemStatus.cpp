@@ -72,6 +72,12 @@ bool TSystemStatus::RefreshCPU() {
     }
 }
 
+bool TSystemStatus::RefreshPressure() {
+    // Unlike the memory figures, stale pressure would mislead: a failed read clears it.
+    FPressure = FInfo.MemoryPressure();
+    return FPressure.has_value();
+}
+
 bool TSystemStatus::RefreshMemory() {
     try {
         auto p = FInfo.PerformanceInfo();

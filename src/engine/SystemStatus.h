@@ -2,6 +2,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "platform/ISystemInfo.h"
@@ -24,6 +25,8 @@ public:
     bool RefreshCPU();
     // Takes a memory snapshot and replaces the memory figures; on failure they stay as they were.
     bool RefreshMemory();
+    // Reads the memory pressure figures; false (and no figures) where the system does not measure it.
+    bool RefreshPressure();
     // Usage in percent: 0 = whole machine, 1..ProcessorCount = that processor; a larger index gives entry 0.
     uint32_t GetCPUUsage(uint32_t index) const;
 
@@ -43,6 +46,8 @@ public:
     uint32_t HandleCount() const { return FHandleCount; }
     uint32_t ThreadCount() const { return FThreadCount; }
     uint32_t ProcessCount() const { return FProcessCount; }
+    // Memory pressure of the latest RefreshPressure; empty when there was none or the system has no measure.
+    const std::optional<platform::TMemoryPressure>& Pressure() const { return FPressure; }
 
 private:
     platform::ISystemInfo& FInfo;
@@ -57,6 +62,7 @@ private:
     int64_t FCommitLimit = 0, FCommitTotal = 0, FCommitPeak = 0;
     int64_t FKernelTotal = 0, FKernelPaged = 0, FKernelNonpaged = 0;
     uint32_t FHandleCount = 0, FThreadCount = 0, FProcessCount = 0;
+    std::optional<platform::TMemoryPressure> FPressure;
 };
 
 } // namespace kestrum

@@ -169,6 +169,18 @@ constexpr TLangText Texts[] = {
     {u"String.MsgText.OpenFailed",
      u"The page could not be opened: no program was found to open it (install the package xdg-utils). The page "
      u"is here:#N#R%s"},
+    {u"FormKSMain.slinePSI.Title", u"Pressure: %d %%#B#B#B#B"},
+    {u"String.Pressure.WarnTitle", u"Memory is running short"},
+    {u"String.Pressure.WarnText",
+     u"The desktop may soon stall: programs waited for memory %d %% of the time, and only %s is available."},
+    {u"String.Pressure.WarnGrowers", u"#N#RGrew most in the last minute: %s."},
+    {u"FormKSMain.chtLogsGains.Title", u"Gains of the runs in this range, and what came back within a minute"},
+    {u"FormKSMain.chtLogsGains.Gain", u"Gain"},
+    {u"FormKSMain.chtLogsGains.CameBack", u"Came back"},
+    {u"FormKSMain.chtLogsGains.Empty", u"No runs in this range."},
+    {u"FormKSMain.chtLogsGains.Hint",
+     u"%s#N#RGain: %s#N#RCame back within a minute: %s (refaults of the whole system: %s)"},
+    {u"FormKSMain.chtLogsGains.HintNoCost", u"%s#N#RGain: %s"},
 };
 
 } // namespace

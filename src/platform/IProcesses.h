@@ -124,6 +124,11 @@ public:
     // Hands pages that sit on the processors' private free lists back to the shared free memory, where
     // they count as free again. One step; false when the kernel offers no way to do it.
     virtual bool ReleaseFreeListPages() { return false; }
+    // Pages the whole system brought back in soon after they were pushed out (the kernel's refault
+    // count since boot); empty when the kernel does not count them.
+    virtual std::optional<uint64_t> WorkingSetRefaults() { return std::nullopt; }
+    // The process's major faults since it started (pages it had to wait for); empty when unreadable.
+    virtual std::optional<uint64_t> MajorFaults(uint32_t processId) { return std::nullopt; }
     // Lowers the calling thread's scheduling priority below the desktop's.
     virtual void LowerThreadPriority() {}
 

@@ -42,6 +42,20 @@ struct TPerformanceInfo {
     uint32_t ThreadCount = 0;
 };
 
+// One line of the kernel's pressure-stall figures: the share of wall time (percent) in which tasks waited,
+// averaged over 10, 60 and 300 seconds, and the total waited time in microseconds.
+struct TPressureLine {
+    double Avg10 = 0, Avg60 = 0, Avg300 = 0;
+    uint64_t Total = 0;
+};
+
+// Memory pressure: `Some` = at least one task waited for memory; `Full` = every non-idle task waited at once
+// (the machine was thrashing). Kernels that report no "full" line leave it empty.
+struct TMemoryPressure {
+    TPressureLine Some;
+    std::optional<TPressureLine> Full;
+};
+
 // Raw system counters for the status sampler; the sampler does the arithmetic.
 class ISystemInfo {
 public:
@@ -55,6 +69,8 @@ public:
     // The memory snapshot; empty on failure. How it is taken is the backend's business (on Windows the
     // performance-information call where the version offers it, else the backend's own fallback).
     virtual std::optional<TPerformanceInfo> PerformanceInfo() = 0;
+    // Memory pressure; empty where the system does not measure it (or the figures cannot be read).
+    virtual std::optional<TMemoryPressure> MemoryPressure() { return std::nullopt; }
 };
 
 std::unique_ptr<ISystemInfo> MakeLinuxSystemInfo(const std::string& procRoot);

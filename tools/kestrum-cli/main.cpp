@@ -14,6 +14,7 @@
 #include "LanguageCommand.h"
 #include "ProtectCommands.h"
 #include "engine/FreeRun.h"
+#include "engine/KSRunCost.h"
 #include "engine/FreeRunDelegate.h"
 #include "engine/MemoryOptimize.h"
 #include "engine/SystemStatus.h"
@@ -41,9 +42,11 @@ const char* kHelp =
     "\n"
     "Commands:\n"
     "  status [--interval MS]       one sample: processor usage (total and per processor, measured over\n"
-    "                               MS milliseconds, default 500), memory and commit figures\n"
+    "                               MS milliseconds, default 500), memory and commit figures, and the\n"
+    "                               memory pressure (share of time tasks waited for memory, last 10 s)\n"
     "  free [--except NAME... | --only NAME...] [--all] [--watch MS] [--threads N] [--no-reclaim]\n"
-    "       [--all-users] [--bytes] trims the resident memory of every process but those on the\n"
+    "       [--all-users] [--cost S] [--bytes]\n"
+    "                               trims the resident memory of every process but those on the\n"
     "                               never-trim list (the smart selection is off), or of every process but\n"
     "                               those named too, or only of those named; prints available memory\n"
     "                               before and after, the gain, the resident memory taken and the\n"
@@ -66,6 +69,9 @@ const char* kHelp =
     "                     programs use, and leave that in place; 0 pages out everything\n"
     "  --threads N        trim with N threads (default: one per processor)\n"
     "  --no-reclaim       skip the bounded follow-up reclaim of what went to swap\n"
+    "  --cost S           then watch for S seconds (0 to 60; default 10 on a terminal, else 0) what the run\n"
+    "                     cost: how much of what it took came back, the trimmed programs' major faults, the\n"
+    "                     system's refaults and the memory pressure meanwhile\n"
     "  --bytes            add one line of plain byte counts for scripts\n"
     "  --all-users        through the freeing service: other users' and system processes too (asks for\n"
     "                     an administrator's password); without it the service trims only your own\n"
@@ -108,6 +114,12 @@ public:
 TMemoryOptimize* GRunningEngine = nullptr;
 extern "C" void OnInterrupt(int) {
     if (GRunningEngine) GRunningEngine->SetCancelled(true);
+}
+
+// Ctrl+C during the watch after a run ends the watch, not the report.
+volatile sig_atomic_t GStopWatch = 0;
+extern "C" void OnStopWatch(int) {
+    GStopWatch = 1;
 }
 
 const char* FollowUpText(const TFreeRunReport& r) {
@@ -180,7 +192,58 @@ int Status(const QStringList& args) {
                 Size(status.KernelPaged()).c_str(), Size(status.KernelNonpaged()).c_str());
     std::printf("Processes:          %u, threads %u, open files %u\n", status.ProcessCount(), status.ThreadCount(),
                 status.HandleCount());
+    // Kernels without the measure have nothing to show; that is no failure.
+    if (status.RefreshPressure()) {
+        const auto& p = *status.Pressure();
+        if (p.Full)
+            std::printf("memory pressure: some %.2f %%, full %.2f %%\n", p.Some.Avg10, p.Full->Avg10);
+        else
+            std::printf("memory pressure: some %.2f %%\n", p.Some.Avg10);
+    }
     return EXIT_OK;
+}
+
+struct TRunCostSeen {
+    TKSRunCost Cost;
+    uint64_t RefaultBytes = 0;
+    std::optional<double> Pressure; // percent of the time, averaged over the watch
+};
+
+// Watches `seconds` after a run and says what it cost.
+std::optional<TRunCostSeen> WatchRunCost(platform::IProcesses& processes, platform::ISystemInfo& info,
+                                         const TProgramMemoryMap& before, int seconds) {
+    const TProgramMemoryMap after = SnapshotPrograms(processes);
+    const auto refaults = processes.WorkingSetRefaults();
+    const auto psi = info.MemoryPressure();
+    std::printf("Watching for %d s what the run cost (Ctrl+C ends the watch)...\n", seconds);
+    std::fflush(stdout);
+    const auto start = std::chrono::steady_clock::now();
+    GStopWatch = 0;
+    struct sigaction action {};
+    action.sa_handler = OnStopWatch;
+    sigaction(SIGINT, &action, nullptr);
+    while (!GStopWatch && std::chrono::steady_clock::now() - start < std::chrono::seconds(seconds))
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    signal(SIGINT, SIG_DFL);
+    const double watched = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    TRunCostSeen seen;
+    seen.Cost = ComputeRunCost(before, after, SnapshotPrograms(processes));
+    if (const auto now = processes.WorkingSetRefaults(); now && refaults && *now >= *refaults)
+        seen.RefaultBytes = (*now - *refaults) * static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+    if (const auto now = info.MemoryPressure(); now && psi && now->Some.Total >= psi->Some.Total && watched > 0)
+        seen.Pressure = double(now->Some.Total - psi->Some.Total) / (watched * 1e6) * 100.0;
+    std::printf("In the %.0f s after the run: %s of the %s the programs lost came back; their major faults: %llu; "
+                "refaults of the whole system: %s",
+                watched, Size(static_cast<int64_t>(seen.Cost.CameBack)).c_str(),
+                Size(static_cast<int64_t>(seen.Cost.Taken)).c_str(),
+                static_cast<unsigned long long>(seen.Cost.MajorFaults),
+                Size(static_cast<int64_t>(seen.RefaultBytes)).c_str());
+    if (seen.Pressure) std::printf("; memory pressure: %.2f %% of the time", *seen.Pressure);
+    std::printf("\n");
+    if (!seen.Cost.CameStraightBack.isEmpty())
+        std::printf("Got their memory straight back (trimming them only cost time): %s\n",
+                    qPrintable(seen.Cost.CameStraightBack.join(u", ")));
+    return seen;
 }
 
 int Free(const QStringList& args) {
@@ -188,6 +251,8 @@ int Free(const QStringList& args) {
     bool reclaim = true, bytes = false, exceptGiven = false, onlyGiven = false, all = false, allUsers = false;
     int watchMs = TMemoryOptimize::DefaultWatchMs;
     int threads = 0;
+    // People at a terminal see what the run cost; scripts do not wait for it unless they ask.
+    int costSeconds = isatty(STDOUT_FILENO) ? 10 : 0;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == "--except" || args[i] == "--only") {
             const bool isExcept = args[i] == "--except";
@@ -205,6 +270,13 @@ int Free(const QStringList& args) {
             (isWatch ? watchMs : threads) = value;
         } else if (args[i] == "--all") {
             all = true;
+        } else if (args[i] == "--cost") {
+            bool ok = false;
+            costSeconds = i + 1 < args.size() ? args[++i].toInt(&ok) : -1;
+            if (!ok || costSeconds < 0 || costSeconds > 60) {
+                std::fprintf(stderr, "kestrum-cli: --cost wants 0 to 60 seconds\n");
+                return EXIT_USAGE;
+            }
         } else if (args[i] == "--no-reclaim") {
             reclaim = false;
         } else if (args[i] == "--bytes") {
@@ -248,6 +320,7 @@ int Free(const QStringList& args) {
                     watchMs / 1000.0);
         std::fflush(stdout);
     }
+    const TProgramMemoryMap programsBefore = costSeconds > 0 ? SnapshotPrograms(*processes) : TProgramMemoryMap();
     GRunningEngine = &engine;
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
@@ -301,6 +374,8 @@ int Free(const QStringList& args) {
                     Size(static_cast<int64_t>(r.SparedResidentAfter)).c_str());
     PrintTopPrograms(r);
     if (r.NoSwap) std::printf("%s\n", qPrintable(TMemoryOptimize::NoSwapExplanation()));
+    const std::optional<TRunCostSeen> cost =
+        costSeconds > 0 ? WatchRunCost(*processes, *info, programsBefore, costSeconds) : std::nullopt;
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     const double cpuSeconds =
@@ -311,7 +386,7 @@ int Free(const QStringList& args) {
             "trim_seconds=%.6f kernel_seconds=%.6f reclaim_seconds=%.6f reclaim_asked=%llu reclaim_done=%llu "
             "threads=%u work_seconds=%.6f watch_work_seconds=%.6f watch_seconds=%.6f settle_seconds=%.6f hot_kept=%llu "
             "swapcache_growth_run=%llu follow_up=%u spared_before=%llu spared_after=%llu free_list=%llu "
-            "no_swap=%d cancelled=%d cpu_seconds=%.6f\n",
+            "no_swap=%d cancelled=%d cpu_seconds=%.6f",
             static_cast<long long>(before), static_cast<long long>(after), static_cast<long long>(after - before),
             static_cast<unsigned long long>(r.ResidentTaken), static_cast<unsigned long long>(r.AnonTaken), r.Trimmed,
             seconds, r.TrimNanoseconds / 1e9, r.KernelNanoseconds / 1e9, r.ReclaimNanoseconds / 1e9,
@@ -322,6 +397,13 @@ int Free(const QStringList& args) {
             static_cast<unsigned>(r.FollowUp), static_cast<unsigned long long>(r.SparedResidentBefore),
             static_cast<unsigned long long>(r.SparedResidentAfter), static_cast<unsigned long long>(r.FreeListBytes),
             r.NoSwap ? 1 : 0, r.Cancelled ? 1 : 0, cpuSeconds);
+    if (bytes && cost)
+        std::printf(" cost_seconds=%d came_back=%llu taken_seen=%llu major_faults=%llu refaults=%llu pressure=%.2f",
+                    costSeconds, static_cast<unsigned long long>(cost->Cost.CameBack),
+                    static_cast<unsigned long long>(cost->Cost.Taken),
+                    static_cast<unsigned long long>(cost->Cost.MajorFaults),
+                    static_cast<unsigned long long>(cost->RefaultBytes), cost->Pressure.value_or(-1));
+    if (bytes) std::printf("\n");
     return EXIT_OK;
 }
 

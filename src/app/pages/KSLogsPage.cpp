@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <QTreeWidget>
 
+#include "app/pages/KSGainsChart.h"
 #include "i18n/OrvMultiLangs.h"
 #include "store/KSLogMgr.h"
 #include "support/KSUtils.h"
@@ -88,7 +89,10 @@ TKSLogsPage::TKSLogsPage(QWidget* parent) : QWidget(parent), FNow([] { return QD
 
     lvLogsItems = new QTreeWidget(this);
     lvLogsItems->setObjectName(u"lvLogsItems"_qs);
-    lvLogsItems->setGeometry(19, 60, 726, 349);
+    // The chart of the range's gains above the list, which gives it the room.
+    chtLogsGains = new TKSGainsChart(this);
+    chtLogsGains->setGeometry(19, 60, 726, 100);
+    lvLogsItems->setGeometry(19, 164, 726, 245);
     lvLogsItems->setColumnCount(3);
     lvLogsItems->setRootIsDecorated(false);
     lvLogsItems->setItemsExpandable(false);
@@ -120,6 +124,7 @@ void TKSLogsPage::SetHistory(TKSLogMgr* history) {
     if (FHistory && FHistory->View() == this) FHistory->SetView(nullptr);
     FHistory = history;
     if (FHistory) FHistory->SetView(this);
+    chtLogsGains->SetFolder(FHistory ? FHistory->HistoryFolder() : QString());
 }
 
 void TKSLogsPage::SetNow(TNowFunc now) {
@@ -140,6 +145,7 @@ void TKSLogsPage::ApplyLanguage(TOrvMultiLangs& langs) {
         label->adjustSize();
     }
     PlaceDeleteLink();
+    chtLogsGains->ApplyLanguage(langs);
 
     lvLogsItems->setUpdatesEnabled(false);
     QStringList columns;
@@ -181,6 +187,7 @@ void TKSLogsPage::InitLogsRange() {
 
 void TKSLogsPage::LoadHistoryView() {
     if (FHistory && FHistory->View() == this) FHistory->LoadHistoryView();
+    chtLogsGains->Load(BeginDate(), EndDate());
 }
 
 void TKSLogsPage::cbbLogsRangeChange(int index) {
@@ -256,6 +263,7 @@ void TKSLogsPage::lblLogsDeleteClick() {
     if (ShowMessageBox(window(), text, caption, 36, FLanguageId) != 6) return;
     if (FHistory) FHistory->DeleteAllHistory();
     ClearRows();
+    chtLogsGains->Clear();
 }
 
 bool TKSLogsPage::eventFilter(QObject* watched, QEvent* event) {

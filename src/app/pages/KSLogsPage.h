@@ -15,6 +15,7 @@ namespace kestrum {
 
 class TOrvMultiLangs;
 class TKSLogMgr;
+class TKSGainsChart;
 
 // The "Logs" page of the main window (object name tsLogs): a date range (five fixed ranges ending today
 // and a custom one chosen with two pickers), the history records of that range newest first, and a link
@@ -62,6 +63,7 @@ public:
     QDateTimeEdit* EndPicker() const { return dtpLogsEndDate; }
     QTreeWidget* List() const { return lvLogsItems; }
     QLabel* DeleteLink() const { return lblLogsDelete; }
+    TKSGainsChart* GainsChart() const { return chtLogsGains; }
 
     // IHistoryView
     QDate BeginDate() const override;
@@ -95,6 +97,7 @@ private:
     QDateTimeEdit* dtpLogsEndDate = nullptr;
     QLabel* lblLogsDelete = nullptr;
     QTreeWidget* lvLogsItems = nullptr;
+    TKSGainsChart* chtLogsGains = nullptr;
 };
 
 } // namespace kestrum

@@ -3,6 +3,7 @@
 #include "app/KSCaptionFit.h"
 
 #include <QPainter>
+#include <cmath>
 
 #include "app/KSArt.h"
 #include "app/pages/KSGauge.h"
@@ -125,7 +126,14 @@ void TKSOverviewPage::Refresh(const TOrvMultiLangs& langs, const TSystemStatus& 
     const int values[3] = {cpu, usage.MemUsagePercent, usage.PageFileUsagePercent};
     const char* titles[3] = {"FormKSMain.slineCPU.Title", "FormKSMain.slineMEM.Title", "FormKSMain.slinePF.Title"};
     for (int i = 0; i < 3; ++i) chtOverview->SetSeriesTitle(i, langs.FormatText(QLatin1String(titles[i]), {values[i]}));
-    chtOverview->AddPoints(values[0], values[1], values[2]);
+    // Memory pressure (share of time tasks waited for memory) where the system measures it.
+    int pressure = -1;
+    if (const auto& psi = status.Pressure()) {
+        pressure = int(std::lround(psi->Some.Avg10));
+        chtOverview->SetSeriesTitle(TKSUsageChart::SeriesPressure,
+                                    langs.FormatText(u"FormKSMain.slinePSI.Title"_qs, {pressure}));
+    }
+    chtOverview->AddPoints(values[0], values[1], values[2], pressure);
 
     FPanels[PanelCPU]->SetCaption(CpuPanelCaption(langs, status));
     FPanels[PanelMEM]->SetCaption(MemPanelCaption(langs, status, usage.MemUsagePercent));

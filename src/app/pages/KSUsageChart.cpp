@@ -24,11 +24,13 @@ constexpr int SwatchWidth = 18;
 TKSUsageChart::TKSUsageChart(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("chtOverview"));
     setAttribute(Qt::WA_OpaquePaintEvent); // every pixel is painted: nothing behind needs drawing first
-    const QColor colors[SeriesCount] = {QColor(0, 255, 0), QColor(0, 0, 255), QColor(255, 128, 64)};
+    const QColor colors[SeriesCount] = {QColor(0, 255, 0), QColor(0, 0, 255), QColor(255, 128, 64),
+                                        QColor(200, 0, 120)};
     for (int i = 0; i < SeriesCount; ++i) {
         FSeries[i].Color = colors[i];
         FSeries[i].Title = QStringLiteral("-- %    ");
     }
+    FSeries[SeriesPressure].Present = false;
 }
 
 void TKSUsageChart::SetTitle(const QString& title) {
@@ -51,8 +53,12 @@ void TKSUsageChart::SetSeriesVisible(int series, bool visible) {
     emit SeriesVisibilityChanged(series, visible);
 }
 
-void TKSUsageChart::AddPoints(int cpu, int memory, int pageFile) {
-    const int values[SeriesCount] = {cpu, memory, pageFile};
+void TKSUsageChart::AddPoints(int cpu, int memory, int pageFile, int pressure) {
+    if (pressure >= 0 && !FSeries[SeriesPressure].Present) {
+        FSeries[SeriesPressure].Present = true;
+        update(FLegend);
+    }
+    const int values[SeriesCount] = {cpu, memory, pageFile, std::max(pressure, 0)};
     int slot;
     if (FCount < Capacity) {
         slot = (FHead + FCount) % Capacity;
@@ -85,9 +91,11 @@ QRect TKSUsageChart::PlotRect() const {
 QRect TKSUsageChart::LegendBoxRect(int series) const {
     const_cast<TKSUsageChart*>(this)->Layout();
     int total = 0;
-    for (int i = 0; i < SeriesCount; ++i) total += LegendEntryWidth(i);
+    for (int i = 0; i < SeriesCount; ++i)
+        if (FSeries[i].Present) total += LegendEntryWidth(i);
     int x = FLegend.left() + (FLegend.width() - total) / 2;
-    for (int i = 0; i < series; ++i) x += LegendEntryWidth(i);
+    for (int i = 0; i < series; ++i)
+        if (FSeries[i].Present) x += LegendEntryWidth(i);
     return QRect(x, FLegend.center().y() - BoxSize / 2, BoxSize, BoxSize);
 }
 
@@ -169,6 +177,7 @@ void TKSUsageChart::PaintPlotArea(QPainter& p) const {
 void TKSUsageChart::PaintLegend(QPainter& p) const {
     const QFontMetrics fm(font());
     for (int i = 0; i < SeriesCount; ++i) {
+        if (!FSeries[i].Present) continue;
         const QRect box = LegendBoxRect(i);
         p.setPen(AxisColor);
         p.setBrush(Qt::white);
@@ -213,7 +222,7 @@ void TKSUsageChart::paintEvent(QPaintEvent* event) {
     QPolygonF line(n);
     for (int i = 0; i < SeriesCount; ++i) {
         const TSeries& s = FSeries[i];
-        if (!s.Visible) continue;
+        if (!s.Visible || !s.Present) continue;
         for (int k = 0; k < n; ++k) {
             const int back = n - 1 - k;
             const int v = s.Values[(FHead + FCount - 1 - back) % Capacity];
@@ -236,6 +245,7 @@ void TKSUsageChart::changeEvent(QEvent* event) {
 
 void TKSUsageChart::mousePressEvent(QMouseEvent* event) {
     for (int i = 0; i < SeriesCount; ++i) {
+        if (!FSeries[i].Present) continue;
         // The whole legend entry (box, swatch, title) toggles its series, as a check box's label does.
         QRect entry = LegendBoxRect(i);
         entry.setRight(entry.left() + LegendEntryWidth(i) - 16);

@@ -16,10 +16,13 @@ namespace kestrum {
 // by one point a second. Drawn with QPainter: the frame (title, axis, grid) is composed once per size and
 // language, so a tick repaints only the lines and the legend. Only the points that can be seen, plus a small
 // margin, are kept, so the chart's memory stays flat however long the program runs.
+// A fourth series, memory pressure, joins once the system has measured it.
 class TKSUsageChart : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int SeriesCount = 3;
+    static constexpr int SeriesCount = 4;
+    // The memory pressure series: in the legend and drawn only once it has had a figure.
+    static constexpr int SeriesPressure = 3;
     // The visible span of the bottom axis.
     static constexpr int64_t AxisSpan = 200;
     // Points kept per series: the visible ones and a margin.
@@ -36,8 +39,11 @@ public:
     void SetSeriesVisible(int series, bool visible);
     bool SeriesVisible(int series) const { return FSeries[series].Visible; }
 
-    // Adds one point to each series at x = the axis maximum + 1, then scrolls the axis by one.
-    void AddPoints(int cpu, int memory, int pageFile);
+    // Adds one point to each series at x = the axis maximum + 1, then scrolls the axis by one. A negative
+    // pressure means none was measured.
+    void AddPoints(int cpu, int memory, int pageFile, int pressure = -1);
+    // Whether the series is part of the chart (the pressure series once it has had a figure).
+    bool SeriesPresent(int series) const { return FSeries[series].Present; }
 
     int64_t AxisMin() const { return FAxisMin; }
     int64_t AxisMax() const { return FAxisMax; }
@@ -65,6 +71,7 @@ private:
         QString Title;
         QColor Color;
         bool Visible = true;
+        bool Present = true;
         std::array<int16_t, Capacity> Values{}; // ring buffer
     };
 

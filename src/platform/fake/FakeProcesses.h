@@ -43,6 +43,8 @@ public:
     std::map<uint32_t, uint32_t> Parents;
     std::map<uint32_t, uint64_t> Swapped;
     std::map<uint32_t, std::vector<std::string>> CommandLines;
+    std::map<uint32_t, uint64_t> MajorFaultCounts; // MajorFaults
+    std::optional<uint64_t> Refaults;             // WorkingSetRefaults (pages); unset: not counted
 
     // The kernel model. Memory unset: counters unreadable. Each trim adds SwapCacheShare (0 zram, 1 swap
     // file) of its anonymous bytes to SwapCached; a cgroup reclaim (CgroupReclaim) or node reclaim
@@ -121,6 +123,12 @@ public:
         auto it = Swapped.find(pid);
         return it == Swapped.end() ? std::nullopt : std::optional<uint64_t>(it->second);
     }
+    std::optional<uint64_t> MajorFaults(uint32_t pid) override {
+        std::lock_guard lock(FMutex);
+        auto it = MajorFaultCounts.find(pid);
+        return it == MajorFaultCounts.end() ? std::nullopt : std::optional<uint64_t>(it->second);
+    }
+    std::optional<uint64_t> WorkingSetRefaults() override { return Refaults; }
     std::optional<uint64_t> StartTime(uint32_t pid) override {
         std::lock_guard lock(FMutex);
         auto it = StartTimes.find(pid);

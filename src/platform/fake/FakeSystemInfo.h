@@ -13,6 +13,7 @@ public:
     std::optional<std::chrono::system_clock::time_point> Boot;
     std::deque<std::optional<TProcessorSample>> Samples;
     std::optional<TPerformanceInfo> Memory;
+    std::optional<TMemoryPressure> Pressure; // unset: the system has no pressure measure
     int ProcessorQueries = 0;
 
     std::optional<uint32_t> ProcessorCount() override { return Processors; }
@@ -25,6 +26,7 @@ public:
         return s;
     }
     std::optional<TPerformanceInfo> PerformanceInfo() override { return Memory; }
+    std::optional<TMemoryPressure> MemoryPressure() override { return Pressure; }
 };
 
 } // namespace kestrum::platform

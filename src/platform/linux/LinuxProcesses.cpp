@@ -17,6 +17,7 @@
 #include "platform/linux/ProcMaps.h"
 #include "platform/linux/ProcMeminfo.h"
 #include "platform/linux/ProcPid.h"
+#include "platform/linux/ProcPressure.h"
 
 #ifndef MADV_PAGEOUT
 #define MADV_PAGEOUT 21
@@ -170,6 +171,14 @@ public:
     }
 
     TReclaimResult ReclaimFromNodes(uint64_t bytes) override;
+
+    std::optional<uint64_t> WorkingSetRefaults() override {
+        return proc::VmstatRefaults(proc::ReadSmallFile(FRoot + "/vmstat"));
+    }
+
+    std::optional<uint64_t> MajorFaults(uint32_t processId) override {
+        return proc::StatMajorFaults(proc::ReadSmallFile(PidPath(processId, "stat")));
+    }
 
     bool ReleaseFreeListPages() override {
         // Folding the statistics also trims each processor's free-page list towards its floor (a step of

@@ -11,6 +11,7 @@
 #include "platform/ISystemInfo.h"
 #include "platform/linux/ProcFile.h"
 #include "platform/linux/ProcMeminfo.h"
+#include "platform/linux/ProcPressure.h"
 #include "platform/linux/ProcStat.h"
 
 namespace kestrum::platform {
@@ -40,7 +41,8 @@ public:
           FStat(FRoot + "/stat"),
           FMeminfo(FRoot + "/meminfo"),
           FLoadavg(FRoot + "/loadavg"),
-          FFileNr(FRoot + "/sys/fs/file-nr") {
+          FFileNr(FRoot + "/sys/fs/file-nr"),
+          FPressure(FRoot + "/pressure/memory") {
         long hz = sysconf(_SC_CLK_TCK);
         FTicksPerSecond = hz > 0 ? static_cast<uint64_t>(hz) : 100;
     }
@@ -95,6 +97,18 @@ public:
         return p;
     }
 
+    std::optional<TMemoryPressure> MemoryPressure() override {
+        std::lock_guard lock(FMutex);
+        // A kernel without the measure has no such file, and never will while it runs: asked once only.
+        if (FPressureMissing) return std::nullopt;
+        const std::string_view text = FPressure.Read();
+        if (text.empty()) {
+            FPressureMissing = ::access((FRoot + "/pressure/memory").c_str(), F_OK) != 0;
+            return std::nullopt;
+        }
+        return proc::ParsePressure(text);
+    }
+
 private:
     static constexpr uint64_t kCountsMaxAgeMs = 5000;
 
@@ -123,7 +137,8 @@ private:
 
     std::mutex FMutex; // the sampler and a run off the UI thread may share one backend
     std::string FRoot;
-    proc::TProcFile FStat, FMeminfo, FLoadavg, FFileNr;
+    proc::TProcFile FStat, FMeminfo, FLoadavg, FFileNr, FPressure;
+    bool FPressureMissing = false;
     int FProcDir = -1;
     uint64_t FTicksPerSecond = 100;
     uint64_t FCommitPeak = 0;
