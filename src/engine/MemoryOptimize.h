@@ -10,6 +10,7 @@
 
 #include "engine/FreeRunDelegate.h"
 #include "engine/FreeRunReport.h"
+#include "engine/KSRunningNames.h"
 #include "platform/IDesktop.h"
 #include "platform/IProcesses.h"
 
@@ -103,6 +104,7 @@ private:
 
     platform::IDesktop& FDesktop;
     platform::IProcesses& FProcesses;
+    TKSRunningNames FRunningNames; // the tracking tick's running flags, read cheaply
     QTimer* FTrackingTimer = nullptr;
     std::vector<TSmartItem> FUsageItems;
     // The lists may be read by a run on another thread while the UI thread changes them.

@@ -1,5 +1,6 @@
 #include "app/pages/KSOverviewPage.h"
 
+#include <QEvent>
 #include <QPainter>
 
 #include "app/KSArt.h"
@@ -119,16 +120,48 @@ void TKSOverviewPage::ApplyLanguage(TOrvMultiLangs& langs) {
 }
 
 void TKSOverviewPage::Refresh(const TOrvMultiLangs& langs, const TSystemStatus& status, const TKSUsagePercents& usage) {
-    const int cpu = int(status.GetCPUUsage(0));
-    const int values[3] = {cpu, usage.MemUsagePercent, usage.PageFileUsagePercent};
-    const char* titles[3] = {"FormKSMain.slineCPU.Title", "FormKSMain.slineMEM.Title", "FormKSMain.slinePF.Title"};
-    for (int i = 0; i < 3; ++i) chtOverview->SetSeriesTitle(i, langs.FormatText(QLatin1String(titles[i]), {values[i]}));
-    chtOverview->AddPoints(values[0], values[1], values[2]);
+    FLangs = &langs;
+    FStatus = &status;
+    FUsage = &usage;
+    // The chart must hold the whole span whenever it is looked at, so its points are added at every tick.
+    chtOverview->AddPoints(int(status.GetCPUUsage(0)), usage.MemUsagePercent, usage.PageFileUsagePercent);
+    // A window in the tray, minimized or on another page shows none of the texts: formatting them once a
+    // second would be work for nobody.
+    FStale = true;
+    if (Seen()) ShowFigures();
+}
 
-    FPanels[PanelCPU]->SetCaption(CpuPanelCaption(langs, status));
-    FPanels[PanelMEM]->SetCaption(MemPanelCaption(langs, status, usage.MemUsagePercent));
-    FPanels[PanelPF]->SetCaption(PfPanelCaption(langs, status, usage.PageFileUsagePercent));
+bool TKSOverviewPage::Seen() const {
+    return isVisible() && !window()->isMinimized();
+}
+
+void TKSOverviewPage::ShowFigures() {
+    if (!FStale || !FLangs) return;
+    FStale = false;
+    const int values[3] = {int(FStatus->GetCPUUsage(0)), FUsage->MemUsagePercent, FUsage->PageFileUsagePercent};
+    const char* titles[3] = {"FormKSMain.slineCPU.Title", "FormKSMain.slineMEM.Title", "FormKSMain.slinePF.Title"};
+    for (int i = 0; i < 3; ++i)
+        chtOverview->SetSeriesTitle(i, FLangs->FormatText(QLatin1String(titles[i]), {values[i]}));
+    FPanels[PanelCPU]->SetCaption(CpuPanelCaption(*FLangs, *FStatus));
+    FPanels[PanelMEM]->SetCaption(MemPanelCaption(*FLangs, *FStatus, FUsage->MemUsagePercent));
+    FPanels[PanelPF]->SetCaption(PfPanelCaption(*FLangs, *FStatus, FUsage->PageFileUsagePercent));
     for (int i = 0; i < 3; ++i) FGauges[i]->SetPosition(values[i]);
+}
+
+void TKSOverviewPage::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // A restored window sends its page no show event: its state change is watched instead.
+    if (window() != FWatchedWindow) {
+        if (FWatchedWindow) FWatchedWindow->removeEventFilter(this);
+        FWatchedWindow = window();
+        FWatchedWindow->installEventFilter(this);
+    }
+    ShowFigures();
+}
+
+bool TKSOverviewPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == FWatchedWindow && event->type() == QEvent::WindowStateChange && Seen()) ShowFigures();
+    return QWidget::eventFilter(watched, event);
 }
 
 void TKSOverviewPage::SetOptimizeButtonEnabled(bool on) {

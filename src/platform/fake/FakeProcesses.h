@@ -37,6 +37,8 @@ public:
     std::map<uint32_t, uint64_t> StartTimes;
     std::set<uint32_t> ReusedWhileWatched; // their start time changes once their bits are cleared
     std::map<uint32_t, uint64_t> Resident; // ResidentBytes
+    // ProcessorTime: handed out in order per process, the last one repeating (none: unreadable).
+    std::map<uint32_t, std::vector<uint64_t>> ProcessorTimes;
 
     // The kernel model. Memory unset: counters unreadable. Each trim adds SwapCacheShare (0 zram, 1 swap
     // file) of its anonymous bytes to SwapCached; a cgroup reclaim (CgroupReclaim) or node reclaim
@@ -94,6 +96,14 @@ public:
         std::lock_guard lock(FMutex);
         auto it = StartTimes.find(pid);
         return it == StartTimes.end() ? std::nullopt : std::optional<uint64_t>(it->second);
+    }
+    std::optional<uint64_t> ProcessorTime(uint32_t pid) override {
+        std::lock_guard lock(FMutex);
+        auto it = ProcessorTimes.find(pid);
+        if (it == ProcessorTimes.end() || it->second.empty()) return std::nullopt;
+        const uint64_t t = it->second.front();
+        if (it->second.size() > 1) it->second.erase(it->second.begin());
+        return t;
     }
     bool ClearAccessedBits(uint32_t pid) override {
         std::lock_guard lock(FMutex);
