@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QSystemTrayIcon>
 
 #include "app/frmKSMain.h"
@@ -326,8 +327,12 @@ namespace {
 // Counts the paint events a widget receives.
 struct TPaintCounter : QObject {
     int Paints = 0;
+    QRegion Painted;
     bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::Paint) ++Paints;
+        if (e->type() == QEvent::Paint) {
+            ++Paints;
+            Painted += static_cast<QPaintEvent*>(e)->region();
+        }
         return false;
     }
 };
@@ -353,11 +358,18 @@ TEST_F(TOverviewWindow, PanelsRepaintOnlyForNewTextAndNotWhileHidden) {
     w.tmrRefreshOverviewTimer(); // the same figures again
     Flush();
     EXPECT_EQ(counter.Paints, 0);
+    counter.Painted = QRegion();
     Info->Memory = Memory(8192, 2048, 1000, 10000); // 75 %
     w.tmrRefreshOverviewTimer();
     Flush();
     EXPECT_GT(counter.Paints, 0);
     EXPECT_TRUE(mem->Caption().contains(u"75 %"_qs));
+    // Only the lines that read differently: the usage and the available memory, not the total between them.
+    const int lineHeight = QFontMetrics(mem->font()).height();
+    const int top = mem->contentsRect().top() + 4;
+    EXPECT_TRUE(counter.Painted.contains(QPoint(20, top + lineHeight / 2)));
+    EXPECT_FALSE(counter.Painted.contains(QPoint(20, top + 2 * lineHeight + lineHeight / 2)));
+    EXPECT_TRUE(counter.Painted.contains(QPoint(20, top + 3 * lineHeight + lineHeight / 2)));
 
     w.hide();
     const QString shown = mem->Caption();

@@ -1,6 +1,7 @@
 #include "app/pages/KSOverviewPage.h"
 
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include "app/KSArt.h"
@@ -27,31 +28,59 @@ public:
     using TOrvImagePanel::TOrvImagePanel;
     static constexpr int TextBottom = 80;
 
+    // A new caption repaints only the lines that read differently: most ticks change one or two of them.
+    void SetInfo(const QString& text) {
+        if (text == Caption()) return;
+        const QStringList before = PaintedLines(Caption()), after = PaintedLines(text);
+        // The caption's own repaint of the whole panel is held back while it is set.
+        const bool held = testAttribute(Qt::WA_UpdatesDisabled);
+        setAttribute(Qt::WA_UpdatesDisabled, true);
+        SetCaption(text);
+        setAttribute(Qt::WA_UpdatesDisabled, held);
+        if (before.size() != after.size()) {
+            update();
+            return;
+        }
+        QRegion changed;
+        for (int i = 0; i < after.size(); ++i)
+            if (after[i] != before[i]) changed += LineRect(i);
+        update(changed);
+    }
+
 protected:
-    void PaintCaption(QPainter& g, const QString& text) override {
+    // The lines as painted. The captions are short lines with their own breaks: drawn as they are unless one
+    // is too wide, which the word-wrapping layout then handles.
+    QStringList PaintedLines(const QString& text) const {
         const QFontMetrics fm(font());
         const int box = width() - 8;
-        // The captions are short lines with their own breaks: drawn as they are unless one is too wide,
-        // which the word-wrapping layout then handles.
         QStringList lines = text.split(u'\n');
         for (QString& line : lines) line = line.trimmed();
         bool fits = lines.size() * fm.height() <= TextBottom - 4;
         for (const QString& line : lines) fits = fits && fm.horizontalAdvance(line) <= box;
-        if (!fits) lines = LayoutCaption(text, font(), QSize(box, TextBottom - 4));
+        return fits ? lines : LayoutCaption(text, font(), QSize(box, TextBottom - 4));
+    }
+    // Where line i lies, in widget coordinates.
+    QRect LineRect(int i) const {
+        const int h = QFontMetrics(font()).height();
+        const QRect client = contentsRect();
+        return QRect(client.left(), client.top() + 4 + i * h, client.width(), h);
+    }
+
+    void PaintCaption(QPainter& g, const QString& text) override {
+        const QStringList lines = PaintedLines(text);
+        const int h = QFontMetrics(font()).height();
         g.save();
         g.setFont(font());
         g.setPen(Qt::black);
-        int y = 4;
-        for (const QString& line : lines) {
-            g.drawStaticText(QPoint(4, y), FTexts.Get(line, font()));
-            y += fm.height();
-        }
+        for (int i = 0; i < lines.size(); ++i)
+            if (FDirty.intersects(LineRect(i))) g.drawStaticText(QPoint(4, 4 + i * h), FTexts.Get(lines[i], font()));
         g.restore();
     }
 
     // Painted straight onto the widget: composing an image first and copying it costs more than the
     // text itself, and the copy wakes the painter's worker threads once a second for nothing.
-    void paintEvent(QPaintEvent*) override {
+    void paintEvent(QPaintEvent* event) override {
+        FDirty = event->region();
         QPainter p(this);
         p.fillRect(rect(), ToQColor(Color()));
         if (BorderSingle()) {
@@ -66,6 +95,7 @@ protected:
 
 private:
     TKSTextCache FTexts;
+    QRegion FDirty; // what the paint under way covers
 };
 
 } // namespace
@@ -142,9 +172,10 @@ void TKSOverviewPage::ShowFigures() {
     const char* titles[3] = {"FormKSMain.slineCPU.Title", "FormKSMain.slineMEM.Title", "FormKSMain.slinePF.Title"};
     for (int i = 0; i < 3; ++i)
         chtOverview->SetSeriesTitle(i, FLangs->FormatText(QLatin1String(titles[i]), {values[i]}));
-    FPanels[PanelCPU]->SetCaption(CpuPanelCaption(*FLangs, *FStatus));
-    FPanels[PanelMEM]->SetCaption(MemPanelCaption(*FLangs, *FStatus, FUsage->MemUsagePercent));
-    FPanels[PanelPF]->SetCaption(PfPanelCaption(*FLangs, *FStatus, FUsage->PageFileUsagePercent));
+    const QString captions[3] = {CpuPanelCaption(*FLangs, *FStatus),
+                                 MemPanelCaption(*FLangs, *FStatus, FUsage->MemUsagePercent),
+                                 PfPanelCaption(*FLangs, *FStatus, FUsage->PageFileUsagePercent)};
+    for (int i = 0; i < 3; ++i) static_cast<TKSInfoPanel*>(FPanels[i])->SetInfo(captions[i]);
     for (int i = 0; i < 3; ++i) FGauges[i]->SetPosition(values[i]);
 }
 

@@ -66,6 +66,7 @@ private:
         QColor Color;
         bool Visible = true;
         std::array<int16_t, Capacity> Values{}; // ring buffer
+        mutable int EntryWidth = -1;            // the legend entry's width; -1: to be measured
     };
 
     void Layout();
