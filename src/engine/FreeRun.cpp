@@ -294,10 +294,15 @@ void TFreeRun::FollowUp(const std::vector<platform::TPushedOut>& pushedOut, cons
         return;
     }
     // The node-wide reclaim is bounded by the swap cache the run added; without the counters it cannot be.
-    if (start && now)
+    // It takes the coldest pages of every program, this one's too: the window's would come back from a disk
+    // busy with the run's writing, and the window would wait. So this program's memory stays put meanwhile.
+    if (start && now) {
+        const bool held = FProcesses.HoldOwnMemory(true);
         ReclaimNodes(bound, start->SwapCached, spared, report);
-    else
+        if (held) FProcesses.HoldOwnMemory(false);
+    } else {
         report.FollowUp = FOLLOWUP_NOT_OFFERED;
+    }
 }
 
 void TFreeRun::ReclaimNodes(uint64_t bound, uint64_t swapCacheStart, const std::vector<uint32_t>& spared,

@@ -127,6 +127,9 @@ public:
     // Hands pages that sit on the processors' private free lists back to the shared free memory, where
     // they count as free again. One step; false when the kernel offers no way to do it.
     virtual bool ReleaseFreeListPages() { return false; }
+    // Keeps the calling program's resident pages in memory (on) or lets them go again (off), without bringing
+    // in what is not resident. False when the system refuses (no right, a limit).
+    virtual bool HoldOwnMemory(bool on) { return false; }
     // Lowers the calling thread's scheduling priority below the desktop's.
     virtual void LowerThreadPriority() {}
 };

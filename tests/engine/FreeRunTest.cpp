@@ -159,6 +159,7 @@ TEST_F(FreeRunTest, NodeReclaimStopsWhenItsPartIsDoneOrItTakesElsewhere) {
     for (const auto& c : cases) {
         SetUp();
         Processes.NodeRequests.clear();
+        Processes.HeldDuringNodeReclaim.clear();
         Processes.SwapCacheShare = 1;
         Processes.NodeReclaim = true;
         Processes.NodeEfficiency = c.Efficiency;
@@ -169,7 +170,18 @@ TEST_F(FreeRunTest, NodeReclaimStopsWhenItsPartIsDoneOrItTakesElsewhere) {
         EXPECT_EQ(Processes.NodeRequests.size(), c.Steps);
         EXPECT_LE(NodeTotal(), 400 * MiB);
         if (c.SparedLoss > 0) EXPECT_LT(r.SparedResidentAfter, r.SparedResidentBefore);
+        // The program's own memory stays put while the node is reclaimed, and only then.
+        EXPECT_EQ(Processes.HeldDuringNodeReclaim, std::vector<bool>(c.Steps, true));
+        EXPECT_FALSE(Processes.OwnMemoryHeld);
     }
+    // Where it cannot be held, the reclaim still happens.
+    SetUp();
+    Processes.NodeRequests.clear();
+    Processes.SwapCacheShare = 1;
+    Processes.NodeReclaim = true;
+    Processes.CanHoldOwnMemory = false;
+    EXPECT_EQ(Run().FollowUp, FOLLOWUP_NODES);
+    EXPECT_FALSE(Processes.NodeRequests.empty());
 }
 
 TEST_F(FreeRunTest, NoSwapIsReportedAndExplainedAndOnlyFilePagesAreOffered) {

@@ -1,6 +1,7 @@
 #include "app/pages/KSOverviewPage.h"
 
 #include <QEvent>
+#include <QHash>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -51,13 +52,28 @@ protected:
     // The lines as painted. The captions are short lines with their own breaks: drawn as they are unless one
     // is too wide, which the word-wrapping layout then handles.
     QStringList PaintedLines(const QString& text) const {
+        if (text == FLinesOf && font() == FLinesFont && width() == FLinesWidth) return FLines;
         const QFontMetrics fm(font());
         const int box = width() - 8;
         QStringList lines = text.split(u'\n');
         for (QString& line : lines) line = line.trimmed();
         bool fits = lines.size() * fm.height() <= TextBottom - 4;
-        for (const QString& line : lines) fits = fits && fm.horizontalAdvance(line) <= box;
-        return fits ? lines : LayoutCaption(text, font(), QSize(box, TextBottom - 4));
+        // Measuring a line means shaping it: the widths of the lines seen lately are kept.
+        if (font() != FLinesFont) FWidths.clear();
+        for (const QString& line : lines) {
+            if (!fits) break;
+            auto it = FWidths.constFind(line);
+            if (it == FWidths.cend()) {
+                if (FWidths.size() >= 64) FWidths.clear();
+                it = FWidths.insert(line, fm.horizontalAdvance(line));
+            }
+            fits = *it <= box;
+        }
+        FLinesOf = text;
+        FLinesFont = font();
+        FLinesWidth = width();
+        FLines = fits ? lines : LayoutCaption(text, font(), QSize(box, TextBottom - 4));
+        return FLines;
     }
     // Where line i lies, in widget coordinates.
     QRect LineRect(int i) const {
@@ -96,6 +112,12 @@ protected:
 private:
     TKSTextCache FTexts;
     QRegion FDirty; // what the paint under way covers
+    // The lines of the latest caption laid out, and the widths of lines measured lately.
+    mutable QString FLinesOf;
+    mutable QFont FLinesFont;
+    mutable int FLinesWidth = -1;
+    mutable QStringList FLines;
+    mutable QHash<QString, int> FWidths;
 };
 
 } // namespace

@@ -58,6 +58,10 @@ public:
     int TrimHoldMs = 0;
     int MaxConcurrentTrims = 0;
     int PriorityLowered = 0;
+    // HoldOwnMemory: whether it works, whether the memory is held now, how often it was.
+    bool CanHoldOwnMemory = true, OwnMemoryHeld = false;
+    int OwnMemoryHolds = 0;
+    std::vector<bool> HeldDuringNodeReclaim; // OwnMemoryHeld at each ReclaimFromNodes request
 
     std::optional<std::vector<TProcessEntry>> Snapshot() override {
         if (SnapshotFails) return std::nullopt;
@@ -125,6 +129,7 @@ public:
         if (!NodeReclaim) return {};
         if (bytes == 0) return {0, 0, true};
         NodeRequests.push_back(bytes);
+        HeldDuringNodeReclaim.push_back(OwnMemoryHeld);
         TakeSwapCache(bytes);
         return {bytes, bytes, true};
     }
@@ -136,6 +141,12 @@ public:
         FreeListPending -= step;
         if (Memory) Memory->Free += step;
         return true;
+    }
+    bool HoldOwnMemory(bool on) override {
+        std::lock_guard lock(FMutex);
+        OwnMemoryHeld = on && CanHoldOwnMemory;
+        if (on && CanHoldOwnMemory) ++OwnMemoryHolds;
+        return CanHoldOwnMemory;
     }
     void LowerThreadPriority() override {
         std::lock_guard lock(FMutex);

@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <sched.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/uio.h>
@@ -202,6 +203,12 @@ public:
         const int err = WriteFile(FRoot + "/sys/vm/stat_refresh", "1");
         // EINVAL only says some counter was transiently negative; the refresh happened.
         return err >= 0 || err == -EINVAL;
+    }
+
+    bool HoldOwnMemory(bool on) override {
+        // MCL_ONFAULT: what is resident now stays so, nothing else is read in.
+        if (on) return ::mlockall(MCL_CURRENT | MCL_ONFAULT) == 0;
+        return ::munlockall() == 0;
     }
 
     void LowerThreadPriority() override {
