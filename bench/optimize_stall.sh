@@ -4,12 +4,17 @@
 #
 #   bench/optimize_stall.sh [BUILD_DIR]           (root, a DISPLAY; BUILD_DIR defaults to build)
 #   VICTIMS=4 MIB=384 ROUNDS=3 SWAP_MIB=4096 SELF=1 SHOTS=/tmp/shots bench/optimize_stall.sh
+#   HOT_MIB=512 bench/optimize_stall.sh           (and a program in use: reads its memory every 200 ms)
+#   SWAP=zram bench/optimize_stall.sh             (compressed swap in memory instead of the file; only when
+#                                                  /dev/zram0 is free)
 #
 # Each victim touches MIB MiB of anonymous memory and sleeps; the run trims only the victims (SELF=1: and
 # the benchmark's own process, as a real run trims the program itself), pushing their pages to the swap file.
 # The same measurement over an idle stretch before the click tells what the machine's load alone costs.
+# With HOT_MIB, a program that keeps reading HOT_MIB MiB every 200 ms is among the trimmed ones: its usual
+# pass and its slowest pass while the window runs tell whether the run stalls a program in use.
 # The swap file lives below /var/tmp (not tmpfs), gets a higher priority than other swap so the victims' pages
-# go there, and is always switched off and removed.
+# go there, and is always switched off and removed; one left by a run that was killed is removed at the next.
 set -euo pipefail
 
 BUILD=${1:-build}
@@ -23,16 +28,32 @@ SWAP_MIB=${SWAP_MIB:-4096}
 [ "$(id -u)" = 0 ] || { echo "optimize_stall: run as root (trimming and swapon need it)" >&2; exit 1; }
 [ -n "${DISPLAY:-}" ] || { echo "optimize_stall: needs a DISPLAY (. scripts/xvfb.sh; kestrum_start_xvfb)" >&2; exit 1; }
 
+# A swap file of an earlier run that could not clean up (killed): its owner is gone.
+for old in $(awk '$1 ~ "^/var/tmp/kestrum-stall\\.[^/]+/swapfile$" {print $1}' /proc/swaps); do
+    owner=$(cat "$(dirname "$old")/owner" 2>/dev/null || echo)
+    if [ -n "$owner" ] && ! kill -0 "$owner" 2>/dev/null; then
+        swapoff "$old" && rm -rf "$(dirname "$old")"
+    fi
+done
+
 WORK=$(mktemp -d /var/tmp/kestrum-stall.XXXXXX)
+echo $$ >"$WORK/owner"
 SWAPFILE="$WORK/swapfile"
+ZRAM_OURS=0
 PIDS=()
+HOTPID=
 cleanup() {
-    for p in "${PIDS[@]:-}"; do [ -n "$p" ] && kill -9 "$p" 2>/dev/null || true; done
+    for p in "${PIDS[@]:-}" "$HOTPID"; do [ -n "$p" ] && kill -9 "$p" 2>/dev/null || true; done
     wait 2>/dev/null || true
     if grep -q "^$SWAPFILE " /proc/swaps 2>/dev/null; then swapoff "$SWAPFILE" || true; fi
+    if [ "$ZRAM_OURS" = 1 ]; then
+        swapoff /dev/zram0 2>/dev/null || true
+        echo 1 >/sys/block/zram0/reset || true
+    fi
     rm -rf "$WORK"
 }
-trap cleanup EXIT INT TERM HUP
+trap cleanup EXIT
+trap 'exit 130' INT TERM HUP
 
 cat > "$WORK/kstallvictim.c" <<'C'
 #include <fcntl.h>
@@ -50,13 +71,63 @@ int main(int argc, char** argv) {
 C
 cc -O2 -o "$WORK/kstallvictim" "$WORK/kstallvictim.c"
 
-fallocate -l "${SWAP_MIB}M" "$SWAPFILE"
-chmod 600 "$SWAPFILE"
-mkswap -q "$SWAPFILE"
-swapon -p 32000 "$SWAPFILE"
+cat > "$WORK/kstallhot.c" <<'C'
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/mman.h>
+#include <time.h>
+#include <unistd.h>
+static double now(void) {
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+int main(int argc, char** argv) {
+    size_t size = (size_t)atol(argv[1]) << 20;
+    volatile char* a = mmap(NULL, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (a == MAP_FAILED) return 1;
+    for (size_t i = 0; i < size; i += 4096) a[i] = 1;
+    FILE* log = fopen(argv[2], "w");
+    for (unsigned sum = 0;;) { /* a pass over every page, every 200 ms: a program in use */
+        double t0 = now();
+        for (size_t i = 0; i < size; i += 4096) sum += a[i];
+        double t1 = now();
+        fprintf(log, "%.3f %.3f\n", t0, t1 - t0);
+        fflush(log);
+        usleep(200000);
+    }
+}
+C
+cc -O2 -o "$WORK/kstallhot" "$WORK/kstallhot.c"
+
+if [ "${SWAP:-file}" = zram ]; then
+    [ -e /sys/block/zram0 ] || modprobe zram
+    if grep -q '^/dev/zram0 ' /proc/swaps || [ "$(cat /sys/block/zram0/disksize)" != 0 ]; then
+        echo "optimize_stall: /dev/zram0 is in use by someone else" >&2
+        exit 1
+    fi
+    ZRAM_OURS=1
+    echo lz4 >/sys/block/zram0/comp_algorithm 2>/dev/null || true
+    echo "${SWAP_MIB}M" >/sys/block/zram0/disksize
+    mkswap -q /dev/zram0
+    swapon -p 32000 /dev/zram0
+else
+    fallocate -l "${SWAP_MIB}M" "$SWAPFILE"
+    chmod 600 "$SWAPFILE"
+    mkswap -q "$SWAPFILE"
+    swapon -p 32000 "$SWAPFILE"
+fi
 
 ONLY=(--only kstallvictim)
 [ "${SELF:-0}" = 1 ] && ONLY+=(--self)
+[ "${HOT_MIB:-0}" -gt 0 ] && ONLY+=(--only kstallhot)
+# Usual pass: the median before the window starts; slowest: the longest from the window's start to its end.
+hot_passes() {
+    local usual n worst
+    usual=$(awk -v from="$1" '$1 < from {print $2}' "$WORK/hot.log" | sort -n | awk '{a[NR] = $1} END {printf "%.1f ms (median of %d)", a[int((NR + 1) / 2)], NR}')
+    worst=$(awk -v from="$1" -v to="$2" '$1 >= from && $1 <= to && $2 > w {w = $2} END {printf "%.1f", w}' "$WORK/hot.log")
+    echo "program in use: usual pass $usual, slowest while the window ran $worst ms"
+}
 [ -n "${SHOTS:-}" ] && ONLY+=(--shots "$SHOTS") # screenshots during and after the run
 for round in $(seq 1 "$ROUNDS"); do
     PIDS=()
@@ -69,9 +140,23 @@ for round in $(seq 1 "$ROUNDS"); do
         [ "$(ls "$WORK" | grep -c '^ready\.')" -ge "$VICTIMS" ] && break
         sleep 0.05
     done
-    echo "round $round: $VICTIMS victims x $MIB MiB"
+    if [ "${HOT_MIB:-0}" -gt 0 ]; then
+        "$WORK/kstallhot" "$HOT_MIB" "$WORK/hot.log" &
+        HOTPID=$!
+        sleep 3 # its memory touched and a few usual passes
+    fi
+    echo "round $round: $VICTIMS victims x $MIB MiB${HOT_MIB:+, a program in use with $HOT_MIB MiB}"
+    from=$(python3 -c 'import time; print("%.3f" % (time.clock_gettime(time.CLOCK_MONOTONIC) * 1000))')
     "$BENCH" "${ONLY[@]}" 2>&1 | grep -v '^QStandardPaths'
-    awk '$1 == "'"$SWAPFILE"'" { printf "swap file in use: %.0f MiB\n", $4 / 1024 }' /proc/swaps
+    sleep 1 # passes right after the run count too
+    to=$(python3 -c 'import time; print("%.3f" % (time.clock_gettime(time.CLOCK_MONOTONIC) * 1000))')
+    if [ -n "$HOTPID" ]; then
+        hot_passes "$from" "$to"
+        kill -9 "$HOTPID" 2>/dev/null || true
+        wait "$HOTPID" 2>/dev/null || true
+        HOTPID=
+    fi
+    awk '$1 == "'"$SWAPFILE"'" || $1 == "/dev/zram0" { printf "swap in use: %.0f MiB\n", $4 / 1024 }' /proc/swaps
     for p in "${PIDS[@]}"; do kill -9 "$p" 2>/dev/null || true; done
     wait 2>/dev/null || true
     PIDS=()

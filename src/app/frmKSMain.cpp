@@ -37,7 +37,9 @@
 #include "desktop/OrvHotKeyManager.h"
 #include "desktop/X11Connection.h"
 #include "desktop/X11LanguageBroadcast.h"
+#include "desktop/X11WindowWatch.h"
 #include "engine/KSOptiMonPolicy.h"
+#include "engine/KSSharedSample.h"
 #include "engine/KSSystemOpti.h"
 #include "engine/MemoryOptimize.h"
 #include "engine/SystemStatus.h"
@@ -111,6 +113,9 @@ TFormKSMain::TFormKSMain(platform::TPlatform& platform, TKSSettings& settings, Q
             LanguageBroadcastMessage(message, wParam, lParam);
         });
     FLanguageMessage = FLanguageBroadcast->MessageId() ? FLanguageBroadcast->MessageId() : kLanguageMessageWithoutX;
+    // Window changes wake the do-not-disturb check, which otherwise waits long while nothing is full-screen.
+    FWindowWatch = std::make_unique<TX11WindowWatch>(QtX11Connection(), [this] { FAntiDisturb->WindowsChanged(); });
+    FAntiDisturb->SetWindowEventsWatched(FWindowWatch->Active());
     BuildOptimizeFlow();
 }
 
@@ -425,6 +430,12 @@ void TFormKSMain::tmrRefreshOverviewTimer() {
     if (const QString notice = StartupNotice(); !notice.isEmpty()) hint += u"\n"_qs + notice;
     if (hint != FTrayIcon->toolTip()) FTrayIcon->setToolTip(hint);
     FollowTrayAvailability();
+    // The automatic policy every 5 s, on this sample rather than one of its own.
+    if (++FRefreshTicks % (TKSOptiMonPolicy::TickInterval / tmrRefreshOverview->interval()) == 0) {
+        FOptiMonSampler->SetFresh(true);
+        tmrOptiMonTimer();
+        FOptiMonSampler->SetFresh(false);
+    }
 }
 
 bool TFormKSMain::ApplyHotKey(uint16_t previous) {

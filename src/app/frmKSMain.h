@@ -31,6 +31,7 @@ class TOrvTabControl;
 class TOrvImageButton;
 class TOrvImage;
 class TX11LanguageBroadcast;
+class TX11WindowWatch;
 class TKSOverviewPage;
 class TKSOptimizePage;
 class TKSLogsPage;
@@ -38,7 +39,7 @@ class TFormKSSettings;
 class TFormKSAbout;
 class TKSOptimizeFlow;
 class TKSOptiMonPolicy;
-class TSystemStatusSampler;
+class TKSSharedSample;
 class TKSBalloon;
 class TKSLatencyProbe;
 class TKSTrayGesture;
@@ -75,7 +76,8 @@ public:
     // Frees memory (queued when a run is under way); manual: started by the user; showBalloon: the tray
     // balloon tells the result.
     void OptimizeNow(bool manual, bool showBalloon);
-    // The automatic optimization check (every 5 s).
+    // The automatic optimization check (every 5 s, on the figures of the refresh tick that runs it; called
+    // on its own, it samples first).
     void tmrOptiMonTimer();
     TKSOptimizeFlow* OptimizeFlow() const { return FOptimizeFlow; }
     TKSOptiMonPolicy* OptiMon() const { return FOptiMon.get(); }
@@ -240,6 +242,7 @@ private:
     QString FActivationToken; // the last second start's, until the window comes to the front
     uint32_t FLanguageMessage = 0;
     std::unique_ptr<TX11LanguageBroadcast> FLanguageBroadcast;
+    std::unique_ptr<TX11WindowWatch> FWindowWatch;
 
     TSystemStatus* FSysStatus = nullptr;
     TMemoryOptimize* FKSCore = nullptr;
@@ -278,9 +281,9 @@ private:
     TFormKSAbout* FFormAbout = nullptr;
 
     TKSOptimizeFlow* FOptimizeFlow = nullptr;
-    std::unique_ptr<TSystemStatusSampler> FOptiMonSampler;
+    std::unique_ptr<TKSSharedSample> FOptiMonSampler;
+    int FRefreshTicks = 0;
     std::unique_ptr<TKSOptiMonPolicy> FOptiMon;
-    QTimer* tmrOptiMon = nullptr;
     TKSBalloon* FBalloon = nullptr;
     TKSLatencyProbe* FLatencyProbe = nullptr;
     TKSTrayGesture* FTrayGesture = nullptr;

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <utility>
@@ -38,7 +39,9 @@
 #include "desktop/OrvHotKeyManager.h"
 #include "desktop/X11Connection.h"
 #include "desktop/X11LanguageBroadcast.h"
+#include "engine/FreeRun.h"
 #include "engine/KSOptiMonPolicy.h"
+#include "engine/KSSharedSample.h"
 #include "engine/KSSystemOpti.h"
 #include "engine/MemoryOptimize.h"
 #include "engine/SystemStatus.h"
@@ -122,6 +125,11 @@ void TFormKSMain::BuildOptimizeFlow() {
     auto reloadGains = [this] { FLogsPage->GainsChart()->Load(FLogsPage->BeginDate(), FLogsPage->EndDate()); };
     connect(FOptimizeFlow, &TKSOptimizeFlow::RunFinished, this, reloadGains);
     connect(FRunCostWatch, &TKSRunCostWatch::CostMeasured, this, reloadGains);
+    // While the window can be seen, one processor stays free of trimming for it and the desktop.
+    connect(FOptimizeFlow, &TKSOptimizeFlow::RunStarted, this, [this] {
+        const bool seen = isVisible() && !isMinimized();
+        FKSCore->SetMaxThreads(seen ? std::max(1u, TFreeRun::ProcessorCount() - 1) : 0);
+    });
     connect(FOptimizeFlow, &TKSOptimizeFlow::RunFinished, this, [this](const TKSOptimizeResult& r) {
         Trace(u"optimized %1: %2"_qs.arg(r.Manual ? u"manually"_qs : u"automatically"_qs, r.StatusText));
     });
@@ -143,12 +151,9 @@ void TFormKSMain::BuildOptimizeFlow() {
     connect(FPressureMonitor, &TKSPressureMonitor::WarningDue, FPressureNotice, &TKSPressureNotice::Show);
     connect(FPressureNotice, &TKSPressureNotice::FreeNowRequested, this, [this] { OptimizeNow(true, true); });
 
-    FOptiMonSampler = std::make_unique<TSystemStatusSampler>(*FSysStatus);
+    // The policy's tick rides on every fifth refresh tick (tmrRefreshOverviewTimer) and decides on its sample.
+    FOptiMonSampler = std::make_unique<TKSSharedSample>(*FSysStatus);
     FOptiMon = std::make_unique<TKSOptiMonPolicy>(*FPlatform.Clock, *FOptiMonSampler);
-    tmrOptiMon = new QTimer(this);
-    tmrOptiMon->setInterval(TKSOptiMonPolicy::TickInterval);
-    connect(tmrOptiMon, &QTimer::timeout, this, [this] { tmrOptiMonTimer(); });
-    tmrOptiMon->start();
 
     // How long the window stalls during a run, for measurements (KESTRUM_LATENCY_PROBE=1).
     if (qEnvironmentVariableIsSet("KESTRUM_LATENCY_PROBE")) {

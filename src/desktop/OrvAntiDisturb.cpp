@@ -15,16 +15,34 @@ TOrvAntiDisturb::TOrvAntiDisturb(platform::IDesktop& desktop, platform::IProcess
     else if (const char* home = std::getenv("HOME"); home && *home)
         FWinePrefix = std::string(home) + "/.wine";
     connect(&FTimer, &QTimer::timeout, this, &TOrvAntiDisturb::Poll);
+    FWake.setSingleShot(true);
+    FWake.setInterval(WakeDelayMs);
+    connect(&FWake, &QTimer::timeout, this, [this] {
+        if (FEnabled && FInteval != 0) Poll();
+    });
     UpdateTimer();
 }
 
 void TOrvAntiDisturb::UpdateTimer() {
     // A zero period would make the timer fire on every pass of the event loop: a busy poll.
     if (FEnabled && FInteval != 0) {
-        FTimer.start(int(std::min<uint32_t>(FInteval, INT32_MAX)));
+        // Nothing on the screen can turn the state on without a window change, which wakes the poll.
+        const uint64_t period = uint64_t(FInteval) * (FWindowEvents && !FState ? QuietStretch : 1);
+        FTimer.start(int(std::min<uint64_t>(period, INT32_MAX)));
     } else {
         FTimer.stop();
+        FWake.stop();
     }
+}
+
+void TOrvAntiDisturb::SetWindowEventsWatched(bool on) {
+    if (on == FWindowEvents) return;
+    FWindowEvents = on;
+    UpdateTimer();
+}
+
+void TOrvAntiDisturb::WindowsChanged() {
+    if (FEnabled && FInteval != 0 && !FWake.isActive()) FWake.start();
 }
 
 void TOrvAntiDisturb::SetEnabled(bool value) {
@@ -51,7 +69,9 @@ void TOrvAntiDisturb::SetInteval(uint32_t value) {
 
 void TOrvAntiDisturb::Poll() {
     const bool s = DetectState() || FSourceState;
+    const bool periodChanges = FWindowEvents && s != FState;
     FState = s;
+    if (periodChanges) UpdateTimer();
     if (s != FNotified) {
         FNotified = s;
         emit OnStateChanged(this);

@@ -38,6 +38,17 @@ public:
     // do-not-disturb); State is on while they or the poll say so.
     void SetSourceState(bool on);
 
+    // Window changes (another window active, the active one's state or size) reported through WindowsChanged:
+    // while the state is off the poll then waits QuietStretch periods, and a change brings the check forward
+    // (WakeDelayMs later, so that a burst of changes makes one check). The state itself is kept as long.
+    static constexpr uint32_t QuietStretch = 10;
+    static constexpr int WakeDelayMs = 250;
+    void SetWindowEventsWatched(bool on);
+    bool WindowEventsWatched() const { return FWindowEvents; }
+    void WindowsChanged();
+    // The poll's period now (0: not polling).
+    int CurrentPeriod() const { return FTimer.isActive() ? FTimer.interval() : 0; }
+
 signals:
     void OnStateChanged(TOrvAntiDisturb* Sender);
 
@@ -47,6 +58,8 @@ private:
     void UpdateTimer();
 
     QTimer FTimer;
+    QTimer FWake;
+    bool FWindowEvents = false;
     bool FEnabled = true;
     uint32_t FInteval = 3000;
     bool FState = false;

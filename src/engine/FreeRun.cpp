@@ -71,19 +71,26 @@ void TFreeRun::Execute(const std::vector<uint32_t>& targets, const std::vector<u
         jobs[i].ProcessId = targets[i];
         jobs[i].Resident = FProcesses.ResidentBytes(targets[i]).value_or(0);
     }
-    // Watching: clear the accessed bits of every target first, so all of them are watched over the same
-    // single wait.
+    // Watching: clear the accessed bits of every target that is not running first, so all of them are
+    // watched over the same single wait.
     if (FOptions.WatchMs > 0) {
+        PreWatch(jobs, report);
         const auto clearStart = TClock::now();
         for (auto& job : jobs) {
             if (Cancelled()) break;
             job.StartTime = FProcesses.StartTime(job.ProcessId);
+            if (job.Running) {
+                ++report.RunningNotWatched;
+                continue;
+            }
             if (FProcesses.ClearAccessedBits(job.ProcessId)) ++report.Watched;
         }
         report.WatchWorkNanoseconds += NanosecondsSince(clearStart);
     }
-    const bool watched = report.Watched > 0;
-    uint64_t serialNs = NanosecondsSince(start);
+    // Processes that ran are judged by their bits as they stand (what they touched since their pages came
+    // in, less what the kernel aged): most of it counts as in use and stays.
+    const bool watched = report.Watched > 0 || report.RunningNotWatched > 0;
+    uint64_t serialNs = NanosecondsSince(start) - report.PreWatchNanoseconds;
     if (watched) {
         const auto watchStart = TClock::now();
         Pause(FOptions.WatchMs);
@@ -133,7 +140,7 @@ void TFreeRun::Execute(const std::vector<uint32_t>& targets, const std::vector<u
     }
     serialNs += NanosecondsSince(sumStart);
     report.WorkNanoseconds += serialNs;
-    report.TrimNanoseconds = NanosecondsSince(start) - report.WatchNanoseconds;
+    report.TrimNanoseconds = NanosecondsSince(start) - report.WatchNanoseconds - report.PreWatchNanoseconds;
     if (Cancelled()) {
         report.Cancelled = true;
         return;
@@ -153,6 +160,28 @@ void TFreeRun::Execute(const std::vector<uint32_t>& targets, const std::vector<u
     settleNs += NanosecondsSince(releaseStart);
     report.SettleNanoseconds = settleNs;
     report.Cancelled = Cancelled();
+}
+
+void TFreeRun::PreWatch(std::vector<TJob>& jobs, TFreeRunReport& report) {
+    if (FOptions.PreWatchMs <= 0) return;
+    const auto readStart = TClock::now();
+    bool any = false;
+    for (auto& job : jobs) {
+        job.ProcessorTime = FProcesses.ProcessorTime(job.ProcessId);
+        any = any || job.ProcessorTime.has_value();
+    }
+    report.WatchWorkNanoseconds += NanosecondsSince(readStart);
+    if (!any || Cancelled()) return;
+    const auto waitStart = TClock::now();
+    Pause(FOptions.PreWatchMs);
+    report.PreWatchNanoseconds = NanosecondsSince(waitStart);
+    const auto againStart = TClock::now();
+    for (auto& job : jobs) {
+        if (!job.ProcessorTime) continue;
+        const std::optional<uint64_t> now = FProcesses.ProcessorTime(job.ProcessId);
+        job.Running = now && *now != *job.ProcessorTime;
+    }
+    report.WatchWorkNanoseconds += NanosecondsSince(againStart);
 }
 
 void TFreeRun::TrimJobs(std::vector<TJob>& jobs, bool watched, TFreeRunReport& report) {
@@ -270,10 +299,15 @@ void TFreeRun::FollowUp(const std::vector<platform::TPushedOut>& pushedOut, cons
         return;
     }
     // The node-wide reclaim is bounded by the swap cache the run added; without the counters it cannot be.
-    if (start && now)
+    // It takes the coldest pages of every program, this one's too: the window's would come back from a disk
+    // busy with the run's writing, and the window would wait. So this program's memory stays put meanwhile.
+    if (start && now) {
+        const bool held = FProcesses.HoldOwnMemory(true);
         ReclaimNodes(bound, start->SwapCached, spared, report);
-    else
+        if (held) FProcesses.HoldOwnMemory(false);
+    } else {
         report.FollowUp = FOLLOWUP_NOT_OFFERED;
+    }
 }
 
 void TFreeRun::ReclaimNodes(uint64_t bound, uint64_t swapCacheStart, const std::vector<uint32_t>& spared,

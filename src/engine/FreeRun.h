@@ -12,8 +12,13 @@ namespace kestrum {
 
 // How a freeing run goes about it; the defaults are what the program uses.
 struct TFreeRunOptions {
-    bool FollowUp = true;    // turn what went to swap into free memory after the trims
-    int WatchMs = 1000;      // how long to watch which memory is in use; 0 pages out everything
+    bool FollowUp = true; // turn what went to swap into free memory after the trims
+    int WatchMs = 1000;   // how long to watch which memory is in use; 0 pages out everything
+    // Before watching, how long to look which processes run. Their accessed bits are not cleared: on
+    // virtual machines with shadow page tables every page a process touches after a clear takes a trap
+    // (several microseconds each), which stalls a program in use for as long as it takes to go through its
+    // memory. They are judged by the bits as they stand instead. 0: every process is watched.
+    int PreWatchMs = 400;
     unsigned MaxThreads = 0; // trimming threads; 0 = one per processor
     const std::atomic<bool>* Cancel = nullptr;
     // Called from the trimming threads as processes are done: work done and all work, in the same units
@@ -59,10 +64,14 @@ private:
         platform::TTrimResult Result;
         uint64_t HotBytes = 0;
         uint64_t WatchWorkNs = 0;
+        std::optional<uint64_t> ProcessorTime; // at the start of the pre-watch
+        bool Running = false;                  // used the processor during the pre-watch
         bool Done = false;
     };
 
     bool Cancelled() const;
+    // Marks the jobs whose processes ran during a short wait; no wait when no processor time can be read.
+    void PreWatch(std::vector<TJob>& jobs, TFreeRunReport& report);
     // Sleeps up to `ms`, in short steps so a cancel cuts it short.
     void Pause(int ms) const;
     void TrimJobs(std::vector<TJob>& jobs, bool watched, TFreeRunReport& report);

@@ -57,6 +57,8 @@ struct TFreeRunReport {
     uint64_t SparedResidentAfter = 0;  // reclaim and after it (what it took from them)
     uint64_t SettleNanoseconds = 0;    // waiting for writeback and handing back free-list pages
     uint64_t FreeListBytes = 0;        // free memory that came back from the processors' private lists
+    uint32_t RunningNotWatched = 0;    // processes that ran before the watch, judged without clearing their bits
+    uint64_t PreWatchNanoseconds = 0;  // the wait that tells running processes from sleeping ones
 
     // The programs that gave the most resident memory, most first (at most TopProgramCount).
     static constexpr int TopProgramCount = 5;

@@ -25,7 +25,8 @@ bool ContainsName(const QStringList& list, const QString& name) {
 } // namespace
 
 TMemoryOptimize::TMemoryOptimize(platform::IDesktop& desktop, platform::IProcesses& processes, QObject* owner)
-    : QObject(owner), FDesktop(desktop), FProcesses(processes), FAutoProtection(desktop, processes) {
+    : QObject(owner), FDesktop(desktop), FProcesses(processes), FAutoProtection(desktop, processes),
+      FRunningNames(processes) {
     FTrackingTimer = new QTimer(this);
     FTrackingTimer->setInterval(TrackingIntervalMs);
     connect(FTrackingTimer, &QTimer::timeout, this, &TMemoryOptimize::TrackUsage);
@@ -190,11 +191,9 @@ void TMemoryOptimize::TrackUsage() {
     std::stable_sort(FUsageItems.begin(), FUsageItems.end(),
                      [](const TSmartItem& a, const TSmartItem& b) { return a.UsageCount > b.UsageCount; });
 
-    auto snapshot = FProcesses.Snapshot();
-    if (!snapshot || snapshot->empty()) return;
-    QSet<QString> running;
-    for (const auto& e : *snapshot) running.insert(QString::fromStdString(e.ExeName).toCaseFolded());
-    for (auto& item : FUsageItems) item.Running = running.contains(item.Name.toCaseFolded());
+    const std::optional<QSet<QString>> running = FRunningNames.Names();
+    if (!running) return;
+    for (auto& item : FUsageItems) item.Running = running->contains(item.Name.toCaseFolded());
 
     if (FUsageItems.empty()) return;
     QStringList protectedNames;

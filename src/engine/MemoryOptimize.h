@@ -11,6 +11,7 @@
 #include "engine/AutoProtection.h"
 #include "engine/FreeRunDelegate.h"
 #include "engine/FreeRunReport.h"
+#include "engine/KSRunningNames.h"
 #include "platform/IDesktop.h"
 #include "platform/IProcesses.h"
 
@@ -128,6 +129,7 @@ private:
     platform::IDesktop& FDesktop;
     platform::IProcesses& FProcesses;
     TAutoProtection FAutoProtection;
+    TKSRunningNames FRunningNames; // the tracking tick's running flags, read cheaply
     QTimer* FTrackingTimer = nullptr;
     std::vector<TSmartItem> FUsageItems;
     // The lists may be read by a run on another thread while the UI thread changes them.

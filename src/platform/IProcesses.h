@@ -108,6 +108,9 @@ public:
     virtual std::optional<uint64_t> ResidentBytes(uint32_t processId) { return std::nullopt; }
     // When the process started (any unit; equal values = the same process). Tells a reused process id.
     virtual std::optional<uint64_t> StartTime(uint32_t processId) { return std::nullopt; }
+    // Processor time the process has used so far, all its threads together; only differences count (the
+    // unit is the backend's). Empty when it cannot be read.
+    virtual std::optional<uint64_t> ProcessorTime(uint32_t processId) { return std::nullopt; }
     // Clears the accessed bits of the process's pages, so that MappingUse tells what it touches from now on.
     virtual bool ClearAccessedBits(uint32_t processId) { return false; }
     // The process's mappings with their resident and referenced bytes; empty when they cannot be read.
@@ -129,6 +132,9 @@ public:
     virtual std::optional<uint64_t> WorkingSetRefaults() { return std::nullopt; }
     // The process's major faults since it started (pages it had to wait for); empty when unreadable.
     virtual std::optional<uint64_t> MajorFaults(uint32_t processId) { return std::nullopt; }
+    // Keeps the calling program's resident pages in memory (on) or lets them go again (off), without bringing
+    // in what is not resident. False when the system refuses (no right, a limit).
+    virtual bool HoldOwnMemory(bool on) { return false; }
     // Lowers the calling thread's scheduling priority below the desktop's.
     virtual void LowerThreadPriority() {}
 

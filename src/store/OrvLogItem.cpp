@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,6 +19,20 @@
 namespace kestrum {
 
 namespace {
+
+// Waits for the file's data to reach the disk on a thread of its own, then closes `fd`. False when no
+// thread could be started (the caller then waits itself).
+bool SyncInBackground(int fd) {
+    try {
+        std::thread([fd] {
+            ::fdatasync(fd);
+            ::close(fd);
+        }).detach();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
 
 constexpr qint64 MSecsPerDay = 86400000;
 const QDate DayZero(1899, 12, 30);
@@ -295,8 +310,16 @@ bool TOrvLogItem::Append() const {
         p += n;
         left -= n;
     }
-    // The record counts as written once it is on disk.
-    if (error == 0 && ::fdatasync(fd) != 0 && errno != EINVAL) error = errno;
+    // The record goes to disk at once, but the wait for it does not happen here: making sure it arrived
+    // flushes the whole disk's cache, which takes long while a freeing run writes swap, and the window
+    // would stand still meanwhile. A thread of its own waits instead.
+    if (error == 0) {
+        const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (copy < 0 || !SyncInBackground(copy)) {
+            if (copy >= 0) ::close(copy);
+            if (::fdatasync(fd) != 0 && errno != EINVAL) error = errno;
+        }
+    }
     if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
     if (error != 0)
         throw EInOutError(QStringLiteral("Cannot write %1: %2").arg(path, SystemError(error)).toStdString());

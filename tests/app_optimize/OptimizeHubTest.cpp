@@ -207,3 +207,24 @@ TEST_F(HubTest, CreationResetsTheChecklistAndShowsThePageTexts) {
     EXPECT_EQ(page->imgOptimze()->GIFAnimationSpeed(), 100);
     EXPECT_FALSE(page->imgOptimze()->isVisible());
 }
+
+// The policy decides every fifth refresh tick on that tick's sample: one processor sample a second in all.
+TEST_F(HubTest, PolicyRidesOnTheRefreshTickSample) {
+    Create();
+    Settings.SleepValue = -1;
+    SetMemory(24 * GiB, 2 * GiB); // 8 %
+    Info->ProcessorQueries = 0;
+    for (int i = 0; i < 4; ++i) Main->tmrRefreshOverviewTimer();
+    Settle();
+    EXPECT_EQ(Runs, 0);
+    Main->tmrRefreshOverviewTimer();
+    Settle();
+    EXPECT_EQ(Runs, 1);
+    EXPECT_EQ(Info->ProcessorQueries, 5);
+    // Asked for on its own, the check samples for itself.
+    SetMemory(24 * GiB, 2 * GiB);
+    Main->tmrOptiMonTimer();
+    Settle();
+    EXPECT_EQ(Runs, 2);
+    EXPECT_EQ(Info->ProcessorQueries, 6);
+}

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QSystemTrayIcon>
 
 #include "app/frmKSMain.h"
@@ -347,4 +348,74 @@ TEST(Gauge, PercentageReadsOnEveryBarColour) {
         }
     EXPECT_GT(white, 5);
     EXPECT_EQ(black, 0);
+}
+
+namespace {
+// Counts the paint events a widget receives.
+struct TPaintCounter : QObject {
+    int Paints = 0;
+    QRegion Painted;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) {
+            ++Paints;
+            Painted += static_cast<QPaintEvent*>(e)->region();
+        }
+        return false;
+    }
+};
+void Flush() {
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+}
+} // namespace
+
+// A tick whose figures read as before paints nothing of the panels; a window nobody sees formats no texts at
+// all, yet its chart keeps every point, and the texts are right again as soon as it shows.
+TEST_F(TOverviewWindow, PanelsRepaintOnlyForNewTextAndNotWhileHidden) {
+    TFormKSMain w(Plat, Settings, {"Kestrum"});
+    w.FormCreate();
+    TKSOverviewPage* page = w.OverviewPage();
+    TOrvImagePanel* mem = page->Panel(TKSOverviewPage::PanelMEM);
+    TPaintCounter counter;
+    mem->installEventFilter(&counter);
+    w.tmrRefreshOverviewTimer();
+    w.tmrRefreshOverviewTimer();
+    Flush();
+    ASSERT_GT(counter.Paints, 0); // the first figures were painted
+    counter.Paints = 0;
+    w.tmrRefreshOverviewTimer(); // the same figures again
+    Flush();
+    EXPECT_EQ(counter.Paints, 0);
+    counter.Painted = QRegion();
+    Info->Memory = Memory(8192, 2048, 1000, 10000); // 75 %
+    w.tmrRefreshOverviewTimer();
+    Flush();
+    EXPECT_GT(counter.Paints, 0);
+    EXPECT_TRUE(mem->Caption().contains(u"75 %"_qs));
+    // Only the lines that read differently: the usage and the available memory, not the total between them.
+    const int lineHeight = QFontMetrics(mem->font()).height();
+    const int top = mem->contentsRect().top() + 4;
+    EXPECT_TRUE(counter.Painted.contains(QPoint(20, top + lineHeight / 2)));
+    EXPECT_FALSE(counter.Painted.contains(QPoint(20, top + 2 * lineHeight + lineHeight / 2)));
+    EXPECT_TRUE(counter.Painted.contains(QPoint(20, top + 3 * lineHeight + lineHeight / 2)));
+
+    w.hide();
+    const QString shown = mem->Caption();
+    const int64_t axis = page->Chart()->AxisMax();
+    Info->Memory = Memory(8192, 6144, 1000, 10000); // 25 %
+    w.tmrRefreshOverviewTimer();
+    w.tmrRefreshOverviewTimer();
+    EXPECT_EQ(mem->Caption(), shown);
+    EXPECT_EQ(page->Chart()->SeriesTitle(1), u"MEM: 75 %    "_qs);
+    EXPECT_TRUE(page->Stale());
+    EXPECT_EQ(page->Chart()->AxisMax(), axis + 2);
+    int v = -1;
+    ASSERT_TRUE(page->Chart()->PointAt(1, axis + 2, v));
+    EXPECT_EQ(v, 25);
+    EXPECT_EQ(w.TrayToolTip(), u"Memory usage: 25 %"_qs); // the tray still follows
+
+    w.show();
+    EXPECT_FALSE(page->Stale());
+    EXPECT_TRUE(mem->Caption().contains(u"25 %"_qs));
+    EXPECT_EQ(page->Chart()->SeriesTitle(1), u"MEM: 25 %    "_qs);
+    EXPECT_EQ(page->Gauge(TKSOverviewPage::PanelMEM)->Position(), 25);
 }

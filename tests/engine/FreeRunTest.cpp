@@ -159,6 +159,7 @@ TEST_F(FreeRunTest, NodeReclaimStopsWhenItsPartIsDoneOrItTakesElsewhere) {
     for (const auto& c : cases) {
         SetUp();
         Processes.NodeRequests.clear();
+        Processes.HeldDuringNodeReclaim.clear();
         Processes.SwapCacheShare = 1;
         Processes.NodeReclaim = true;
         Processes.NodeEfficiency = c.Efficiency;
@@ -169,7 +170,18 @@ TEST_F(FreeRunTest, NodeReclaimStopsWhenItsPartIsDoneOrItTakesElsewhere) {
         EXPECT_EQ(Processes.NodeRequests.size(), c.Steps);
         EXPECT_LE(NodeTotal(), 400 * MiB);
         if (c.SparedLoss > 0) EXPECT_LT(r.SparedResidentAfter, r.SparedResidentBefore);
+        // The program's own memory stays put while the node is reclaimed, and only then.
+        EXPECT_EQ(Processes.HeldDuringNodeReclaim, std::vector<bool>(c.Steps, true));
+        EXPECT_FALSE(Processes.OwnMemoryHeld);
     }
+    // Where it cannot be held, the reclaim still happens.
+    SetUp();
+    Processes.NodeRequests.clear();
+    Processes.SwapCacheShare = 1;
+    Processes.NodeReclaim = true;
+    Processes.CanHoldOwnMemory = false;
+    EXPECT_EQ(Run().FollowUp, FOLLOWUP_NODES);
+    EXPECT_FALSE(Processes.NodeRequests.empty());
 }
 
 TEST_F(FreeRunTest, NoSwapIsReportedAndExplainedAndOnlyFilePagesAreOffered) {
@@ -302,4 +314,46 @@ TEST_F(FreeRunTest, PagesOnTheProcessorsFreeListsAreHandedBack) {
     EXPECT_EQ(r.FreeListBytes, 100 * MiB);
     EXPECT_LE(Processes.FreeListReleases, TFreeRun::kFreeListSteps);
     EXPECT_EQ(Processes.FreeListPending, 0u);
+}
+
+// A process that used the processor just before the watch keeps its accessed bits (clearing them would make
+// it trap on every page it touches afterwards) and is judged by its bits as they stand; the rest are watched.
+TEST_F(FreeRunTest, ProcessesThatRunAreNotWatchedButJudgedAsTheyStand) {
+    Processes.CanWatch = true;
+    const TAddressRange used{0x1000, 64 * MiB}, idle{0x8000000, 32 * MiB};
+    // 1 sleeps, 2 runs, 3 cannot be looked at (watched, as before), 4 runs a thread that ended meanwhile.
+    Processes.Processes = {{1, "sleeper", false}, {2, "busy", false}, {3, "closed", false}, {4, "forked", false}};
+    Processes.ProcessorTimes = {{1, {500, 500}}, {2, {500, 900}}, {4, {700, 650}}};
+    for (uint32_t pid : {1u, 2u, 3u, 4u}) Processes.Mappings[pid] = {{used, 64 * MiB, 60 * MiB}, {idle, 32 * MiB, 0}};
+
+    TFreeRunOptions options;
+    options.WatchMs = 10;
+    options.PreWatchMs = 20;
+    options.FollowUp = false;
+    TFreeRunReport r;
+    QElapsedTimer clock;
+    clock.start();
+    TFreeRun(Processes, options).Execute({1, 2, 3, 4}, {}, r);
+    EXPECT_GE(clock.elapsed(), 30);
+    EXPECT_GE(r.PreWatchNanoseconds, 20'000'000u);
+    std::sort(Processes.Cleared.begin(), Processes.Cleared.end());
+    EXPECT_EQ(Processes.Cleared, (std::vector<uint32_t>{1, 3}));
+    EXPECT_EQ(r.Watched, 2u);
+    EXPECT_EQ(r.RunningNotWatched, 2u);
+    // Every one is still trimmed where it left its memory alone.
+    for (uint32_t pid : {1u, 2u, 3u, 4u}) EXPECT_EQ(Processes.RangesTrimmed[pid], std::vector<TAddressRange>{idle}) << pid;
+    EXPECT_EQ(r.Trimmed, 4u);
+
+    // No processor time readable anywhere: no pre-watch wait, everything watched as before.
+    SetUp();
+    Processes.Cleared.clear();
+    Processes.ProcessorTimes.clear();
+    options.PreWatchMs = 5000;
+    clock.restart();
+    TFreeRunReport all;
+    TFreeRun(Processes, options).Execute({1, 2}, {}, all);
+    EXPECT_LT(clock.elapsed(), 4000);
+    EXPECT_EQ(all.Watched, 2u);
+    EXPECT_EQ(all.RunningNotWatched, 0u);
+    EXPECT_EQ(all.PreWatchNanoseconds, 0u);
 }

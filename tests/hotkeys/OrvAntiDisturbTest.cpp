@@ -6,6 +6,7 @@
 #include <map>
 
 #include "common/QtApp.h"
+#include "common/XDisplay.h"
 #include "desktop/OrvAntiDisturb.h"
 #include "platform/fake/FakeDesktop.h"
 #include "platform/fake/FakeProcesses.h"
@@ -237,4 +238,32 @@ TEST(OrvAntiDisturb, TimerDrivesThePollAndSubclassesReplaceTheRule) {
     QTimer::singleShot(5000, &loop, &QEventLoop::quit);
     loop.exec();
     EXPECT_TRUE(d.State());
+}
+
+// With window changes reported, a quiet desktop is checked seldom and a change is checked at once; while the
+// state is on, the ordinary period sees its end.
+TEST(OrvAntiDisturb, WindowEventsStretchTheQuietPollAndWakeIt) {
+    TRig r;
+    EXPECT_EQ(r.Detector->CurrentPeriod(), 3000);
+    r.Detector->SetWindowEventsWatched(true);
+    EXPECT_EQ(r.Detector->CurrentPeriod(), int(3000 * TOrvAntiDisturb::QuietStretch));
+
+    r.Foreground(r.Desktop.Screen); // a program goes full-screen: a window change
+    r.Detector->WindowsChanged();
+    r.Detector->WindowsChanged(); // a burst makes one check
+    ASSERT_TRUE(test::WaitFor([&] { return !r.Notified.empty(); }, 3000));
+    EXPECT_EQ(r.Notified, std::vector<bool>{true});
+    EXPECT_EQ(r.Detector->CurrentPeriod(), 3000);
+
+    r.Desktop.Foreground = 0;
+    r.Detector->Poll();
+    EXPECT_EQ(r.Notified, (std::vector<bool>{true, false}));
+    EXPECT_EQ(r.Detector->CurrentPeriod(), int(3000 * TOrvAntiDisturb::QuietStretch));
+
+    // Switched off: no change wakes it.
+    r.Detector->SetEnabled(false);
+    EXPECT_EQ(r.Detector->CurrentPeriod(), 0);
+    r.Foreground(r.Desktop.Screen);
+    r.Detector->WindowsChanged();
+    EXPECT_FALSE(test::WaitFor([&] { return r.Notified.size() > 2; }, 600));
 }

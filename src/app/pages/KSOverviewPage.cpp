@@ -2,6 +2,9 @@
 
 #include "app/KSCaptionFit.h"
 
+#include <QEvent>
+#include <QHash>
+#include <QPaintEvent>
 #include <QPainter>
 #include <cmath>
 
@@ -29,31 +32,74 @@ public:
     using TOrvImagePanel::TOrvImagePanel;
     static constexpr int TextBottom = 80;
 
+    // A new caption repaints only the lines that read differently: most ticks change one or two of them.
+    void SetInfo(const QString& text) {
+        if (text == Caption()) return;
+        const QStringList before = PaintedLines(Caption()), after = PaintedLines(text);
+        // The caption's own repaint of the whole panel is held back while it is set.
+        const bool held = testAttribute(Qt::WA_UpdatesDisabled);
+        setAttribute(Qt::WA_UpdatesDisabled, true);
+        SetCaption(text);
+        setAttribute(Qt::WA_UpdatesDisabled, held);
+        if (before.size() != after.size()) {
+            update();
+            return;
+        }
+        QRegion changed;
+        for (int i = 0; i < after.size(); ++i)
+            if (after[i] != before[i]) changed += LineRect(i);
+        update(changed);
+    }
+
 protected:
-    void PaintCaption(QPainter& g, const QString& text) override {
+    // The lines as painted. The captions are short lines with their own breaks: drawn as they are unless one
+    // is too wide, which the word-wrapping layout then handles.
+    QStringList PaintedLines(const QString& text) const {
+        if (text == FLinesOf && font() == FLinesFont && width() == FLinesWidth) return FLines;
         const QFontMetrics fm(font());
         const int box = width() - 8;
-        // The captions are short lines with their own breaks: drawn as they are unless one is too wide,
-        // which the word-wrapping layout then handles.
         QStringList lines = text.split(u'\n');
         for (QString& line : lines) line = line.trimmed();
         bool fits = lines.size() * fm.height() <= TextBottom - 4;
-        for (const QString& line : lines) fits = fits && fm.horizontalAdvance(line) <= box;
-        if (!fits) lines = LayoutCaption(text, font(), QSize(box, TextBottom - 4));
+        // Measuring a line means shaping it: the widths of the lines seen lately are kept.
+        if (font() != FLinesFont) FWidths.clear();
+        for (const QString& line : lines) {
+            if (!fits) break;
+            auto it = FWidths.constFind(line);
+            if (it == FWidths.cend()) {
+                if (FWidths.size() >= 64) FWidths.clear();
+                it = FWidths.insert(line, fm.horizontalAdvance(line));
+            }
+            fits = *it <= box;
+        }
+        FLinesOf = text;
+        FLinesFont = font();
+        FLinesWidth = width();
+        FLines = fits ? lines : LayoutCaption(text, font(), QSize(box, TextBottom - 4));
+        return FLines;
+    }
+    // Where line i lies, in widget coordinates.
+    QRect LineRect(int i) const {
+        const int h = QFontMetrics(font()).height();
+        const QRect client = contentsRect();
+        return QRect(client.left(), client.top() + 4 + i * h, client.width(), h);
+    }
+
+    void PaintCaption(QPainter& g, const QString& text) override {
+        const QStringList lines = PaintedLines(text);
+        const int h = QFontMetrics(font()).height();
         g.save();
         g.setFont(font());
         g.setPen(Qt::black);
-        int y = 4;
-        for (const QString& line : lines) {
-            g.drawStaticText(QPoint(4, y), FTexts.Get(line, font()));
-            y += fm.height();
-        }
+        for (int i = 0; i < lines.size(); ++i)
+            if (FDirty.intersects(LineRect(i))) g.drawStaticText(QPoint(4, 4 + i * h), FTexts.Get(lines[i], font()));
         g.restore();
     }
 
     // Painted straight onto the widget: composing an image first and copying it costs more than the
     // text itself, and the copy wakes the painter's worker threads once a second for nothing.
-    void paintEvent(QPaintEvent*) override {
+    void paintEvent(QPaintEvent* event) override {
+        FDirty = event->region();
         QPainter p(this);
         p.fillRect(rect(), ToQColor(Color()));
         if (BorderSingle()) {
@@ -68,6 +114,13 @@ protected:
 
 private:
     TKSTextCache FTexts;
+    QRegion FDirty; // what the paint under way covers
+    // The lines of the latest caption laid out, and the widths of lines measured lately.
+    mutable QString FLinesOf;
+    mutable QFont FLinesFont;
+    mutable int FLinesWidth = -1;
+    mutable QStringList FLines;
+    mutable QHash<QString, int> FWidths;
 };
 
 } // namespace
@@ -122,23 +175,55 @@ void TKSOverviewPage::ApplyLanguage(TOrvMultiLangs& langs) {
 }
 
 void TKSOverviewPage::Refresh(const TOrvMultiLangs& langs, const TSystemStatus& status, const TKSUsagePercents& usage) {
-    const int cpu = int(status.GetCPUUsage(0));
-    const int values[3] = {cpu, usage.MemUsagePercent, usage.PageFileUsagePercent};
-    const char* titles[3] = {"FormKSMain.slineCPU.Title", "FormKSMain.slineMEM.Title", "FormKSMain.slinePF.Title"};
-    for (int i = 0; i < 3; ++i) chtOverview->SetSeriesTitle(i, langs.FormatText(QLatin1String(titles[i]), {values[i]}));
+    FLangs = &langs;
+    FStatus = &status;
+    FUsage = &usage;
     // Memory pressure (share of time tasks waited for memory) where the system measures it.
     int pressure = -1;
-    if (const auto& psi = status.Pressure()) {
-        pressure = int(std::lround(psi->Some.Avg10));
-        chtOverview->SetSeriesTitle(TKSUsageChart::SeriesPressure,
-                                    langs.FormatText(u"FormKSMain.slinePSI.Title"_qs, {pressure}));
-    }
-    chtOverview->AddPoints(values[0], values[1], values[2], pressure);
+    if (const auto& psi = status.Pressure()) pressure = int(std::lround(psi->Some.Avg10));
+    // The chart must hold the whole span whenever it is looked at, so its points are added at every tick.
+    chtOverview->AddPoints(int(status.GetCPUUsage(0)), usage.MemUsagePercent, usage.PageFileUsagePercent, pressure);
+    // A window in the tray, minimized or on another page shows none of the texts: formatting them once a
+    // second would be work for nobody.
+    FStale = true;
+    if (Seen()) ShowFigures();
+}
 
-    FPanels[PanelCPU]->SetCaption(CpuPanelCaption(langs, status));
-    FPanels[PanelMEM]->SetCaption(MemPanelCaption(langs, status, usage.MemUsagePercent));
-    FPanels[PanelPF]->SetCaption(PfPanelCaption(langs, status, usage.PageFileUsagePercent));
+bool TKSOverviewPage::Seen() const {
+    return isVisible() && !window()->isMinimized();
+}
+
+void TKSOverviewPage::ShowFigures() {
+    if (!FStale || !FLangs) return;
+    FStale = false;
+    const int values[3] = {int(FStatus->GetCPUUsage(0)), FUsage->MemUsagePercent, FUsage->PageFileUsagePercent};
+    const char* titles[3] = {"FormKSMain.slineCPU.Title", "FormKSMain.slineMEM.Title", "FormKSMain.slinePF.Title"};
+    for (int i = 0; i < 3; ++i)
+        chtOverview->SetSeriesTitle(i, FLangs->FormatText(QLatin1String(titles[i]), {values[i]}));
+    if (const auto& psi = FStatus->Pressure())
+        chtOverview->SetSeriesTitle(TKSUsageChart::SeriesPressure,
+                                    FLangs->FormatText(u"FormKSMain.slinePSI.Title"_qs, {int(std::lround(psi->Some.Avg10))}));
+    const QString captions[3] = {CpuPanelCaption(*FLangs, *FStatus),
+                                 MemPanelCaption(*FLangs, *FStatus, FUsage->MemUsagePercent),
+                                 PfPanelCaption(*FLangs, *FStatus, FUsage->PageFileUsagePercent)};
+    for (int i = 0; i < 3; ++i) static_cast<TKSInfoPanel*>(FPanels[i])->SetInfo(captions[i]);
     for (int i = 0; i < 3; ++i) FGauges[i]->SetPosition(values[i]);
+}
+
+void TKSOverviewPage::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // A restored window sends its page no show event: its state change is watched instead.
+    if (window() != FWatchedWindow) {
+        if (FWatchedWindow) FWatchedWindow->removeEventFilter(this);
+        FWatchedWindow = window();
+        FWatchedWindow->installEventFilter(this);
+    }
+    ShowFigures();
+}
+
+bool TKSOverviewPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == FWatchedWindow && event->type() == QEvent::WindowStateChange && Seen()) ShowFigures();
+    return QWidget::eventFilter(watched, event);
 }
 
 void TKSOverviewPage::SetOptimizeButtonEnabled(bool on) {

@@ -25,8 +25,12 @@ public:
 
     // Every catalogue text and font of the page.
     void ApplyLanguage(TOrvMultiLangs& langs);
-    // One refresh: series titles and points, the three panel captions and the three gauges.
+    // One refresh: series titles and points, the three panel captions and the three gauges. While the page
+    // cannot be seen only the chart's points are kept; the rest follows when it shows again. The three
+    // objects must outlive the page (the main window's own).
     void Refresh(const TOrvMultiLangs& langs, const TSystemStatus& status, const TKSUsagePercents& usage);
+    // Whether texts and gauges wait for the page to be seen.
+    bool Stale() const { return FStale; }
 
     // The page's "Free Now" button (btnOverviewOptimize).
     void SetOptimizeButtonEnabled(bool on);
@@ -41,11 +45,24 @@ signals:
     // A click on the page's "Free Now".
     void OptimizeClicked();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    bool Seen() const;
+    void ShowFigures();
+
     TKSUsageChart* chtOverview = nullptr;
     std::array<TOrvImagePanel*, 3> FPanels{};
     std::array<TKSGauge*, 3> FGauges{};
     TOrvImageButton* btnOverviewOptimize = nullptr;
+    // The latest figures, shown when the page comes into sight.
+    const TOrvMultiLangs* FLangs = nullptr;
+    const TSystemStatus* FStatus = nullptr;
+    const TKSUsagePercents* FUsage = nullptr;
+    bool FStale = false;
+    QObject* FWatchedWindow = nullptr;
 };
 
 } // namespace kestrum

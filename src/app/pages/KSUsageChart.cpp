@@ -43,6 +43,7 @@ void TKSUsageChart::SetTitle(const QString& title) {
 void TKSUsageChart::SetSeriesTitle(int series, const QString& title) {
     if (series < 0 || series >= SeriesCount || FSeries[series].Title == title) return;
     FSeries[series].Title = title;
+    FSeries[series].EntryWidth = -1;
     update(FLegend);
 }
 
@@ -100,11 +101,15 @@ QRect TKSUsageChart::LegendBoxRect(int series) const {
 }
 
 int TKSUsageChart::LegendEntryWidth(int series) const {
+    // Measured again only when the title or the font changed: the legend is laid out at every paint.
+    int& width = FSeries[series].EntryWidth;
+    if (width >= 0) return width;
     // Room for the widest figure, so the entries do not jump as the numbers change.
     const QFontMetrics fm(font());
     const int text =
         std::max(fm.horizontalAdvance(FSeries[series].Title), fm.horizontalAdvance(QStringLiteral("MEM: 100 %    ")));
-    return BoxSize + 4 + SwatchWidth + 4 + text + 16;
+    width = BoxSize + 4 + SwatchWidth + 4 + text + 16;
+    return width;
 }
 
 void TKSUsageChart::Layout() {
@@ -214,19 +219,28 @@ void TKSUsageChart::paintEvent(QPaintEvent* event) {
     }
     if (!event->region().intersects(FPlot) || FCount == 0) return;
     p.setClipRect(FPlot.adjusted(1, 0, 0, 0), Qt::IntersectClip);
-    p.setRenderHint(QPainter::Antialiasing, true);
+    // Drawn without smoothing: the smoothed wide lines cost three times as much to draw, once a second.
+    p.setRenderHint(QPainter::Antialiasing, false);
     const double sx = double(FPlot.width() - 1) / double(FAxisMax - FAxisMin);
     const double sy = double(FPlot.height() - 1) / 100.0;
     // Only the points inside the axis range and one beyond its left edge, so the line reaches the edge.
     const int n = int(std::min<int64_t>(FCount, FAxisMax - FAxisMin + 2));
-    QPolygonF line(n);
+    QPolygonF line;
+    line.reserve(n);
     for (int i = 0; i < SeriesCount; ++i) {
         const TSeries& s = FSeries[i];
         if (!s.Visible || !s.Present) continue;
+        line.clear();
+        // The inner points of a level stretch are left out: they draw nothing the stretch's ends do not, and
+        // each point of a wide line costs a join. Memory and swap lines are level most of the time.
         for (int k = 0; k < n; ++k) {
             const int back = n - 1 - k;
             const int v = s.Values[(FHead + FCount - 1 - back) % Capacity];
-            line[k] = QPointF(FPlot.right() - back * sx, FPlot.bottom() - v * sy);
+            const QPointF point(FPlot.right() - back * sx, FPlot.bottom() - v * sy);
+            if (line.size() >= 2 && line.last().y() == point.y() && line[line.size() - 2].y() == point.y())
+                line.last() = point;
+            else
+                line.append(point);
         }
         p.setPen(QPen(s.Color, LineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         p.drawPolyline(line);
@@ -240,7 +254,10 @@ void TKSUsageChart::resizeEvent(QResizeEvent* event) {
 
 void TKSUsageChart::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::FontChange) FLayoutValid = false;
+    if (event->type() == QEvent::FontChange) {
+        FLayoutValid = false;
+        for (TSeries& s : FSeries) s.EntryWidth = -1;
+    }
 }
 
 void TKSUsageChart::mousePressEvent(QMouseEvent* event) {

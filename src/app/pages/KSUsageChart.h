@@ -73,6 +73,7 @@ private:
         bool Visible = true;
         bool Present = true;
         std::array<int16_t, Capacity> Values{}; // ring buffer
+        mutable int EntryWidth = -1;            // the legend entry's width; -1: to be measured
     };
 
     void Layout();

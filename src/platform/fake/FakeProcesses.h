@@ -45,6 +45,8 @@ public:
     std::map<uint32_t, std::vector<std::string>> CommandLines;
     std::map<uint32_t, uint64_t> MajorFaultCounts; // MajorFaults
     std::optional<uint64_t> Refaults;             // WorkingSetRefaults (pages); unset: not counted
+    // ProcessorTime: handed out in order per process, the last one repeating (none: unreadable).
+    std::map<uint32_t, std::vector<uint64_t>> ProcessorTimes;
 
     // The kernel model. Memory unset: counters unreadable. Each trim adds SwapCacheShare (0 zram, 1 swap
     // file) of its anonymous bytes to SwapCached; a cgroup reclaim (CgroupReclaim) or node reclaim
@@ -64,6 +66,10 @@ public:
     int TrimHoldMs = 0;
     int MaxConcurrentTrims = 0;
     int PriorityLowered = 0;
+    // HoldOwnMemory: whether it works, whether the memory is held now, how often it was.
+    bool CanHoldOwnMemory = true, OwnMemoryHeld = false;
+    int OwnMemoryHolds = 0;
+    std::vector<bool> HeldDuringNodeReclaim; // OwnMemoryHeld at each ReclaimFromNodes request
 
     std::optional<std::vector<TProcessEntry>> Snapshot() override {
         if (SnapshotFails) return std::nullopt;
@@ -134,6 +140,14 @@ public:
         auto it = StartTimes.find(pid);
         return it == StartTimes.end() ? std::nullopt : std::optional<uint64_t>(it->second);
     }
+    std::optional<uint64_t> ProcessorTime(uint32_t pid) override {
+        std::lock_guard lock(FMutex);
+        auto it = ProcessorTimes.find(pid);
+        if (it == ProcessorTimes.end() || it->second.empty()) return std::nullopt;
+        const uint64_t t = it->second.front();
+        if (it->second.size() > 1) it->second.erase(it->second.begin());
+        return t;
+    }
     bool ClearAccessedBits(uint32_t pid) override {
         std::lock_guard lock(FMutex);
         if (CanWatch) Cleared.push_back(pid);
@@ -154,6 +168,7 @@ public:
         if (!NodeReclaim) return {};
         if (bytes == 0) return {0, 0, true};
         NodeRequests.push_back(bytes);
+        HeldDuringNodeReclaim.push_back(OwnMemoryHeld);
         TakeSwapCache(bytes);
         return {bytes, bytes, true};
     }
@@ -165,6 +180,12 @@ public:
         FreeListPending -= step;
         if (Memory) Memory->Free += step;
         return true;
+    }
+    bool HoldOwnMemory(bool on) override {
+        std::lock_guard lock(FMutex);
+        OwnMemoryHeld = on && CanHoldOwnMemory;
+        if (on && CanHoldOwnMemory) ++OwnMemoryHolds;
+        return CanHoldOwnMemory;
     }
     void LowerThreadPriority() override {
         std::lock_guard lock(FMutex);

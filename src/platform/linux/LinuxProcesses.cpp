@@ -1,5 +1,7 @@
 #include <dirent.h>
+#include <sched.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/uio.h>
@@ -18,6 +20,7 @@
 #include "platform/linux/ProcMeminfo.h"
 #include "platform/linux/ProcPid.h"
 #include "platform/linux/ProcPressure.h"
+#include "platform/linux/ProcSchedstat.h"
 
 #ifndef MADV_PAGEOUT
 #define MADV_PAGEOUT 21
@@ -145,6 +148,29 @@ public:
         return proc::StatStartTime(proc::ReadSmallFile(PidPath(processId, "stat")));
     }
 
+    std::optional<uint64_t> ProcessorTime(uint32_t processId) override {
+        // Nanoseconds per thread where the kernel keeps them: a program that wakes for a few milliseconds
+        // may not move the whole-process clock-tick figure at all.
+        const std::string tasks = PidPath(processId, "task");
+        if (DIR* dir = ::opendir(tasks.c_str())) {
+            uint64_t sum = 0;
+            bool read = false;
+            while (dirent* d = ::readdir(dir)) {
+                if (!IsPidName(d->d_name)) continue;
+                const auto ns = proc::SchedstatRunNs(proc::ReadSmallFile(tasks + "/" + d->d_name + "/schedstat"));
+                if (!ns) {
+                    read = false;
+                    break;
+                }
+                sum += *ns;
+                read = true;
+            }
+            ::closedir(dir);
+            if (read) return sum;
+        }
+        return proc::StatProcessorTicks(proc::ReadSmallFile(PidPath(processId, "stat")));
+    }
+
     bool ClearAccessedBits(uint32_t processId) override {
         // "1": the accessed and referenced bits of every page of the process (not the soft-dirty bits).
         return WriteFile(PidPath(processId, "clear_refs"), "1") >= 0;
@@ -188,8 +214,19 @@ public:
         return err >= 0 || err == -EINVAL;
     }
 
+    bool HoldOwnMemory(bool on) override {
+        // MCL_ONFAULT: what is resident now stays so, nothing else is read in.
+        if (on) return ::mlockall(MCL_CURRENT | MCL_ONFAULT) == 0;
+        return ::munlockall() == 0;
+    }
+
     void LowerThreadPriority() override {
-        // On Linux the nice value is per thread; raising it needs no right.
+        // The idle class: the thread runs only on a processor that nothing else wants, so neither the window
+        // nor the desktop ever waits for it, however busy the machine. Taking it needs no right; 0 names the
+        // calling thread.
+        sched_param idle{};
+        if (::sched_setscheduler(0, SCHED_IDLE, &idle) == 0) return;
+        // Otherwise the highest nice value we may take: per thread on Linux, raising it needs no right.
         const id_t tid = static_cast<id_t>(::syscall(SYS_gettid));
         errno = 0;
         const int current = ::getpriority(PRIO_PROCESS, tid);
