@@ -217,10 +217,10 @@ TFreeRunReport TMemoryOptimize::FreeMemory(const std::function<void(uint32_t, ui
 
 TFreeRunReport TMemoryOptimize::FreeMemory(const std::function<void(uint32_t, uint32_t)>& progress,
                                            const QStringList& alsoSpared) {
-    const uint8_t mode = FSelectionMode;
-    if (alsoSpared.isEmpty() || mode == MODE_BLACK) return Run(mode, Selection(mode), progress);
-    // The smart and white-list modes spare their selection; "all" becomes "all but these".
-    return Run(mode == MODE_ALL ? MODE_NOT_WHITE : mode, Selection(mode) + alsoSpared, progress);
+    // Spared in every mode, like the never-trim list.
+    TFreeRunRequest request = Request(FSelectionMode);
+    request.NeverTrim += alsoSpared;
+    return Run(request, progress);
 }
 
 TFreeRunReport TMemoryOptimize::FreeMemoryBy(uint8_t mode) {

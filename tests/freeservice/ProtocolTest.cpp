@@ -111,7 +111,7 @@ TEST(FreeServiceProtocol, RequestsAreCheckedAndBounded) {
     ASSERT_TRUE(ParseRequest(0, {}, RequestOptionsToMap({0, {}, false}), out).isEmpty());
     EXPECT_FALSE(out.FollowUpReclaim);
     // The protection travels with the request.
-    TFreeRunRequest sent{1, {"a"}, true, {"python3", "org.gimp.GIMP"}, {11, 12}};
+    TFreeRunRequest sent{1, {"a"}, true, false, {"python3", "org.gimp.GIMP"}, {11, 12}};
     ASSERT_TRUE(ParseRequest(1, {"a"}, RequestOptionsToMap(sent), out).isEmpty());
     EXPECT_EQ(out.NeverTrim, sent.NeverTrim);
     EXPECT_EQ(out.SparedIds, sent.SparedIds);
