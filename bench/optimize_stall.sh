@@ -141,9 +141,14 @@ for round in $(seq 1 "$ROUNDS"); do
         sleep 0.05
     done
     if [ "${HOT_MIB:-0}" -gt 0 ]; then
+        rm -f "$WORK/hot.log"
         "$WORK/kstallhot" "$HOT_MIB" "$WORK/hot.log" &
         HOTPID=$!
-        sleep 3 # its memory touched and a few usual passes
+        # Its memory touched and ten usual passes.
+        for _ in $(seq 1 600); do
+            [ "$(wc -l <"$WORK/hot.log" 2>/dev/null || echo 0)" -ge 10 ] && break
+            sleep 0.1
+        done
     fi
     echo "round $round: $VICTIMS victims x $MIB MiB${HOT_MIB:+, a program in use with $HOT_MIB MiB}"
     from=$(python3 -c 'import time; print("%.3f" % (time.clock_gettime(time.CLOCK_MONOTONIC) * 1000))')
