@@ -13,6 +13,7 @@ struct THistoryRow {
     QString TimeText;   // the caption: short date, a space, long time (time left out at exactly midnight)
     QString Operation;  // first field of the record
     QString Result;     // second field of the record
+    QStringList Fields; // every field of the record (operation, result, and any later ones)
 };
 
 // What the history needs from the logs page: the two picker dates and a list that takes rows at the top.

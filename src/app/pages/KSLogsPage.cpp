@@ -2,15 +2,20 @@
 
 #include <QCalendarWidget>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTimeEdit>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QTreeWidget>
+#include <QPointer>
+#include <QThreadPool>
+#include <QTreeView>
 
+#include "app/pages/KSLogsModel.h"
 #include "i18n/OrvMultiLangs.h"
+#include "store/KSHistoryIndex.h"
 #include "store/KSLogMgr.h"
 #include "support/KSUtils.h"
 
@@ -86,10 +91,12 @@ TKSLogsPage::TKSLogsPage(QWidget* parent) : QWidget(parent), FNow([] { return QD
     lblLogsDelete->setForegroundRole(QPalette::Link);
     lblLogsDelete->installEventFilter(this);
 
-    lvLogsItems = new QTreeWidget(this);
+    lvLogsItems = new QTreeView(this);
     lvLogsItems->setObjectName(u"lvLogsItems"_qs);
     lvLogsItems->setGeometry(19, 60, 726, 349);
-    lvLogsItems->setColumnCount(3);
+    // A model over the day files: only the rows on screen are ever read, however long the history.
+    FModel = new TKSLogsModel(this);
+    lvLogsItems->setModel(FModel);
     lvLogsItems->setRootIsDecorated(false);
     lvLogsItems->setItemsExpandable(false);
     lvLogsItems->setUniformRowHeights(true);
@@ -113,6 +120,7 @@ TKSLogsPage::TKSLogsPage(QWidget* parent) : QWidget(parent), FNow([] { return QD
 }
 
 TKSLogsPage::~TKSLogsPage() {
+    CancelLoad();
     if (FHistory && FHistory->View() == this) FHistory->SetView(nullptr);
 }
 
@@ -141,11 +149,9 @@ void TKSLogsPage::ApplyLanguage(TOrvMultiLangs& langs) {
     }
     PlaceDeleteLink();
 
-    lvLogsItems->setUpdatesEnabled(false);
     QStringList columns;
     for (int i = 0; i < 3; ++i) columns << langs.GetText(u"FormKSMain.lvLogsItems.Columns.Items[%1].Caption"_qs.arg(i));
-    lvLogsItems->setHeaderLabels(columns);
-    lvLogsItems->setUpdatesEnabled(true);
+    FModel->SetHeader(columns);
 
     const QSignalBlocker quiet(cbbLogsRange);
     cbbLogsRange->setUpdatesEnabled(false);
@@ -172,7 +178,51 @@ void TKSLogsPage::InitLogsRange() {
 }
 
 void TKSLogsPage::LoadHistoryView() {
-    if (FHistory && FHistory->View() == this) FHistory->LoadHistoryView();
+    if (!FHistory || FHistory->View() != this) return;
+    CancelLoad();
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    FCancel = cancel;
+    const uint64_t generation = ++FGeneration;
+    FLoading = true;
+    FAddedWhileLoading = false;
+    const QString folder = FHistory->HistoryFolder();
+    const QDate begin = BeginDate(), end = EndDate();
+    QPointer<TKSLogsPage> self(this);
+    QThreadPool::globalInstance()->start([self, cancel, generation, folder, begin, end]() {
+        auto index = TKSHistoryIndex::Build(folder, begin, end, cancel.get());
+        if (cancel->load()) return;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, generation, index]() {
+                if (self) self->IndexReady(generation, index);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TKSLogsPage::CancelLoad() {
+    if (FCancel) FCancel->store(true);
+    FCancel.reset();
+    ++FGeneration;
+    FLoading = false;
+}
+
+void TKSLogsPage::IndexReady(uint64_t generation, std::shared_ptr<const TKSHistoryIndex> index) {
+    if (generation != FGeneration) return; // a later load replaced this one
+    FCancel.reset();
+    FLoading = false;
+    TKSLogMgr* history = FHistory;
+    const TDateTime loadTime = history ? history->Now() : 0;
+    FModel->Reset(
+        std::move(index),
+        [history](const THistoryRecord& r) { return history ? history->MakeRow(r.Time, r.Fields) : THistoryRow{}; },
+        loadTime);
+    // A record written while the files were read may or may not be in the index: read them again.
+    if (FAddedWhileLoading) {
+        LoadHistoryView();
+        return;
+    }
+    emit Loaded();
 }
 
 void TKSLogsPage::cbbLogsRangeChange(int index) {
@@ -278,12 +328,13 @@ QDate TKSLogsPage::EndDate() const {
 }
 
 void TKSLogsPage::ClearRows() {
-    lvLogsItems->clear();
+    CancelLoad();
+    FModel->Clear();
 }
 
 void TKSLogsPage::InsertRowAtTop(const THistoryRow& row) {
-    auto* item = new QTreeWidgetItem(QStringList{row.TimeText, row.Operation, row.Result});
-    lvLogsItems->insertTopLevelItem(0, item);
+    if (FLoading) FAddedWhileLoading = true;
+    FModel->InsertAtTop(row);
 }
 
 void TKSLogsPage::BeginUpdate() {
