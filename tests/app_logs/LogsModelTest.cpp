@@ -6,7 +6,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTreeView>
+#include <QTableView>
 
 #include "app/pages/KSLogsModel.h"
 #include "app/pages/KSLogsPage.h"

@@ -8,7 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QTreeView>
+#include <QTableView>
 
 #include "app/pages/KSLogsModel.h"
 #include "app/pages/KSLogsPage.h"

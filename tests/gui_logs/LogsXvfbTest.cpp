@@ -12,7 +12,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QTreeView>
+#include <QTableView>
 #include <QWindow>
 
 #include "app/frmKSMain.h"
@@ -105,7 +105,7 @@ TEST_F(TLogsOnX, LogsPageListsEarlierRunsInRange) {
     Xdo({"mousemove", QString::number(tab.x()), QString::number(tab.y()), "click", "1"});
     ASSERT_TRUE(WaitFor([&] { return Main->ActiveTabIndex() == 2; }));
     EXPECT_EQ(Main->LogsPage()->size(), QSize(770, 435)); // the whole page area
-    QTreeView* list = Main->LogsPage()->List();
+    QTableView* list = Main->LogsPage()->List();
     ASSERT_TRUE(list->isVisible());
     ASSERT_TRUE(WaitFor([&] { return !Main->LogsPage()->Loading(); }));
     QStringList ops;

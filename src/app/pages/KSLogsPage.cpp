@@ -10,8 +10,8 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPointer>
+#include <QTableView>
 #include <QThreadPool>
-#include <QTreeView>
 
 #include "app/pages/KSLogsModel.h"
 #include "i18n/OrvMultiLangs.h"
@@ -91,21 +91,27 @@ TKSLogsPage::TKSLogsPage(QWidget* parent) : QWidget(parent), FNow([] { return QD
     lblLogsDelete->setForegroundRole(QPalette::Link);
     lblLogsDelete->installEventFilter(this);
 
-    lvLogsItems = new QTreeView(this);
+    lvLogsItems = new QTableView(this);
     lvLogsItems->setObjectName(u"lvLogsItems"_qs);
     lvLogsItems->setGeometry(19, 60, 726, 349);
-    // A model over the day files: only the rows on screen are ever read, however long the history.
+    // A model over the day files: only the rows on screen are ever read, however long the history. A table
+    // keeps a few bytes per row (a tree view keeps an item for every row: 70 MB for 1.8 million records).
     FModel = new TKSLogsModel(this);
     lvLogsItems->setModel(FModel);
-    lvLogsItems->setRootIsDecorated(false);
-    lvLogsItems->setItemsExpandable(false);
-    lvLogsItems->setUniformRowHeights(true);
+    lvLogsItems->setShowGrid(false);
+    lvLogsItems->setWordWrap(false);
+    lvLogsItems->setCornerButtonEnabled(false);
+    lvLogsItems->setTabKeyNavigation(false);
+    lvLogsItems->verticalHeader()->hide();
+    lvLogsItems->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    lvLogsItems->verticalHeader()->setDefaultSectionSize(lvLogsItems->fontMetrics().height() + 2);
+    lvLogsItems->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    lvLogsItems->horizontalHeader()->setHighlightSections(false);
     lvLogsItems->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvLogsItems->setSelectionMode(QAbstractItemView::SingleSelection);
     lvLogsItems->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lvLogsItems->setAllColumnsShowFocus(true);
-    lvLogsItems->header()->setSectionsMovable(false);
-    lvLogsItems->header()->setStretchLastSection(false);
+    lvLogsItems->horizontalHeader()->setSectionsMovable(false);
+    lvLogsItems->horizontalHeader()->setStretchLastSection(false);
     lvLogsItems->setColumnWidth(0, 150);
     lvLogsItems->setColumnWidth(1, 300);
     lvLogsItems->setColumnWidth(2, 250);

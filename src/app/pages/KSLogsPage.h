@@ -11,7 +11,7 @@
 class QComboBox;
 class QDateTimeEdit;
 class QLabel;
-class QTreeView;
+class QTableView;
 
 namespace kestrum {
 
@@ -67,7 +67,7 @@ public:
     QComboBox* RangeBox() const { return cbbLogsRange; }
     QDateTimeEdit* BeginPicker() const { return dtpLogsBeginDate; }
     QDateTimeEdit* EndPicker() const { return dtpLogsEndDate; }
-    QTreeView* List() const { return lvLogsItems; }
+    QTableView* List() const { return lvLogsItems; }
     TKSLogsModel* Model() const { return FModel; }
     QLabel* DeleteLink() const { return lblLogsDelete; }
 
@@ -109,7 +109,7 @@ private:
     QLabel* lblLogsEndDate = nullptr;
     QDateTimeEdit* dtpLogsEndDate = nullptr;
     QLabel* lblLogsDelete = nullptr;
-    QTreeView* lvLogsItems = nullptr;
+    QTableView* lvLogsItems = nullptr;
 };
 
 } // namespace kestrum
