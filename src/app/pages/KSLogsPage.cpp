@@ -132,6 +132,8 @@ TKSLogsPage::~TKSLogsPage() {
 
 void TKSLogsPage::SetHistory(TKSLogMgr* history) {
     if (FHistory && FHistory->View() == this) FHistory->SetView(nullptr);
+    // The rows are made by the history they came from.
+    if (history != FHistory) ClearRows();
     FHistory = history;
     if (FHistory) FHistory->SetView(this);
 }
