@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Start-up and exit cost of the history with a large day file for today (default 200 MB):
+# Start-up and exit cost of the history, and of the Logs page's list, with a large day file for today
+# (default 200 MB):
 #   bench/history_dayfile.sh [MB] [build-dir]
 # Writes the file below a temporary data folder, then runs build/bench/bench_dayfile on it. Each record
 # appended during the run is added to that file, which is removed at the end.
@@ -27,3 +28,5 @@ print(f"day file: {written / 1e6:.0f} MB, {i} records")
 PY
 sync "$day"  # the file is on disk before the first measured flush
 KESTRUM_BENCH_HOME=$home "$build/bench/bench_dayfile"
+# The Logs page's list over the same file: the index built off the interface thread, one screen read.
+KESTRUM_BENCH_HOME=$home "$build/bench/bench_logs_index"

@@ -500,8 +500,10 @@ void TFormKSMain::ApplyCommandLine() {
         FSettings.AutoStart = true;
         FSettings.ShowTrayIcon = true;
         if (const TSettingsResult saved = SaveSettings(FSettings, ConfigPath());
-            saved.State == TSettingsResult::Failed && FSettingsProblem.isEmpty())
+            saved.State == TSettingsResult::Failed && FSettingsProblem.isEmpty()) {
             FSettingsProblem = saved.Message;
+            ApplyStatusInfo(); // now: without a language pack nothing else redraws the status line
+        }
         ApplyAutoStart(); // again, now with "/add"
         // The tray icon follows the new setting at once rather than at the next start.
         ApplyTrayIcon();

@@ -23,9 +23,13 @@ public:
     virtual void Release() = 0;
 };
 
-// `runtimeDir` holds the lock file and the socket ($XDG_RUNTIME_DIR, else a per-user temp folder). It is
+// The marker and channel is a socket in the abstract namespace named after the user, `runtimeDir` and the
+// marker name (SingleInstanceSocketName); one another user holds is recognised by its credentials. Only then
+// `runtimeDir` ($XDG_RUNTIME_DIR, else a per-user temp folder) holds a lock file and a socket instead: it is
 // created 0700 when missing and used only when it is a real directory (not a link) of this user that no one
-// else may enter; otherwise the program runs without the marker.
+// else may enter; otherwise the program runs without the marker and says so on standard error.
 std::unique_ptr<ISingleInstance> MakeLinuxSingleInstance(const std::string& runtimeDir);
+// The abstract socket's name (without the leading zero byte).
+std::string SingleInstanceSocketName(const std::string& runtimeDir, const std::string& name);
 
 } // namespace kestrum::platform

@@ -14,6 +14,7 @@ struct THistoryRow {
     QString Operation;  // first field of the record
     QString Result;     // second field of the record
     QString Programs;   // third field: the programs that gave the most (TKSRunPrograms), empty in old records
+    QStringList Fields; // every field of the record (operation, result, and any later ones)
 };
 
 // What the history needs from the logs page: the two picker dates and a list that takes rows at the top.

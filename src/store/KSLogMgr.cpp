@@ -62,12 +62,17 @@ QString TKSLogMgr::DayFile(const QDate& day) const {
 }
 
 THistoryRow TKSLogMgr::MakeRow(const TOrvLogItem& item) const {
+    return MakeRow(item.Time, item.Fields);
+}
+
+THistoryRow TKSLogMgr::MakeRow(TDateTime time, const QStringList& fields) const {
     THistoryRow row;
-    row.Time = item.Time;
-    row.TimeText = FTimeFormat.Text(item.Time);
-    row.Operation = item.Fields.value(0);
-    row.Result = item.Fields.value(1);
-    row.Programs = item.Fields.value(2);
+    row.Time = time;
+    row.TimeText = FTimeFormat.Text(time);
+    row.Operation = fields.value(0);
+    row.Result = fields.value(1);
+    row.Programs = fields.value(2);
+    row.Fields = fields;
     return row;
 }
 

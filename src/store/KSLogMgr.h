@@ -53,6 +53,11 @@ public:
     bool AddHistoryRecord(const QString& operation, const QString& result, const QString& programs = QString());
     // Refills the view with the records of the day files in its range, newest first.
     void LoadHistoryView();
+    // A row of the list for a record read back from a day file.
+    THistoryRow MakeRow(TDateTime time, const QStringList& fields) const;
+    // What a line without a stamp is stamped with when read now.
+    TDateTime Now() const { return DateTimeFromQt(FNow()); }
+
     // Removes the history folder. When it is gone the records held in memory go too, and the next record
     // starts a new day file.
     bool DeleteAllHistory();

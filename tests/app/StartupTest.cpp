@@ -204,6 +204,20 @@ TEST_F(TMainFixture, UnusableConfigIsSaidInTheStatusLineAndLeftAlone) {
     EXPECT_TRUE(QFileInfo(Home.File("Config/Config.ini")).isDir());
 }
 
+TEST_F(TMainFixture, ARegrunSaveThatFailsIsSaidWithoutALanguagePack) {
+    // Nothing to read (no file), but the folder cannot be made: a file sits where it should be.
+    QFile blocker(Home.File("Config"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    TFormKSMain w(Plat, Settings, {"Kestrum", "-regrun"});
+    w.FormCreate();
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(QFileInfo::exists(Home.File("Langs")));
+    const QString status = w.findChild<QLabel*>("lblStatusInfo")->text();
+    EXPECT_TRUE(status.contains("Settings file unusable")) << status.toStdString();
+    EXPECT_TRUE(Settings.AutoStart); // the in-memory record keeps the new values
+}
+
 TEST_F(TMainFixture, RegrunWritesAllNineKeysWithTrayAndAutoStartOn) {
     WriteConfig("[KESTRUM]\nShowTrayIcon=0\nAutoStart=0\n");
     TFormKSMain w(Plat, Settings, {"Kestrum", "-REGRUN"});

@@ -4,11 +4,13 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTimeEdit>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QTreeWidget>
+#include <QTableView>
 
+#include "app/pages/KSLogsModel.h"
 #include "app/pages/KSLogsPage.h"
 #include "common/QtApp.h"
 #include "common/TestHome.h"
@@ -53,9 +55,18 @@ struct TLogsPage : ::testing::Test {
         History.reset();
     }
 
+    // The list once the day files are read (that happens off the interface thread).
+    QAbstractItemModel* Rows() const {
+        QElapsedTimer t;
+        t.start();
+        while (Page->Loading() && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        EXPECT_FALSE(Page->Loading());
+        return Page->List()->model();
+    }
+    QString Cell(int row, int column) const { return Rows()->index(row, column).data().toString(); }
     QStringList Operations() const {
         QStringList ops;
-        for (int i = 0; i < Page->List()->topLevelItemCount(); ++i) ops << Page->List()->topLevelItem(i)->text(1);
+        for (int i = 0; i < Rows()->rowCount(); ++i) ops << Cell(i, 1);
         return ops;
     }
     void Custom(int beginBack, int endBack) {
@@ -80,14 +91,17 @@ TEST_F(TLogsPage, StartsWithTheLastThreeDaysAndDisabledPickers) {
     EXPECT_EQ(Page->EndPicker()->dateTime(), kToday);
     EXPECT_EQ(Operations(), (QStringList{"day -0", "day -2"})); // newest first
     auto* list = Page->List();
-    EXPECT_EQ(list->headerItem()->text(0), "Time");
-    EXPECT_EQ(list->headerItem()->text(2), "Result");
+    EXPECT_EQ(list->model()->headerData(0, Qt::Horizontal), "Time");
+    EXPECT_EQ(list->model()->headerData(2, Qt::Horizontal), "Result");
     EXPECT_EQ(list->columnWidth(0), 150);
     EXPECT_EQ(list->columnWidth(1), 300);
     EXPECT_EQ(list->columnWidth(2), 250);
     EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
     EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
-    EXPECT_EQ(list->topLevelItem(0)->text(2), "1 -> 2, +1.");
+    EXPECT_EQ(Cell(0, 2), "1 -> 2, +1.");
+    // Every field of the record stays reachable for views that show more.
+    EXPECT_EQ(Rows()->index(0, 0).data(TKSLogsModel::FieldsRole).toStringList(),
+              (QStringList{"day -0", "1 -> 2, +1."}));
     // The link ends at x 745, whatever its text's length.
     EXPECT_EQ(Page->DeleteLink()->geometry().right() + 1, 745);
 }
@@ -218,7 +232,7 @@ TEST_F(TLogsPage, DeleteAsksAndNoKeepsEverything) {
     answer = 6;
     Page->lblLogsDeleteClick();
     SetMessageBoxHook({});
-    EXPECT_EQ(Page->List()->topLevelItemCount(), 0);
+    EXPECT_EQ(Rows()->rowCount(), 0);
     EXPECT_FALSE(QFileInfo::exists(History->HistoryFolder()));
 }
 
@@ -232,7 +246,7 @@ TEST_F(TLogsPage, LanguageChangeRefillsTheBoxWithoutReloading) {
     EXPECT_EQ(Page->RangeBox()->count(), 6);
     EXPECT_EQ(Page->RangeBox()->currentIndex(), 5); // the range stays what the list and pickers show
     EXPECT_EQ(Page->RangeBox()->itemText(0), "Verlauf von heute.");
-    EXPECT_EQ(Page->List()->headerItem()->text(1), "Vorgang");
+    EXPECT_EQ(Page->List()->model()->headerData(1, Qt::Horizontal), "Vorgang");
     EXPECT_EQ(Page->BeginDate(), begin);
     EXPECT_EQ(Page->EndDate(), end);
     EXPECT_EQ(Operations(), shown);

@@ -12,7 +12,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QTreeWidget>
+#include <QTableView>
 #include <QWindow>
 
 #include "app/frmKSMain.h"
@@ -105,12 +105,13 @@ TEST_F(TLogsOnX, LogsPageListsEarlierRunsInRange) {
     Xdo({"mousemove", QString::number(tab.x()), QString::number(tab.y()), "click", "1"});
     ASSERT_TRUE(WaitFor([&] { return Main->ActiveTabIndex() == 2; }));
     EXPECT_EQ(Main->LogsPage()->size(), QSize(770, 435)); // the whole page area
-    QTreeWidget* list = Main->LogsPage()->List();
+    QTableView* list = Main->LogsPage()->List();
     ASSERT_TRUE(list->isVisible());
+    ASSERT_TRUE(WaitFor([&] { return !Main->LogsPage()->Loading(); }));
     QStringList ops;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) ops << list->topLevelItem(i)->text(1);
-    EXPECT_EQ(ops, (QStringList{"day -1", "day -3"}));           // the last 3 days, newest first
-    EXPECT_TRUE(list->topLevelItem(0)->text(0).contains(":15")); // the record's own time
+    for (int i = 0; i < list->model()->rowCount(); ++i) ops << list->model()->index(i, 1).data().toString();
+    EXPECT_EQ(ops, (QStringList{"day -1", "day -3"}));                               // the last 3 days, newest first
+    EXPECT_TRUE(list->model()->index(0, 0).data().toString().contains(":15")); // the record's own time
 }
 
 TEST_F(TLogsOnX, F1OpensTheHelpPageInTheBrowser) {

@@ -2,16 +2,21 @@
 
 #include <QCalendarWidget>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTimeEdit>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QTreeWidget>
+#include <QPointer>
+#include <QTableView>
+#include <QThreadPool>
 
 #include "app/pages/KSGainsChart.h"
+#include "app/pages/KSLogsModel.h"
 #include "i18n/OrvMultiLangs.h"
+#include "store/KSHistoryIndex.h"
 #include "store/KSLogMgr.h"
 #include "support/KSUtils.h"
 
@@ -87,22 +92,30 @@ TKSLogsPage::TKSLogsPage(QWidget* parent) : QWidget(parent), FNow([] { return QD
     lblLogsDelete->setForegroundRole(QPalette::Link);
     lblLogsDelete->installEventFilter(this);
 
-    lvLogsItems = new QTreeWidget(this);
+    lvLogsItems = new QTableView(this);
     lvLogsItems->setObjectName(u"lvLogsItems"_qs);
     // The chart of the range's gains above the list, which gives it the room.
     chtLogsGains = new TKSGainsChart(this);
     chtLogsGains->setGeometry(19, 60, 726, 100);
     lvLogsItems->setGeometry(19, 164, 726, 245);
-    lvLogsItems->setColumnCount(3);
-    lvLogsItems->setRootIsDecorated(false);
-    lvLogsItems->setItemsExpandable(false);
-    lvLogsItems->setUniformRowHeights(true);
+    // A model over the day files: only the rows on screen are ever read, however long the history. A table
+    // keeps a few bytes per row (a tree view keeps an item for every row: 70 MB for 1.8 million records).
+    FModel = new TKSLogsModel(this);
+    lvLogsItems->setModel(FModel);
+    lvLogsItems->setShowGrid(false);
+    lvLogsItems->setWordWrap(false);
+    lvLogsItems->setCornerButtonEnabled(false);
+    lvLogsItems->setTabKeyNavigation(false);
+    lvLogsItems->verticalHeader()->hide();
+    lvLogsItems->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    lvLogsItems->verticalHeader()->setDefaultSectionSize(lvLogsItems->fontMetrics().height() + 2);
+    lvLogsItems->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    lvLogsItems->horizontalHeader()->setHighlightSections(false);
     lvLogsItems->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvLogsItems->setSelectionMode(QAbstractItemView::SingleSelection);
     lvLogsItems->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lvLogsItems->setAllColumnsShowFocus(true);
-    lvLogsItems->header()->setSectionsMovable(false);
-    lvLogsItems->header()->setStretchLastSection(false);
+    lvLogsItems->horizontalHeader()->setSectionsMovable(false);
+    lvLogsItems->horizontalHeader()->setStretchLastSection(false);
     lvLogsItems->setColumnWidth(0, 150);
     lvLogsItems->setColumnWidth(1, 300);
     lvLogsItems->setColumnWidth(2, 250);
@@ -117,11 +130,14 @@ TKSLogsPage::TKSLogsPage(QWidget* parent) : QWidget(parent), FNow([] { return QD
 }
 
 TKSLogsPage::~TKSLogsPage() {
+    CancelLoad();
     if (FHistory && FHistory->View() == this) FHistory->SetView(nullptr);
 }
 
 void TKSLogsPage::SetHistory(TKSLogMgr* history) {
     if (FHistory && FHistory->View() == this) FHistory->SetView(nullptr);
+    // The rows are made by the history they came from.
+    if (history != FHistory) ClearRows();
     FHistory = history;
     if (FHistory) FHistory->SetView(this);
     chtLogsGains->SetFolder(FHistory ? FHistory->HistoryFolder() : QString());
@@ -147,11 +163,9 @@ void TKSLogsPage::ApplyLanguage(TOrvMultiLangs& langs) {
     PlaceDeleteLink();
     chtLogsGains->ApplyLanguage(langs);
 
-    lvLogsItems->setUpdatesEnabled(false);
     QStringList columns;
     for (int i = 0; i < 3; ++i) columns << langs.GetText(u"FormKSMain.lvLogsItems.Columns.Items[%1].Caption"_qs.arg(i));
-    lvLogsItems->setHeaderLabels(columns);
-    lvLogsItems->setUpdatesEnabled(true);
+    FModel->SetHeader(columns);
 
     const QSignalBlocker quiet(cbbLogsRange);
     cbbLogsRange->setUpdatesEnabled(false);
@@ -186,8 +200,52 @@ void TKSLogsPage::InitLogsRange() {
 }
 
 void TKSLogsPage::LoadHistoryView() {
-    if (FHistory && FHistory->View() == this) FHistory->LoadHistoryView();
+    if (!FHistory || FHistory->View() != this) return;
     chtLogsGains->Load(BeginDate(), EndDate());
+    CancelLoad();
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    FCancel = cancel;
+    const uint64_t generation = ++FGeneration;
+    FLoading = true;
+    FAddedWhileLoading = false;
+    const QString folder = FHistory->HistoryFolder();
+    const QDate begin = BeginDate(), end = EndDate();
+    QPointer<TKSLogsPage> self(this);
+    QThreadPool::globalInstance()->start([self, cancel, generation, folder, begin, end]() {
+        auto index = TKSHistoryIndex::Build(folder, begin, end, cancel.get());
+        if (cancel->load()) return;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, generation, index]() {
+                if (self) self->IndexReady(generation, index);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TKSLogsPage::CancelLoad() {
+    if (FCancel) FCancel->store(true);
+    FCancel.reset();
+    ++FGeneration;
+    FLoading = false;
+}
+
+void TKSLogsPage::IndexReady(uint64_t generation, std::shared_ptr<const TKSHistoryIndex> index) {
+    if (generation != FGeneration) return; // a later load replaced this one
+    FCancel.reset();
+    FLoading = false;
+    TKSLogMgr* history = FHistory;
+    const TDateTime loadTime = history ? history->Now() : 0;
+    FModel->Reset(
+        std::move(index),
+        [history](const THistoryRecord& r) { return history ? history->MakeRow(r.Time, r.Fields) : THistoryRow{}; },
+        loadTime);
+    // A record written while the files were read may or may not be in the index: read them again.
+    if (FAddedWhileLoading) {
+        LoadHistoryView();
+        return;
+    }
+    emit Loaded();
 }
 
 void TKSLogsPage::cbbLogsRangeChange(int index) {
@@ -294,12 +352,13 @@ QDate TKSLogsPage::EndDate() const {
 }
 
 void TKSLogsPage::ClearRows() {
-    lvLogsItems->clear();
+    CancelLoad();
+    FModel->Clear();
 }
 
 void TKSLogsPage::InsertRowAtTop(const THistoryRow& row) {
-    auto* item = new QTreeWidgetItem(QStringList{row.TimeText, row.Operation, row.Result});
-    lvLogsItems->insertTopLevelItem(0, item);
+    if (FLoading) FAddedWhileLoading = true;
+    FModel->InsertAtTop(row);
 }
 
 void TKSLogsPage::BeginUpdate() {

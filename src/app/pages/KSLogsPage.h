@@ -1,21 +1,25 @@
 #pragma once
 #include <QDateTime>
 #include <QWidget>
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "store/IHistoryView.h"
 
 class QComboBox;
 class QDateTimeEdit;
 class QLabel;
-class QTreeWidget;
+class QTableView;
 
 namespace kestrum {
 
 class TOrvMultiLangs;
 class TKSLogMgr;
 class TKSGainsChart;
+class TKSLogsModel;
+class TKSHistoryIndex;
 
 // The "Logs" page of the main window (object name tsLogs): a date range (five fixed ranges ending today
 // and a custom one chosen with two pickers), the history records of that range newest first, and a link
@@ -46,8 +50,11 @@ public:
 
     // Start-up: the "last 3 days" entry, begin = now - 3 days, end = now, pickers disabled, first fill.
     void InitLogsRange();
-    // The list refilled from the history for the pickers' range.
+    // The list refilled from the history for the pickers' range: the day files are indexed off the
+    // interface thread and each row is read only when it is shown; Loaded follows.
     void LoadHistoryView();
+    bool Loading() const { return FLoading; }
+    Q_SIGNAL void Loaded();
 
     // What the user does, as the page handles it (also what tests drive).
     void cbbLogsRangeChange(int index);
@@ -61,7 +68,8 @@ public:
     QComboBox* RangeBox() const { return cbbLogsRange; }
     QDateTimeEdit* BeginPicker() const { return dtpLogsBeginDate; }
     QDateTimeEdit* EndPicker() const { return dtpLogsEndDate; }
-    QTreeWidget* List() const { return lvLogsItems; }
+    QTableView* List() const { return lvLogsItems; }
+    TKSLogsModel* Model() const { return FModel; }
     QLabel* DeleteLink() const { return lblLogsDelete; }
     TKSGainsChart* GainsChart() const { return chtLogsGains; }
 
@@ -81,6 +89,8 @@ private:
     void SetPickersEnabled(bool on);
     void PlaceDeleteLink();
     void PickerChanged();
+    void IndexReady(uint64_t generation, std::shared_ptr<const TKSHistoryIndex> index);
+    void CancelLoad();
 
     TKSLogMgr* FHistory = nullptr;
     TOrvMultiLangs* FLangs = nullptr;
@@ -88,6 +98,11 @@ private:
     TNowFunc FNow;
     bool FSettingPickers = false;
     int FUpdateDepth = 0;
+    TKSLogsModel* FModel = nullptr;
+    std::shared_ptr<std::atomic<bool>> FCancel; // of the load in progress
+    uint64_t FGeneration = 0;
+    bool FLoading = false;
+    bool FAddedWhileLoading = false;
 
     QLabel* lblLogsRange = nullptr;
     QComboBox* cbbLogsRange = nullptr;
@@ -96,7 +111,7 @@ private:
     QLabel* lblLogsEndDate = nullptr;
     QDateTimeEdit* dtpLogsEndDate = nullptr;
     QLabel* lblLogsDelete = nullptr;
-    QTreeWidget* lvLogsItems = nullptr;
+    QTableView* lvLogsItems = nullptr;
     TKSGainsChart* chtLogsGains = nullptr;
 };
 
