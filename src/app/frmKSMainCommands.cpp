@@ -148,7 +148,11 @@ void TFormKSMain::BuildOptimizeFlow() {
     FPressureMonitor = new TKSPressureMonitor(*FSysStatus, *FPlatform.Clock, *FPlatform.Processes, this);
     FPressureMonitor->SetSettings(LoadPressureSettings(ConfigPath()));
     FPressureNotice = new TKSPressureNotice(FTrayIcon, this);
-    connect(FPressureMonitor, &TKSPressureMonitor::WarningDue, FPressureNotice, &TKSPressureNotice::Show);
+    connect(FPressureMonitor, &TKSPressureMonitor::WarningDue, this,
+            [this](const QString& title, const QString& text, const QString& action) {
+                // Do-not-disturb keeps it quiet like every other message while a game or full screen runs.
+                if (!(FAntiDisturb->Enabled() && FAntiDisturb->State())) FPressureNotice->Show(title, text, action);
+            });
     connect(FPressureNotice, &TKSPressureNotice::FreeNowRequested, this, [this] { OptimizeNow(true, true); });
 
     // The policy's tick rides on every fifth refresh tick (tmrRefreshOverviewTimer) and decides on its sample.

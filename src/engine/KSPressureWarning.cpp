@@ -8,7 +8,7 @@ bool TKSPressureWarning::Sample(const TPressureWarningSettings& settings, const 
         return false;
     }
     const double some = figures.Pressure->Some.Avg10;
-    FWatching = FInEpisode || some >= WatchLevel;
+    FWatching = FInEpisode || some >= settings.Level * WatchShare;
     if (FInEpisode) {
         // Hysteresis: a figure that wobbles around the level is one episode, not many.
         if (some >= settings.Level / 2) {

@@ -19,7 +19,7 @@ struct TPressureWarningSettings {
 class TKSPressureWarning {
 public:
     static constexpr uint32_t QuietMs = 60000; // pressure below half the level this long ends an episode
-    static constexpr double WatchLevel = 1.0;  // from here on, who grows is worth watching
+    static constexpr double WatchShare = 0.5;  // from half the level on, who grows is worth watching
 
     explicit TKSPressureWarning(platform::IClock& clock) : FClock(clock) {}
 

@@ -179,7 +179,8 @@ constexpr TLangText Texts[] = {
     {u"FormKSMain.chtLogsGains.CameBack", u"Came back"},
     {u"FormKSMain.chtLogsGains.Empty", u"No runs in this range."},
     {u"FormKSMain.chtLogsGains.Hint",
-     u"%s#N#RGain: %s#N#RCame back within a minute: %s (refaults of the whole system: %s)"},
+     u"%s#N#RGain: %s#N#RCame back within a minute: %s (refaults of the whole system: %s)#N#RMajor faults of the "
+     u"trimmed programs: %s; memory pressure meanwhile: %s"},
     {u"FormKSMain.chtLogsGains.HintNoCost", u"%s#N#RGain: %s"},
 };
 

@@ -1,7 +1,5 @@
 #include "store/KSPressureSettings.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <algorithm>
 
 #include "support/IniFile.h"
@@ -22,20 +20,6 @@ TKSPressureSettings LoadPressureSettings(const QString& path) {
     s.Warn = ini.ReadInteger(section, u"Warn"_qs, 1) != 0;
     s.WarnLevel = integer("WarnLevel", s.WarnLevel, 1, 100);
     return s;
-}
-
-bool SavePressureSettings(const TKSPressureSettings& s, const QString& path) {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
-    TIniFile ini(path);
-    auto b = [](bool v) { return v ? u"1"_qs : u"0"_qs; };
-    return ini
-        .WriteStrings(QString::fromLatin1(KSPressureSection),
-                      {{u"AutoFree"_qs, b(s.AutoFree)},
-                       {u"FreeLevel"_qs, QString::number(s.FreeLevel)},
-                       {u"FreeHoldSeconds"_qs, QString::number(s.FreeHoldSeconds)},
-                       {u"Warn"_qs, b(s.Warn)},
-                       {u"WarnLevel"_qs, QString::number(s.WarnLevel)}})
-        .isEmpty();
 }
 
 } // namespace kestrum

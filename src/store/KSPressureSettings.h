@@ -17,7 +17,5 @@ inline constexpr const char* KSPressureSection = "PRESSURE";
 
 // Defaults, then whatever the file holds; a missing file or section gives the defaults.
 TKSPressureSettings LoadPressureSettings(const QString& path);
-// Writes the section, keeping every other line of the file. False when it cannot be written.
-bool SavePressureSettings(const TKSPressureSettings& settings, const QString& path);
 
 } // namespace kestrum

@@ -127,7 +127,7 @@ TEST(PressureCgroup, RealPressureRisesAndTheWarningComesOnce) {
     auto real = MakeLinuxSystemInfo("/proc");
     const auto first = real->MemoryPressure();
     if (!first) GTEST_SKIP() << "this kernel does not report memory pressure (/proc/pressure/memory)";
-    const QString file = MakeFile(96);
+    const QString file = MakeFile(64);
     ASSERT_FALSE(file.isEmpty());
     struct TRemove {
         QString Path;
@@ -153,7 +153,7 @@ TEST(PressureCgroup, RealPressureRisesAndTheWarningComesOnce) {
     double highest = 0;
     int afterWarning = 0;
     const auto start = std::chrono::steady_clock::now();
-    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(20) && afterWarning < 4) {
+    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(20) && afterWarning < 3) {
         QThread::msleep(1000);
         status.RefreshMemory();
         ASSERT_TRUE(status.RefreshPressure());

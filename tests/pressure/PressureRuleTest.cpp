@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+
+#include "common/TestHome.h"
 #include "engine/KSGrowthTracker.h"
 #include "engine/KSPressureRule.h"
 #include "engine/KSPressureWarning.h"
 #include "platform/fake/FakeClock.h"
 #include "platform/fake/FakeProcesses.h"
+#include "store/KSPressureSettings.h"
 
 using namespace kestrum;
 using namespace kestrum::platform;
@@ -158,4 +163,25 @@ TEST(GrowthTracker, NamesTheProgramsThatGrewMostInTheWindow) {
         growth.Sample();
     }
     EXPECT_TRUE(growth.TopGrowers(3).empty());
+}
+
+TEST(PressureSettings, DefaultsAndHandEditedValues) {
+    test::TTestHome home;
+    const QString path = home.File(u"Config/Config.ini"_qs);
+    TKSPressureSettings d = LoadPressureSettings(path); // no file
+    EXPECT_FALSE(d.AutoFree);
+    EXPECT_TRUE(d.Warn);
+    EXPECT_EQ(d.FreeLevel, 10);
+    QDir().mkpath(home.File(u"Config"_qs));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(
+        "[KESTRUM]\nSleepValue=30\n[PRESSURE]\nAutoFree=1\nFreeLevel=250\nFreeHoldSeconds=x\nWarn=0\nWarnLevel=0\n");
+    f.close();
+    const TKSPressureSettings s = LoadPressureSettings(path);
+    EXPECT_TRUE(s.AutoFree);
+    EXPECT_EQ(s.FreeLevel, 100);      // brought into range
+    EXPECT_EQ(s.FreeHoldSeconds, 30); // unreadable: the default
+    EXPECT_FALSE(s.Warn);
+    EXPECT_EQ(s.WarnLevel, 1);
 }

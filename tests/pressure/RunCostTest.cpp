@@ -10,6 +10,8 @@
 #include "common/TestHome.h"
 #include "engine/KSRunCost.h"
 #include "engine/MemoryOptimize.h"
+#include "i18n/KSLangDefaults.h"
+#include "i18n/OrvMultiLangs.h"
 #include "platform/fake/FakeClock.h"
 #include "platform/fake/FakeDesktop.h"
 #include "platform/fake/FakeProcesses.h"
@@ -198,6 +200,14 @@ TEST(GainsChart, BarsForGainsAndWhatCameBack) {
     chart.render(&image);
     EXPECT_EQ(QColor(image.pixel(g0.center())), QColor(0, 0, 255));
     EXPECT_EQ(QColor(image.pixel(b0.center())), QColor(255, 128, 64));
+
+    TOrvMultiLangs langs;
+    MultiLangsMakeDefault(&langs);
+    chart.ApplyLanguage(langs);
+    EXPECT_TRUE(chart.ToolTipOf(0).contains(u"Came back within a minute: 200.00 MB"_qs))
+        << chart.ToolTipOf(0).toStdString();
+    EXPECT_TRUE(chart.ToolTipOf(0).endsWith(u"memory pressure meanwhile: -"_qs));
+    EXPECT_FALSE(chart.ToolTipOf(1).contains(u"Came back"_qs));
 
     chart.Load(today.addDays(-3), today.addDays(-1));
     EXPECT_TRUE(chart.Runs().empty());

@@ -121,6 +121,19 @@ void TKSGainsChart::paintEvent(QPaintEvent*) {
     p.drawText(plot.adjusted(4, 2, -4, 0), Qt::AlignLeft | Qt::AlignTop, Size(FMax));
 }
 
+QString TKSGainsChart::ToolTipOf(int i) const {
+    if (i < 0 || i >= int(FRuns.size())) return {};
+    const TKSRunCostRecord& r = FRuns[i];
+    const QString when = QLocale().toString(r.Time, QLocale::ShortFormat);
+    const QString pressure = r.Pressure ? QString::number(*r.Pressure, 'f', 2) + u" %"_qs : u"-"_qs;
+    const QString tip =
+        r.HasCost
+            ? FormatTemplate(FTipWithCost, {when, Size(r.Gain()), Size(int64_t(r.CameBack)),
+                                            Size(int64_t(r.RefaultBytes)), QString::number(r.MajorFaults), pressure})
+            : FormatTemplate(FTipNoCost, {when, Size(r.Gain())});
+    return QString(tip).replace(u"\n\r"_qs, u"\n"_qs);
+}
+
 bool TKSGainsChart::event(QEvent* e) {
     if (e->type() != QEvent::ToolTip) return QWidget::event(e);
     auto* help = static_cast<QHelpEvent*>(e);
@@ -130,12 +143,7 @@ bool TKSGainsChart::event(QEvent* e) {
         e->ignore();
         return true;
     }
-    const TKSRunCostRecord& r = FRuns[i];
-    const QString when = QLocale().toString(r.Time, QLocale::ShortFormat);
-    QString tip = r.HasCost ? FormatTemplate(FTipWithCost, {when, Size(r.Gain()), Size(int64_t(r.CameBack)),
-                                                            Size(int64_t(r.RefaultBytes))})
-                            : FormatTemplate(FTipNoCost, {when, Size(r.Gain())});
-    QToolTip::showText(help->globalPos(), tip.replace(u"\n\r"_qs, u"\n"_qs), this);
+    QToolTip::showText(help->globalPos(), ToolTipOf(i), this);
     return true;
 }
 

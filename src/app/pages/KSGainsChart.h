@@ -29,6 +29,8 @@ public:
     // Where the bars of run i are drawn (empty when not shown), for tests and tooltips.
     QRect GainBar(int i) const;
     QRect BackBar(int i) const;
+    // What the tooltip over run i says (its date, gain and, once measured, its cost).
+    QString ToolTipOf(int i) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
