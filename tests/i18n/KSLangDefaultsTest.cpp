@@ -68,7 +68,7 @@ TEST(Catalogue, DefaultsWithoutAnyPack) {
         EXPECT_FALSE(keys.contains(Key(t.Key))) << "twice: " << Key(t.Key).toStdString();
         keys.insert(Key(t.Key));
     }
-    EXPECT_EQ(keys.size(), 108);
+    EXPECT_EQ(keys.size(), 148);
 }
 
 TEST(Catalogue, DefaultFonts) {

@@ -1,4 +1,5 @@
 #include "app/pages/KSLogsPage.h"
+#include "app/pages/KSRunProgramsView.h"
 
 #include <QCalendarWidget>
 #include <QComboBox>
@@ -283,6 +284,7 @@ void TKSLogsPage::ClearRows() {
 
 void TKSLogsPage::InsertRowAtTop(const THistoryRow& row) {
     auto* item = new QTreeWidgetItem(QStringList{row.TimeText, row.Operation, row.Result});
+    item->setData(0, TKSRunProgramsView::ProgramsRole, row.Programs);
     lvLogsItems->insertTopLevelItem(0, item);
 }
 
