@@ -69,10 +69,10 @@ void TFormKSProtection::BuildControls() {
         l->move(x, y);
         return l;
     };
-    lblMode = label("lblMode", 20, 40);
+    lblMode = label("lblMode", 20, 38);
     cbbMode = new QComboBox(this);
     cbbMode->setObjectName(u"cbbMode"_qs);
-    cbbMode->setGeometry(20, 58, 360, 22);
+    cbbMode->setGeometry(20, 56, 600, 22);
     for (int i = 0; i < 4; ++i) cbbMode->addItem(QString());
     // Shown in the order a user thinks of them; the item data is the engine's mode number.
     const int modes[] = {TMemoryOptimize::MODE_SMART, TMemoryOptimize::MODE_NOT_WHITE, TMemoryOptimize::MODE_BLACK,
@@ -80,20 +80,20 @@ void TFormKSProtection::BuildControls() {
     for (int i = 0; i < 4; ++i) cbbMode->setItemData(i, modes[i]);
     cbbMode->setCurrentIndex(std::max(0, cbbMode->findData(int(settings.SelectionMode))));
 
-    auto check = [this](const char* name, int y, bool on) {
+    auto check = [this](const char* name, int x, int y, int w, bool on) {
         auto* c = new QCheckBox(this);
         c->setObjectName(QString::fromLatin1(name));
-        c->setGeometry(400, y, 225, 18);
+        c->setGeometry(x, y, w, 18);
         c->setChecked(on);
         return c;
     };
-    chkGames = check("chkProtectGames", 40, settings.ProtectGames);
-    chkFullScreen = check("chkProtectFullScreen", 60, settings.ProtectFullScreen);
-    chkForeground = check("chkProtectForeground", 80, settings.ProtectForeground);
+    chkGames = check("chkProtectGames", 20, 84, 290, settings.ProtectGames);
+    chkFullScreen = check("chkProtectFullScreen", 320, 84, 300, settings.ProtectFullScreen);
+    chkForeground = check("chkProtectForeground", 20, 104, 600, settings.ProtectForeground);
 
     lvPrograms = new QTreeWidget(this);
     lvPrograms->setObjectName(u"lvPrograms"_qs);
-    lvPrograms->setGeometry(20, 106, 600, 256);
+    lvPrograms->setGeometry(20, 130, 600, 234);
     lvPrograms->setColumnCount(5);
     lvPrograms->setRootIsDecorated(false);
     lvPrograms->setUniformRowHeights(true);
@@ -103,7 +103,7 @@ void TFormKSProtection::BuildControls() {
     lvPrograms->setSortingEnabled(true);
     lvPrograms->sortByColumn(2, Qt::DescendingOrder); // the biggest first
     lvPrograms->header()->setStretchLastSection(true);
-    const int widths[] = {170, 70, 85, 85};
+    const int widths[] = {160, 65, 105, 105};
     for (int i = 0; i < 4; ++i) lvPrograms->setColumnWidth(i, widths[i]);
     connect(lvPrograms, &QTreeWidget::itemSelectionChanged, this, [this] {
         if (QTreeWidgetItem* item = lvPrograms->currentItem()) edtName->setText(item->text(0));
