@@ -1,6 +1,7 @@
 #include "app/KSProtection.h"
 
 #include <QDBusConnection>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -19,7 +20,14 @@ namespace kestrum {
 
 TKSProtection::TKSProtection(TFormKSMain& main) : QObject(&main), FMain(main) {
     setObjectName(u"KSProtection"_qs);
-    FGames = new TGameModeGames(QDBusConnection::sessionBus(), this);
+    // The session bus only where one is there: a bus must never be started (autolaunched) for this.
+    QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (address.isEmpty() && !runtime.isEmpty() && QFileInfo::exists(runtime + u"/bus"_qs))
+        address = u"unix:path="_qs + runtime + u"/bus"_qs;
+    FGames = new TGameModeGames(address.isEmpty() ? QDBusConnection(u"kestrum-no-bus"_qs)
+                                                  : QDBusConnection::connectToBus(address, u"kestrum-gamemode"_qs),
+                                this);
     FMain.KSCore()->AutoProtection().SetGameSource([games = QPointer<TGameModeGames>(FGames), raw = FGames]() {
         // Games() locks; the object lives as long as the main window, which outlives every run.
         return games ? raw->Games() : std::vector<uint32_t>();
