@@ -25,6 +25,7 @@
 #include "app/KSOptimizeFlow.h"
 #include "app/KSTrayGesture.h"
 #include "app/KSPressureMonitor.h"
+#include "app/KSProtection.h"
 #include "app/frmKSAbout.h"
 #include "app/frmKSSettings.h"
 #include "app/pages/KSLogsPage.h"
@@ -690,6 +691,7 @@ void TFormKSMain::InitLogsRange() {
 // Step 9. From here on every freeing run spares the programs the user works with most.
 void TFormKSMain::StartSmartMode() {
     FKSCore->SetSmartMode(true);
+    new TKSProtection(*this); // the user's own protection choices, the protection dialog and its entries
 }
 // Step 11. The advertising picture, which starts the updater (or says how to update).
 void TFormKSMain::ShowAdvertising() {

@@ -39,10 +39,8 @@ TGameModeGames::TGameModeGames(const QDBusConnection& bus, QObject* parent) : QO
         kService, FBus, QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration, this);
     connect(FWatcher, &QDBusServiceWatcher::serviceRegistered, this, &TGameModeGames::Appeared);
     connect(FWatcher, &QDBusServiceWatcher::serviceUnregistered, this, &TGameModeGames::Vanished);
-    FBus.connect(kService, kPath, kInterface, QStringLiteral("GameRegistered"), this,
-                 SLOT(GameRegistered(int, QDBusObjectPath)));
-    FBus.connect(kService, kPath, kInterface, QStringLiteral("GameUnregistered"), this,
-                 SLOT(GameUnregistered(int, QDBusObjectPath)));
+    for (const QString& member : {QStringLiteral("GameRegistered"), QStringLiteral("GameUnregistered")})
+        FBus.connect(kService, kPath, kInterface, member, this, SLOT(GameSignal(QDBusMessage)));
     // Asking whether the name has an owner does not activate the daemon; asking the daemon would.
     const QDBusReply<bool> running = FBus.interface()->isServiceRegistered(kService);
     if (running.isValid() && running.value()) Appeared();
@@ -83,24 +81,20 @@ void TGameModeGames::Vanished() {
     SetGames({});
 }
 
-void TGameModeGames::GameRegistered(int pid, const QDBusObjectPath&) {
-    if (pid <= 0) return;
+void TGameModeGames::GameSignal(const QDBusMessage& message) {
+    const QList<QVariant> args = message.arguments();
+    bool ok = false;
+    const int pid = args.isEmpty() ? 0 : args.first().toInt(&ok);
+    if (!ok || pid <= 0) return;
     std::set<uint32_t> games;
     {
         std::lock_guard lock(FMutex);
         games = FGames;
     }
-    games.insert(static_cast<uint32_t>(pid));
-    SetGames(std::move(games));
-}
-
-void TGameModeGames::GameUnregistered(int pid, const QDBusObjectPath&) {
-    std::set<uint32_t> games;
-    {
-        std::lock_guard lock(FMutex);
-        games = FGames;
-    }
-    games.erase(static_cast<uint32_t>(pid));
+    if (message.member() == QLatin1String("GameRegistered"))
+        games.insert(static_cast<uint32_t>(pid));
+    else
+        games.erase(static_cast<uint32_t>(pid));
     SetGames(std::move(games));
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 #include <QDBusConnection>
-#include <QDBusObjectPath>
+#include <QDBusMessage>
 #include <QObject>
 #include <QString>
 #include <mutex>
@@ -29,8 +29,8 @@ signals:
     void GamesChanged();
 
 private slots:
-    void GameRegistered(int pid, const QDBusObjectPath& path);
-    void GameUnregistered(int pid, const QDBusObjectPath& path);
+    // GameRegistered(i pid, o path) and GameUnregistered(i, o).
+    void GameSignal(const QDBusMessage& message);
 
 private:
     void Appeared();

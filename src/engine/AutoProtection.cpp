@@ -11,8 +11,13 @@ void TAutoProtection::SetGameSource(TGameSource source) {
 }
 
 std::map<uint32_t, TProtectionReason> TAutoProtection::Roots() {
+    return Roots(Switches());
+}
+
+std::map<uint32_t, TProtectionReason> TAutoProtection::Roots(const TSwitches& switches) {
     std::map<uint32_t, TProtectionReason> roots;
     const uint32_t self = FProcesses.CurrentProcessId();
+    const bool FForeground = switches.Foreground, FFullScreen = switches.FullScreen, FGames = switches.Games;
     if (FForeground || FFullScreen) {
         const platform::TWindowId w = FDesktop.ForegroundWindow();
         const uint32_t pid = w ? FDesktop.WindowProcessId(w) : 0;
@@ -39,7 +44,11 @@ std::map<uint32_t, TProtectionReason> TAutoProtection::Roots() {
 }
 
 std::map<uint32_t, TProtectionReason> TAutoProtection::Collect() {
-    const auto roots = Roots();
+    return Collect(Switches());
+}
+
+std::map<uint32_t, TProtectionReason> TAutoProtection::Collect(const TSwitches& switches) {
+    const auto roots = Roots(switches);
     if (roots.empty()) return roots;
     const auto snapshot = FProcesses.Snapshot();
     if (!snapshot) return roots;

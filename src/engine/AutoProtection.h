@@ -18,6 +18,9 @@ namespace kestrum {
 class TAutoProtection {
 public:
     using TGameSource = std::function<std::vector<uint32_t>()>;
+    struct TSwitches {
+        bool Games = true, FullScreen = true, Foreground = true;
+    };
 
     TAutoProtection(platform::IDesktop& desktop, platform::IProcesses& processes);
 
@@ -33,8 +36,11 @@ public:
     // The processes protected now, each with the reason; the program's own process is never among the
     // roots (its window is in front whenever the user clicks "Free Now").
     std::map<uint32_t, TProtectionReason> Roots();
+    std::map<uint32_t, TProtectionReason> Roots(const TSwitches& switches);
+    TSwitches Switches() const { return {FGames, FFullScreen, FForeground}; }
     // The roots and every running process that descends from one, with its root's reason.
     std::map<uint32_t, TProtectionReason> Collect();
+    std::map<uint32_t, TProtectionReason> Collect(const TSwitches& switches);
     // The same from a parent table (child → parent): pure, so the tree walk can be tested alone.
     static std::map<uint32_t, TProtectionReason> WithDescendants(const std::map<uint32_t, TProtectionReason>& roots,
                                                                  const std::map<uint32_t, uint32_t>& parents);

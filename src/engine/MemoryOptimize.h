@@ -60,6 +60,7 @@ public:
     static std::vector<TProgramTaken> TopPrograms(const std::vector<QString>& names, const std::vector<uint64_t>& taken,
                                                   int count);
     TAutoProtection& AutoProtection() { return FAutoProtection; }
+    platform::IProcesses& Processes() { return FProcesses; }
 
     // The freeing run with the current mode / a given mode. Safe to call off the UI thread: the name lists
     // are copied at the start, and nothing else of the engine's UI-thread state is touched.

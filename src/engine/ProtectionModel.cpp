@@ -8,8 +8,13 @@
 namespace kestrum {
 
 std::vector<TProgramProtection> TProtectionModel::Programs(TMemoryOptimize& engine, platform::IProcesses& processes) {
-    const TFreeRunRequest request = engine.Request(engine.SelectionMode());
-    const auto automatic = engine.AutoProtection().Collect();
+    return Programs(engine, processes, engine.SelectionMode(), engine.AutoProtection().Switches());
+}
+
+std::vector<TProgramProtection> TProtectionModel::Programs(TMemoryOptimize& engine, platform::IProcesses& processes,
+                                                           uint8_t mode, const TAutoProtection::TSwitches& switches) {
+    TFreeRunRequest request = engine.Request(mode);
+    const auto automatic = engine.AutoProtection().Collect(switches);
     const auto snapshot = processes.Snapshot();
     if (!snapshot) return {};
     std::map<QString, TProgramProtection> byName;

@@ -25,6 +25,9 @@ class TProtectionModel {
 public:
     // Largest resident memory first.
     static std::vector<TProgramProtection> Programs(TMemoryOptimize& engine, platform::IProcesses& processes);
+    // The same for a mode and switches of the automatic protection that are not the engine's (yet).
+    static std::vector<TProgramProtection> Programs(TMemoryOptimize& engine, platform::IProcesses& processes,
+                                                    uint8_t mode, const TAutoProtection::TSwitches& switches);
     // A short English word for the reason (scripts and the companion tool).
     static const char* ReasonWord(TProtectionReason reason);
 };

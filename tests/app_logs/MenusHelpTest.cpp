@@ -55,8 +55,9 @@ TEST_F(TMainFixture, MenusHaveTheirItemsInOrder) {
     auto* pmMain = w.findChild<QMenu*>("pmMain");
     auto* pmTray = w.findChild<QMenu*>("pmTrayIcon");
     ASSERT_TRUE(pmMain && pmTray);
-    EXPECT_EQ(Items(pmMain), (QStringList{"mniMainSettings", "mniMainHelp", "mniMainHomePage", "mniMainAbout"}));
-    EXPECT_EQ(Texts(pmMain), (QStringList{"Settings...", "Help", "Homepage", "About..."}));
+    EXPECT_EQ(Items(pmMain), (QStringList{"mniMainSettings", "mniMainProtection", "mniMainHelp", "mniMainHomePage",
+                                          "mniMainAbout"}));
+    EXPECT_EQ(Texts(pmMain), (QStringList{"Settings...", "Protection...", "Help", "Homepage", "About..."}));
     EXPECT_EQ(Items(pmTray),
               (QStringList{"mniTrayIconShowHide", "mniTrayIconOptimize", "-", "mniTrayIconSettings", "mniTrayIconHelp",
                            "mniTrayIconHomePage", "mniTrayIconAbout", "-", "mniTrayIconExit"}));

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+
+#include <QDir>
 #include <map>
 #include <string>
 
@@ -155,4 +157,31 @@ TEST_F(IntegrationTrim, RefusedMappingIsSkippedAndTheRestStillTrimmed) {
     // The locked third stays; the mappings on both sides of it are gone.
     EXPECT_GE(after.FileKb, kThird / 1024 * 9 / 10);
     EXPECT_LT(after.FileKb, kThird / 1024 * 5 / 4) << "before " << before.FileKb << " kB";
+}
+
+TEST_F(IntegrationTrim, NeverTrimListKeepsItsProgramWhileAnotherIsTrimmed) {
+    TChild victim(TChild::FileBacked, FFile, kSize);
+    TChild keeper(TChild::FileBacked, FOtherFile, kSize);
+    ASSERT_TRUE(victim.Ready() && keeper.Ready());
+    TChildrenOnly processes(*Real);
+    // Listed as "keeper", running as a versioned executable.
+    processes.Names = {{static_cast<uint32_t>(victim.Pid()), "victim"},
+                       {static_cast<uint32_t>(keeper.Pid()), "keeper-2.1"}};
+    QDir().mkpath(Home.File("Lists"));
+    {
+        std::ofstream list(Home.File("Lists/white.lst").toStdString());
+        list << "[ITEMS]\r\nkeeper=\r\n";
+    }
+    TFakeDesktop desktop;
+    TMemoryOptimize engine(desktop, processes);
+    engine.SetWatchMs(0);
+    const TRss victimBefore = ReadRss(victim.Pid()), keeperBefore = ReadRss(keeper.Pid());
+    const TFreeRunReport report = engine.FreeMemoryBy(TMemoryOptimize::MODE_SMART);
+    if (report.NoRight) GTEST_SKIP() << "process_madvise(MADV_PAGEOUT) is not permitted here";
+    EXPECT_EQ(report.Trimmed, 1u);
+    EXPECT_LT(ReadRss(victim.Pid()).FileKb, victimBefore.FileKb / 4);
+    EXPECT_GE(ReadRss(keeper.Pid()).FileKb, keeperBefore.FileKb * 95 / 100);
+    ASSERT_EQ(report.TopPrograms.size(), 1u);
+    EXPECT_EQ(report.TopPrograms[0].Name, "victim");
+    EXPECT_GT(report.TopPrograms[0].Bytes, kSize / 2);
 }

@@ -9,6 +9,8 @@
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QDBusVariant>
+#include <QDir>
+#include <QFile>
 #include <chrono>
 #include <thread>
 
@@ -256,4 +258,34 @@ TEST_F(FreeingService, OwnProcessesUnderTheFirstActionOthersOnlyUnderTheSecond) 
     EXPECT_EQ(wide.ExitCode, 5) << wide.Output;
     EXPECT_NE(wide.Output.find("free-memory-all-users"), std::string::npos) << wide.Output;
     EXPECT_GT(rootsOwn.RssFileKb(), rootBefore * 9 / 10);
+}
+
+TEST_F(FreeingService, NeverTrimListHoldsForAnOrdinaryUsersRun) {
+    Start({.GrantNobody = true});
+    // The user's data folder with its never-trim list, readable by that user.
+    const QString home = FBus->Dir() + "/home-nobody";
+    ASSERT_TRUE(QDir().mkpath(home + "/Lists"));
+    {
+        QFile list(home + "/Lists/white.lst");
+        ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+        list.write(("[ITEMS]\r\n" + UniqueName("kept") + "=\r\n").toUtf8());
+    }
+    for (const QString& p : {home, home + "/Lists", home + "/Lists/white.lst"})
+        ASSERT_EQ(::chown(p.toLocal8Bit().constData(), TPrivateSystemBus::kNobody, TPrivateSystemBus::kNobody), 0);
+    TVictim kept(FBus->Dir(), UniqueName("kept"), TPrivateSystemBus::kNobody, kVictimBytes);
+    TVictim trimmed(FBus->Dir(), UniqueName("trimmed"), TPrivateSystemBus::kNobody, kVictimBytes);
+    ASSERT_TRUE(kept.Ready() && trimmed.Ready());
+    const uint64_t keptBefore = kept.RssFileKb(), trimmedBefore = trimmed.RssFileKb();
+
+    // Both named, one of them on the never-trim list: the list wins.
+    const TRunResult r = FBus->RunAs(
+        TPrivateSystemBus::kNobody, {"/usr/bin/env", "KESTRUM_HOME=" + home.toStdString(), kCli, "free", "--only",
+                                     UniqueName("kept").toStdString(), UniqueName("trimmed").toStdString(), "--bytes"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Output << FBus->Log();
+    EXPECT_NE(r.Output.find("Freed through the freeing service"), std::string::npos) << r.Output;
+    EXPECT_NE(r.Output.find("trimmed=1 "), std::string::npos) << r.Output;
+    EXPECT_LT(trimmed.RssFileKb(), trimmedBefore / 4) << r.Output;
+    EXPECT_GT(kept.RssFileKb(), keptBefore * 9 / 10) << r.Output;
+    EXPECT_NE(r.Output.find("Programs that gave the most: " + UniqueName("trimmed").toStdString()), std::string::npos)
+        << r.Output;
 }

@@ -1,4 +1,5 @@
 #include "app/pages/KSLogsPage.h"
+#include "app/pages/KSRunProgramsView.h"
 
 #include <QCalendarWidget>
 #include <QComboBox>
