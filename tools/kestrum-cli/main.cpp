@@ -331,6 +331,7 @@ int Free(const QStringList& args) {
     request.Mode = onlyGiven ? TMemoryOptimize::MODE_BLACK : TMemoryOptimize::MODE_NOT_WHITE;
     request.Selection = onlyGiven ? only : except;
     request.FollowUpReclaim = reclaim;
+    request.AllUsers = allUsers;
     if (!all) request.NeverTrim = engine.WhiteList();
     const TFreeRunReport r = engine.FreeMemoryFor(request);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
