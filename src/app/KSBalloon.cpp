@@ -8,17 +8,12 @@
 
 namespace kestrum {
 
-namespace {
-
-// The catalogue writes its line breaks as "#N#R" ("\n\r"); the tray and the notification service want "\n".
-QString PlainLines(QString text) {
+QString TKSBalloon::PlainLines(QString text) {
     text.replace(u"\n\r"_qs, u"\n"_qs);
     text.replace(u"\r\n"_qs, u"\n"_qs);
     text.replace(u'\r', u'\n');
     return text;
 }
-
-} // namespace
 
 TKSBalloon::TKSBalloon(QSystemTrayIcon* trayIcon, QObject* owner)
     : QObject(owner), FTrayIcon(trayIcon), FTrayAvailable([] { return QSystemTrayIcon::isSystemTrayAvailable(); }) {

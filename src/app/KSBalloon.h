@@ -17,6 +17,8 @@ class TKSBalloon : public QObject {
 public:
     enum class TRoute { None, Tray, Notification };
     static constexpr int TimeoutMs = 3000;
+    // The catalogue writes its line breaks as "#N#R" ("\n\r"); the tray and the notification service want "\n".
+    static QString PlainLines(QString text);
 
     explicit TKSBalloon(QSystemTrayIcon* trayIcon, QObject* owner = nullptr);
     ~TKSBalloon() override;

@@ -7,6 +7,8 @@
 #include <QSystemTrayIcon>
 #include <QVariantMap>
 
+#include "app/KSBalloon.h"
+
 namespace kestrum {
 
 namespace {
@@ -14,13 +16,6 @@ namespace {
 const QString Service = u"org.freedesktop.Notifications"_qs;
 const QString Path = u"/org/freedesktop/Notifications"_qs;
 const QString Interface = u"org.freedesktop.Notifications"_qs;
-
-QString PlainLines(QString text) {
-    text.replace(u"\n\r"_qs, u"\n"_qs);
-    text.replace(u"\r\n"_qs, u"\n"_qs);
-    text.replace(u'\r', u'\n');
-    return text;
-}
 
 } // namespace
 
@@ -35,10 +30,10 @@ TKSPressureNotice::TRoute TKSPressureNotice::Show(const QString& title, const QS
                                                   const QString& actionLabel) {
     if (FTrayIcon && FTrayIcon->isVisible() && FTrayAvailable && FTrayAvailable()) {
         // The tray balloon has no buttons: the tray menu's "Free Now" is one click away.
-        FTrayIcon->showMessage(title, PlainLines(text), QSystemTrayIcon::Warning, TimeoutMs);
+        FTrayIcon->showMessage(title, TKSBalloon::PlainLines(text), QSystemTrayIcon::Warning, TimeoutMs);
         FLastRoute = TRoute::Tray;
     } else {
-        Notify(title, PlainLines(text), actionLabel);
+        Notify(title, TKSBalloon::PlainLines(text), actionLabel);
         FLastRoute = TRoute::Notification;
     }
     return FLastRoute;

@@ -4,7 +4,7 @@
 
 #include "engine/MemoryOptimize.h"
 #include "engine/ProtectionModel.h"
-#include "platform/IDesktop.h"
+#include "NoDesktop.h"
 #include "platform/IProcesses.h"
 #include "store/KSProtectionSettings.h"
 #include "support/KSUtils.h"
@@ -15,14 +15,6 @@ namespace {
 
 enum : int { EXIT_OK = 0, EXIT_USAGE = 1, EXIT_NO_SNAPSHOT = 4, EXIT_NOT_WRITTEN = 7 };
 
-class TNoDesktop final : public platform::IDesktop {
-public:
-    platform::TWindowId ForegroundWindow() override { return 0; }
-    uint32_t WindowProcessId(platform::TWindowId) override { return 0; }
-    std::optional<platform::TRect> WindowRect(platform::TWindowId) override { return std::nullopt; }
-    bool IsShellWindow(platform::TWindowId) override { return false; }
-    platform::TRect PrimaryScreenRect() override { return {}; }
-};
 
 // A list entry is a key of an INI file: no line breaks, no "=", no section or comment start, no folder.
 bool ValidName(const QString& name) {

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "LanguageCommand.h"
+#include "NoDesktop.h"
 #include "ProtectCommands.h"
 #include "engine/FreeRun.h"
 #include "engine/KSRunCost.h"
@@ -100,15 +101,6 @@ const char* kHelp =
     "  6  language: no X display to send the language to\n"
     "  7  protect, unprotect: the list file could not be written\n";
 
-// No windows here: the smart selection is off, so the desktop is never asked.
-class TNoDesktop final : public platform::IDesktop {
-public:
-    platform::TWindowId ForegroundWindow() override { return 0; }
-    uint32_t WindowProcessId(platform::TWindowId) override { return 0; }
-    std::optional<platform::TRect> WindowRect(platform::TWindowId) override { return std::nullopt; }
-    bool IsShellWindow(platform::TWindowId) override { return false; }
-    platform::TRect PrimaryScreenRect() override { return {}; }
-};
 
 // Ctrl+C during a run: the engine stops taking new processes (set from the signal handler).
 TMemoryOptimize* GRunningEngine = nullptr;
