@@ -138,6 +138,14 @@ void TFormKSSettings::BuildControls() {
     connect(hkHotKey, &TKSHotKeyEdit::CaptureChanged, this, [this](bool capturing) {
         if (FMain) FMain->PauseHotKey(capturing);
     });
+    // The desktop's portal answers a binding later: the notice under the hotkey follows it.
+    if (FMain)
+        connect(FMain, &TFormKSMain::HotKeyNoticeChanged, this, [this] {
+            const QString instead = FMain->HotKeyUnavailableText(FSettings.HotKeyValue);
+            if (!lblHotKey->isVisible() || FHotKeyFailed || instead.isEmpty()) return;
+            lblHotKey->setText(instead);
+            lblHotKey->adjustSize();
+        });
     connect(chkSleep, &QCheckBox::clicked, this, [this] { chkSleepClick(); });
     connect(btnOk, &TOrvImageButton::OnClick, this, [this] { btnOkClick(); });
     connect(btnCancel, &TOrvImageButton::OnClick, this, [this] { btnCancelClick(); });
