@@ -491,8 +491,8 @@ QString TFormKSMain::HotKeyUnavailableText(uint16_t value) const {
 }
 
 bool TFormKSMain::HotKeyHeld(uint16_t value) const {
-    const bool portal = FPortalHotKey && FPortalHotKey->State() == TPortalHotKey::TState::Bound &&
-                        value == FSettings.HotKeyValue;
+    const bool portal =
+        FPortalHotKey && FPortalHotKey->State() == TPortalHotKey::TState::Bound && value == FSettings.HotKeyValue;
     return value && (FHotKeyManager->HasHotKey(value) || value == FPausedHotKey || portal);
 }
 
