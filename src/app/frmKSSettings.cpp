@@ -38,7 +38,12 @@ T* Make(QWidget* parent, const char* name, int left, int top, int width = -1, in
 }
 
 // The line under the hotkey where the session has no key grabs: what holds the hotkey, or what to do instead.
-void ShowHotKeyNotice(QLabel* label, int dialogWidth, const QString& text) {
+// Red tells of a problem; a hotkey the desktop holds is said in the dialog's own colour.
+void ShowHotKeyNotice(QLabel* label, int dialogWidth, const QString& text, bool held) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText,
+                     held ? label->parentWidget()->palette().color(QPalette::WindowText) : QColor(Qt::red));
+    label->setPalette(palette);
     label->setWordWrap(true);
     label->setFixedWidth(dialogWidth - label->x() - 16);
     label->setText(text);
@@ -153,7 +158,7 @@ void TFormKSSettings::BuildControls() {
         connect(FMain, &TFormKSMain::HotKeyNoticeChanged, this, [this] {
             const QString instead = FMain->HotKeyUnavailableText(FSettings.HotKeyValue);
             if (lblHotKey->isHidden() || FHotKeyFailed || instead.isEmpty()) return;
-            ShowHotKeyNotice(lblHotKey, width(), instead);
+            ShowHotKeyNotice(lblHotKey, width(), instead, FMain->HotKeyHeld(FSettings.HotKeyValue));
         });
     connect(chkSleep, &QCheckBox::clicked, this, [this] { chkSleepClick(); });
     connect(btnOk, &TOrvImageButton::OnClick, this, [this] { btnOkClick(); });
@@ -278,7 +283,7 @@ void TFormKSSettings::ApplyHotKey() {
     if (FRememberedHotKey != 0 && hkHotKey->HotKey() == FRememberedHotKey && FMain->HotKeyHeld(FRememberedHotKey)) {
         // Held by the desktop's shortcut portal rather than a grab: say so.
         if (const QString holder = FMain->HotKeyUnavailableText(FSettings.HotKeyValue); !holder.isEmpty()) {
-            ShowHotKeyNotice(lblHotKey, width(), holder);
+            ShowHotKeyNotice(lblHotKey, width(), holder, true);
             FHotKeyFailed = false;
         }
         return;
@@ -290,7 +295,7 @@ void TFormKSSettings::ApplyHotKey() {
     // No combination can be had where the session grants no hotkeys: say what to do instead, and do not
     // hold the dialog open for it.
     if (const QString instead = FMain->HotKeyUnavailableText(FSettings.HotKeyValue); !ok && !instead.isEmpty()) {
-        ShowHotKeyNotice(lblHotKey, width(), instead);
+        ShowHotKeyNotice(lblHotKey, width(), instead, false);
         FHotKeyFailed = false;
     }
 }

@@ -219,11 +219,13 @@ TEST_F(WaylandWindow, ShortcutPortalHoldsTheHotkeyAndItsActivationRunsOnce) {
     ASSERT_TRUE(label);
     EXPECT_FALSE(label->isHidden());
     EXPECT_TRUE(label->text().contains(u"shortcut portal: Alt+M (desktop)"_qs)) << label->text().toStdString();
+    EXPECT_NE(label->palette().color(QPalette::WindowText), QColor(Qt::red)); // no problem to flag
 
     portal.CloseSession(portal.LastSession);
     Settle(300);
     EXPECT_TRUE(notice().contains(u"kestrum -optimize"_qs)) << notice().toStdString();
     EXPECT_TRUE(label->text().contains(u"kestrum -optimize"_qs)) << label->text().toStdString();
+    EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(Qt::red));
     portal.Activate(portal.LastSession, u"optimize"_qs);
     Settle(200);
     EXPECT_EQ(Runs, 1);
