@@ -36,6 +36,7 @@
 #include "desktop/LanguageBroadcast.h"
 #include "desktop/OrvAntiDisturb.h"
 #include "desktop/OrvHotKeyManager.h"
+#include "desktop/PortalHotKey.h"
 #include "desktop/X11Connection.h"
 #include "desktop/X11LanguageBroadcast.h"
 #include "desktop/X11WindowWatch.h"
@@ -98,6 +99,18 @@ TFormKSMain::TFormKSMain(platform::TPlatform& platform, TKSSettings& settings, Q
     TabCtrl = new TOrvTabControl(this);
     connect(FHotKeyManager, &TOrvHotKeyManager::OnHotKeyPressed, this,
             [this](uint32_t value, uint16_t) { HotKeyPressed(value); });
+    // Wayland grants no key grabs; where the desktop's portal offers global shortcuts it holds the hotkey.
+    if (QGuiApplication::platformName().startsWith(u"wayland"_qs))
+        FPortalHotKey = TPortalHotKey::CreateForSession(u"kestrum"_qs, this);
+    if (FPortalHotKey) {
+        connect(FPortalHotKey, &TPortalHotKey::Activated, this, [this] {
+            if (!FHotKeyPaused) HotKeyPressed(FSettings.HotKeyValue);
+        });
+        connect(FPortalHotKey, &TPortalHotKey::StateChanged, this, [this] {
+            ApplyStatusInfo();
+            emit HotKeyNoticeChanged();
+        });
+    }
     connect(FAntiDisturb, &TOrvAntiDisturb::OnStateChanged, this, [this] { AntiDisturbStateChanged(); });
     BuildControls();
     BuildTrayIcon();
@@ -360,6 +373,7 @@ void TFormKSMain::ApplySettings() {
     // conflicts when the user picks one.
     FHotKeyFailed =
         FSettings.UseHotKey && FSettings.HotKeyValue && FHotKeyManager->AddHotKey(FSettings.HotKeyValue) == 0;
+    if (FHotKeyFailed) BindPortalHotKey();
     if (FHotKeyFailed || !FSettingsProblem.isEmpty()) ApplyStatusInfo();
     FAntiDisturb->SetEnabled(FSettings.AntiDisturb);
 }
@@ -441,10 +455,15 @@ void TFormKSMain::tmrRefreshOverviewTimer() {
 
 bool TFormKSMain::ApplyHotKey(uint16_t previous) {
     if (previous) FHotKeyManager->RemoveHotKey(previous);
+    if (FPortalHotKey) FPortalHotKey->Release();
     FPausedHotKey = 0;
     if (!FSettings.UseHotKey || FSettings.HotKeyValue == 0) return true; // no key chosen: nothing to grab
     // Grabbed to find out whether it is free; during a pause let go again until the pause ends.
     const bool ok = FHotKeyManager->AddHotKey(FSettings.HotKeyValue) != 0;
+    if (!ok && FPortalHotKey) {
+        FHotKeyFailed = true; // the notice follows the portal's answer
+        BindPortalHotKey();
+    }
     if (ok && FHotKeyPaused) {
         FHotKeyManager->RemoveHotKey(FSettings.HotKeyValue);
         FPausedHotKey = FSettings.HotKeyValue;
@@ -456,13 +475,25 @@ bool TFormKSMain::ApplyHotKey(uint16_t previous) {
     return ok;
 }
 
+void TFormKSMain::BindPortalHotKey() {
+    if (FPortalHotKey)
+        FPortalHotKey->Bind(FSettings.HotKeyValue, FMultiLangs->GetText(u"String.HotKeyPortalDescription"_qs));
+}
+
 QString TFormKSMain::HotKeyUnavailableText(uint16_t value) const {
     if (!QGuiApplication::platformName().startsWith(u"wayland"_qs)) return {};
+    if (FPortalHotKey && FPortalHotKey->State() == TPortalHotKey::TState::Bound) {
+        const QString trigger = FPortalHotKey->Trigger();
+        return FMultiLangs->FormatText(u"String.HotKeyPortal"_qs,
+                                       {trigger.isEmpty() ? HotKeyToText(value, false) : trigger});
+    }
     return FMultiLangs->FormatText(u"String.HotKeyWayland"_qs, {HotKeyToText(value, false)});
 }
 
 bool TFormKSMain::HotKeyHeld(uint16_t value) const {
-    return value && (FHotKeyManager->HasHotKey(value) || value == FPausedHotKey);
+    const bool portal =
+        FPortalHotKey && FPortalHotKey->State() == TPortalHotKey::TState::Bound && value == FSettings.HotKeyValue;
+    return value && (FHotKeyManager->HasHotKey(value) || value == FPausedHotKey || portal);
 }
 
 void TFormKSMain::PauseHotKey(bool paused) {

@@ -23,6 +23,7 @@ struct TKSSettings;
 class TSystemStatus;
 class TMemoryOptimize;
 class TOrvHotKeyManager;
+class TPortalHotKey;
 class TOrvAntiDisturb;
 class TOrvMultiLangs;
 class TKSLogMgr;
@@ -174,6 +175,8 @@ signals:
     // Every text of the main window was applied again (start-up, language change); what the window has
     // open follows.
     void LanguageApplied();
+    // What holds the hotkey changed (the desktop's portal bound it, refused it, or let it go).
+    void HotKeyNoticeChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -247,6 +250,8 @@ private:
     TSystemStatus* FSysStatus = nullptr;
     TMemoryOptimize* FKSCore = nullptr;
     TOrvHotKeyManager* FHotKeyManager = nullptr;
+    TPortalHotKey* FPortalHotKey = nullptr; // Wayland sessions with a shortcut portal on the bus
+    void BindPortalHotKey();
     TOrvAntiDisturb* FAntiDisturb = nullptr;
     TOrvMultiLangs* FMultiLangs = nullptr;
     TKSLogMgr* FHistory = nullptr;

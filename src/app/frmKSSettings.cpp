@@ -37,6 +37,21 @@ T* Make(QWidget* parent, const char* name, int left, int top, int width = -1, in
     return w;
 }
 
+// The line under the hotkey where the session has no key grabs: what holds the hotkey, or what to do instead.
+// Red tells of a problem; a hotkey the desktop holds is said in the dialog's own colour.
+void ShowHotKeyNotice(QLabel* label, int dialogWidth, const QString& text, bool held) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText,
+                     held ? label->parentWidget()->palette().color(QPalette::WindowText) : QColor(Qt::red));
+    label->setPalette(palette);
+    label->setWordWrap(true);
+    label->setFixedWidth(dialogWidth - label->x() - 16);
+    label->setText(text);
+    label->adjustSize();
+    label->raise();
+    label->show();
+}
+
 } // namespace
 
 TFormKSSettings::TFormKSSettings(TFormKSMain* main, TKSSettings& settings, TOrvMultiLangs* langs,
@@ -138,6 +153,13 @@ void TFormKSSettings::BuildControls() {
     connect(hkHotKey, &TKSHotKeyEdit::CaptureChanged, this, [this](bool capturing) {
         if (FMain) FMain->PauseHotKey(capturing);
     });
+    // The desktop's portal answers a binding later: the notice under the hotkey follows it.
+    if (FMain)
+        connect(FMain, &TFormKSMain::HotKeyNoticeChanged, this, [this] {
+            const QString instead = FMain->HotKeyUnavailableText(FSettings.HotKeyValue);
+            if (lblHotKey->isHidden() || FHotKeyFailed || instead.isEmpty()) return;
+            ShowHotKeyNotice(lblHotKey, width(), instead, FMain->HotKeyHeld(FSettings.HotKeyValue));
+        });
     connect(chkSleep, &QCheckBox::clicked, this, [this] { chkSleepClick(); });
     connect(btnOk, &TOrvImageButton::OnClick, this, [this] { btnOkClick(); });
     connect(btnCancel, &TOrvImageButton::OnClick, this, [this] { btnCancelClick(); });
@@ -258,8 +280,14 @@ void TFormKSSettings::ApplyHotKey() {
     }
     // Unchanged and really held: nothing to do. A key that is not held (refused at start-up, or lost by
     // an earlier failed attempt) is tried again, so the label tells the truth.
-    if (FRememberedHotKey != 0 && hkHotKey->HotKey() == FRememberedHotKey && FMain->HotKeyHeld(FRememberedHotKey))
+    if (FRememberedHotKey != 0 && hkHotKey->HotKey() == FRememberedHotKey && FMain->HotKeyHeld(FRememberedHotKey)) {
+        // Held by the desktop's shortcut portal rather than a grab: say so.
+        if (const QString holder = FMain->HotKeyUnavailableText(FSettings.HotKeyValue); !holder.isEmpty()) {
+            ShowHotKeyNotice(lblHotKey, width(), holder, true);
+            FHotKeyFailed = false;
+        }
         return;
+    }
     const bool ok = FMain->ApplyHotKey(FRememberedHotKey);
     if (ok) FRememberedHotKey = FSettings.HotKeyValue;
     lblHotKey->setVisible(!ok);
@@ -267,11 +295,7 @@ void TFormKSSettings::ApplyHotKey() {
     // No combination can be had where the session grants no hotkeys: say what to do instead, and do not
     // hold the dialog open for it.
     if (const QString instead = FMain->HotKeyUnavailableText(FSettings.HotKeyValue); !ok && !instead.isEmpty()) {
-        lblHotKey->setWordWrap(true);
-        lblHotKey->setFixedWidth(width() - lblHotKey->x() - 16);
-        lblHotKey->setText(instead);
-        lblHotKey->adjustSize();
-        lblHotKey->raise();
+        ShowHotKeyNotice(lblHotKey, width(), instead, false);
         FHotKeyFailed = false;
     }
 }

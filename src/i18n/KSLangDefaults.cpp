@@ -222,6 +222,9 @@ constexpr TLangText Texts[] = {
     {u"FormKSProtection.Status.NotListed", u"%s was on no list."},
     {u"FormKSProtection.Status.BadName", u"Type a program name (without a folder, \"=\" or line break)."},
     {u"FormKSProtection.Status.NotWritten", u"The list or settings file could not be written."},
+    // The global hotkey where the desktop's shortcut portal holds it, and the shortcut's name shown there.
+    {u"String.HotKeyPortal", u"Global hotkey held by the desktop's shortcut portal: %s"},
+    {u"String.HotKeyPortalDescription", u"Optimize memory now"},
 };
 
 } // namespace

@@ -68,7 +68,7 @@ TEST(Catalogue, DefaultsWithoutAnyPack) {
         EXPECT_FALSE(keys.contains(Key(t.Key))) << "twice: " << Key(t.Key).toStdString();
         keys.insert(Key(t.Key));
     }
-    EXPECT_EQ(keys.size(), 113 + 10 + 40); // + memory pressure and the gains chart, + protection
+    EXPECT_EQ(keys.size(), 113 + 10 + 40 + 2); // + memory pressure and the gains chart, + protection, + portal hotkey
 }
 
 TEST(Catalogue, DefaultFonts) {

@@ -13,6 +13,8 @@
 #include "app/frmKSAbout.h"
 #include "app/frmKSMain.h"
 #include "app/frmKSSettings.h"
+#include "common/FakePortal.h"
+#include "common/PrivateSessionBus.h"
 #include "common/QtApp.h"
 #include "common/TestHome.h"
 #include "common/Weston.h"
@@ -172,4 +174,59 @@ TEST_F(WaylandWindow, HotkeyPointsToTheShortcutCommandAndLeavesTheSettingsDialog
     ASSERT_TRUE(label);
     EXPECT_TRUE(label->text().contains(u"kestrum -optimize"_qs));
     EXPECT_LE(label->geometry().right(), dialog.width());
+}
+
+// Where the desktop's portal offers global shortcuts it holds the hotkey: its activation frees memory once,
+// the status line and the settings dialog name its trigger, and a closed session brings the advice back.
+TEST_F(WaylandWindow, ShortcutPortalHoldsTheHotkeyAndItsActivationRunsOnce) {
+    test::TPrivateSessionBus bus;
+    ASSERT_TRUE(bus.Running());
+    test::TFakePortal portal(bus.Connect());
+    ASSERT_TRUE(portal.Start());
+    portal.ChosenTrigger = u"Alt+M (desktop)"_qs;
+    const QByteArray previous = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.Address().toLocal8Bit());
+    auto* keys = static_cast<platform::TFakeHotKeys*>(Plat.HotKeys.get());
+    for (uint32_t m = 0; m < 16; ++m)
+        for (int vk = 0; vk < 256; ++vk) keys->Taken.insert({m, uint8_t(vk)});
+    QDir().mkpath(Home.File("Config"));
+    QFile config(Home.File("Config/Config.ini"));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write("[KESTRUM]\nUseHotKey=1\nHotKeyValue=32845\n"); // Alt+M
+    config.close();
+    Create({"Kestrum"});
+    qputenv("DBUS_SESSION_BUS_ADDRESS", previous);
+    auto notice = [&] { return Main->StartupNotice(); };
+    EXPECT_TRUE(notice().contains(u"shortcut portal: Alt+M (desktop)"_qs)) << notice().toStdString();
+    ASSERT_EQ(portal.BoundShortcuts.size(), 1);
+    EXPECT_EQ(portal.BoundShortcuts[0].Properties.value(u"preferred_trigger"_qs).toString(), u"ALT+m"_qs);
+
+    portal.Activate(portal.LastSession, u"optimize"_qs);
+    Settle(300);
+    EXPECT_EQ(Runs, 1);
+    QFile day(History->DayFile(QDate::currentDate()));
+    ASSERT_TRUE(day.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(day.readAll().contains("\"Memory was optimized manually.\""));
+
+    // The dialog keeps the binding on Ok and says who holds it.
+    TFormKSSettings dialog(Main.get(), Settings, Main->MultiLangs(), Main->ConfigPath());
+    dialog.show();
+    Settle(300);
+    dialog.btnOkClick();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(portal.Calls.count(u"BindShortcuts"_qs), 1);
+    auto* label = dialog.findChild<QLabel*>(u"lblHotKey"_qs);
+    ASSERT_TRUE(label);
+    EXPECT_FALSE(label->isHidden());
+    EXPECT_TRUE(label->text().contains(u"shortcut portal: Alt+M (desktop)"_qs)) << label->text().toStdString();
+    EXPECT_NE(label->palette().color(QPalette::WindowText), QColor(Qt::red)); // no problem to flag
+
+    portal.CloseSession(portal.LastSession);
+    Settle(300);
+    EXPECT_TRUE(notice().contains(u"kestrum -optimize"_qs)) << notice().toStdString();
+    EXPECT_TRUE(label->text().contains(u"kestrum -optimize"_qs)) << label->text().toStdString();
+    EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(Qt::red));
+    portal.Activate(portal.LastSession, u"optimize"_qs);
+    Settle(200);
+    EXPECT_EQ(Runs, 1);
 }

@@ -1,0 +1,1 @@
+target_link_libraries(${t} PRIVATE Qt6::DBus)
