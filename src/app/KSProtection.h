@@ -34,7 +34,8 @@ private:
     TFormKSMain& FMain;
     TGameModeGames* FGames = nullptr;
     QAction* mniMainProtection = nullptr;
-    QLabel* lblOptimizeProtection = nullptr;
+    // Guarded: the page deletes it before the page itself stops sending events through the filter.
+    QPointer<QLabel> lblOptimizeProtection;
     TKSRunProgramsView* FRunPrograms = nullptr;
     QPointer<TFormKSProtection> FDialog;
 };
