@@ -53,6 +53,7 @@ TKSProtection::TKSProtection(TFormKSMain& main) : QObject(&main), FMain(main) {
         lblOptimizeProtection->setPalette(blue);
         lblOptimizeProtection->setCursor(Qt::PointingHandCursor);
         lblOptimizeProtection->installEventFilter(this);
+        connect(lblOptimizeProtection, &QObject::destroyed, this, [this] { lblOptimizeProtection = nullptr; });
         page->installEventFilter(this); // placed at the bottom right whenever the page is laid out
     }
     if (TKSLogsPage* logs = FMain.LogsPage()) FRunPrograms = new TKSRunProgramsView(*logs);

@@ -34,8 +34,8 @@ private:
     TFormKSMain& FMain;
     TGameModeGames* FGames = nullptr;
     QAction* mniMainProtection = nullptr;
-    // Guarded: the page deletes it before the page itself stops sending events through the filter.
-    QPointer<QLabel> lblOptimizeProtection;
+    // Cleared when the page deletes it: the page still sends events through the filter after that.
+    QLabel* lblOptimizeProtection = nullptr;
     TKSRunProgramsView* FRunPrograms = nullptr;
     QPointer<TFormKSProtection> FDialog;
 };
