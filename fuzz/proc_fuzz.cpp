@@ -9,6 +9,8 @@
 #include "platform/linux/ProcMaps.h"
 #include "platform/linux/ProcMeminfo.h"
 #include "platform/linux/ProcPid.h"
+#include "platform/linux/ProcPressure.h"
+#include "platform/linux/ProcSchedstat.h"
 #include "platform/linux/ProcStat.h"
 
 using namespace kestrum;
@@ -30,6 +32,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)proc::CgroupV2Mount(text);
     if (auto a = proc::CgroupV2Path(text)) (void)proc::CgroupWithin(*a, text);
     (void)proc::MeminfoWritebackKb(text);
+    (void)proc::ParsePressure(text);
+    (void)proc::VmstatRefaults(text);
+    (void)proc::StatMajorFaults(text);
+    (void)proc::SchedstatRunNs(text);
+    (void)proc::StatProcessorTicks(text);
+    (void)proc::StatStartTime(text);
+    (void)proc::StatParentId(text);
+    (void)proc::StatusSwapKb(text);
+    (void)proc::CgroupPaths(text);
     (void)SplitCommandLine(std::string(text));
 
     const std::vector<proc::TRange> ranges = proc::ParseMapsForPageout(text);

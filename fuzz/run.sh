@@ -19,7 +19,7 @@ seeds() {
   local name=${1%_fuzz}
   echo "$here/corpus/$name"
   case $name in
-    proc) echo "$root/tests/fixtures/engine" "$root/tests/fixtures/engine/proc" ;;
+    proc) echo "$root/tests/fixtures/engine" "$root/tests/fixtures/engine/proc" "$root/tests/fixtures/pressure/proc_k6/pressure" ;;
     exeimports) echo "$root/tests/fixtures/elf" "$root/tests/fixtures/pe" ;;
     langpack) echo "$root/Langs/1031" "$root/Langs/1036" ;;
   esac
