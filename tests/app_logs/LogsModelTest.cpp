@@ -6,13 +6,17 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QTableView>
 
 #include "app/pages/KSLogsModel.h"
 #include "app/pages/KSLogsPage.h"
+#include "app/pages/KSRunProgramsView.h"
 #include "common/QtApp.h"
 #include "common/TestHome.h"
 #include "store/KSLogMgr.h"
+#include "store/KSRunPrograms.h"
+#include "support/KSUtils.h"
 
 using namespace kestrum;
 
@@ -65,4 +69,33 @@ TEST(LogsModel, ALongHistoryFillsLazilyAndOffTheInterfaceThread) {
     EXPECT_EQ(model->rowCount(), kRecords + 1);
     EXPECT_EQ(model->index(0, 1).data().toString(), "Now");
     EXPECT_EQ(model->index(1, 1).data().toString(), QString("Run %1").arg(kRecords - 1));
+}
+
+// A run's programs show under the list for the selected row, read from the record's third field through the
+// model; a new record at the top moves the selection's text along.
+TEST(LogsModel, TheSelectedRunsProgramsShowUnderTheList) {
+    test::EnsureQtApp();
+    test::TTestHome home;
+    const QDateTime today(QDate(2024, 3, 1), QTime(12, 0));
+    TKSLogMgr history(home.Path(), [&] { return today; });
+    TKSLogsPage page;
+    page.SetNow([&] { return today; });
+    page.SetHistory(&history);
+    page.resize(770, 435);
+    page.show();
+    page.InitLogsRange();
+    QElapsedTimer t;
+    t.start();
+    while (page.Loading() && t.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    TKSRunProgramsView view(page);
+
+    ASSERT_TRUE(history.AddHistoryRecord(u"old"_qs, u"1 -> 2, +1."_qs, QString()));
+    ASSERT_TRUE(history.AddHistoryRecord(u"new"_qs, u"1 -> 3, +2."_qs,
+                                         TKSRunPrograms::Encode({{u"firefox-esr"_qs, 512ull << 20}})));
+    ASSERT_EQ(page.Model()->rowCount(), 2);
+    page.List()->setCurrentIndex(page.Model()->index(0, 1));
+    EXPECT_TRUE(view.Label()->isVisibleTo(&page));
+    EXPECT_TRUE(view.Label()->text().contains(u"firefox-esr"_qs)) << view.Label()->text().toStdString();
+    page.List()->setCurrentIndex(page.Model()->index(1, 1));
+    EXPECT_FALSE(view.Label()->text().contains(u"firefox-esr"_qs)) << "an old record names no program";
 }
