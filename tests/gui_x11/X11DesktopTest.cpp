@@ -51,7 +51,8 @@ TEST_F(X11Desktop, ScreenAndWindowFacts) {
         OpenActive({.X = 0, .Y = 0, .Width = screen.Right, .Height = screen.Bottom, .FullScreenState = true}, screen);
     EXPECT_EQ(Desktop->WindowProcessId(w), uint32_t(getpid()));
     EXPECT_FALSE(Desktop->IsShellWindow(w));
-    EXPECT_TRUE(Detector->IsFullScreenForeground());
+    // The window manager may set the full-screen state a moment after the window is in place.
+    EXPECT_TRUE(test::WaitFor([&] { return Detector->IsFullScreenForeground(); }));
     EXPECT_TRUE(Detector->DetectState());
 }
 
