@@ -115,9 +115,11 @@ int main(int argc, char* argv[]) {
                 probe.MaxStallAtMs(), probe.MeasuredMs(), probe.Firings());
             std::printf(
                 "run: %u candidates, %u trimmed, %.1f MiB resident taken (%.1f MiB anonymous), trim %.0f ms, "
-                "reclaim %.0f ms; available %.1f -> %.1f MiB; %u watched, %u running judged unwatched, %u threads\n",
+                "reclaim %.0f ms (follow-up kind %u), settle %.0f ms; available %.1f -> %.1f MiB; %u watched, %u running "
+                "judged unwatched, %u threads\n",
                 report.Candidates, report.Trimmed, report.ResidentTaken / 1048576.0, report.AnonTaken / 1048576.0,
-                report.TrimNanoseconds / 1e6, report.ReclaimNanoseconds / 1e6, before / 1048576.0, after / 1048576.0,
+                report.TrimNanoseconds / 1e6, report.ReclaimNanoseconds / 1e6, unsigned(report.FollowUp),
+                report.SettleNanoseconds / 1e6, before / 1048576.0, after / 1048576.0,
                 report.Watched, report.RunningNotWatched, report.Threads);
             std::fflush(stdout);
             shot(u"after.png"_qs);
@@ -131,6 +133,8 @@ int main(int argc, char* argv[]) {
                     probe.MeasuredMs(), probe.Firings());
         probe.Start();
         clock.start();
+        // The monotonic clock's reading, to line the run up with other probes (disk, pages).
+        std::printf("click at %lld ms of the monotonic clock\n", (long long)clock.msecsSinceReference());
         w.OptimizePage()->btnOptimize()->Click();
     });
     return app.exec();

@@ -112,7 +112,9 @@ if [ "${SWAP:-file}" = zram ]; then
     mkswap -q /dev/zram0
     swapon -p 32000 /dev/zram0
 else
-    fallocate -l "${SWAP_MIB}M" "$SWAPFILE"
+    # Written out in full, as a swap file is after its first use: the first writes into unwritten extents
+    # cost the file system journal work that only a fresh file pays.
+    dd if=/dev/zero of="$SWAPFILE" bs=1M count="$SWAP_MIB" status=none
     chmod 600 "$SWAPFILE"
     mkswap -q "$SWAPFILE"
     swapon -p 32000 "$SWAPFILE"

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <chrono>
 #include <thread>
 
 #include <fcntl.h>
@@ -20,11 +21,20 @@ namespace kestrum {
 
 namespace {
 
-// Waits for the file's data to reach the disk on a thread of its own, then closes `fd`. False when no
-// thread could be started (the caller then waits itself).
+// Seconds between writing a record and making sure it reached the disk.
+constexpr int SyncDelaySeconds = 10;
+
+// Makes sure the file's data reached the disk, later and on a thread of its own, then closes `fd`. False
+// when no thread could be started (the caller then waits itself).
+// Making sure flushes the whole disk's cache, and records are written right after a freeing run filled
+// it with swap: every read waits for the flush meanwhile, the window's page faults too (half a second
+// and more on a virtual disk). The writing itself starts at once; a few seconds later the disk has
+// emptied its cache by itself and the flush costs nothing.
 bool SyncInBackground(int fd) {
+    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
     try {
         std::thread([fd] {
+            std::this_thread::sleep_for(std::chrono::seconds(SyncDelaySeconds));
             ::fdatasync(fd);
             ::close(fd);
         }).detach();
@@ -310,9 +320,7 @@ bool TOrvLogItem::Append() const {
         p += n;
         left -= n;
     }
-    // The record goes to disk at once, but the wait for it does not happen here: making sure it arrived
-    // flushes the whole disk's cache, which takes long while a freeing run writes swap, and the window
-    // would stand still meanwhile. A thread of its own waits instead.
+    // The record goes to disk at once; making sure it arrived happens later, off this thread.
     if (error == 0) {
         const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
         if (copy < 0 || !SyncInBackground(copy)) {
