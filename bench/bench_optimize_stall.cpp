@@ -3,7 +3,7 @@
 // animation. Only the processes named with --only are trimmed (the run walks the whole process list like a
 // real one); the system settings are fakes. Driven by bench/optimize_stall.sh (victims, swap).
 //
-//   bench_optimize_stall --only kstallvictim [--self] [--fake-ms N] [--shots DIR]
+//   bench_optimize_stall --only kstallvictim [--self] [--fake-ms N] [--shots DIR] [--no-follow-up]
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -34,6 +34,7 @@ int main(int argc, char* argv[]) {
     QStringList only;
     int fakeMs = -1;
     QString shots;
+    bool followUp = true;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == u"--only"_qs && i + 1 < args.size())
@@ -44,6 +45,8 @@ int main(int argc, char* argv[]) {
             fakeMs = args[++i].toInt();
         else if (args[i] == u"--shots"_qs && i + 1 < args.size())
             shots = args[++i];
+        else if (args[i] == u"--no-follow-up"_qs)
+            followUp = false;
     }
     if (only.isEmpty() && fakeMs < 0) {
         std::fprintf(stderr, "usage: bench_optimize_stall --only NAME [--self] | --fake-ms N  [--shots DIR]\n");
@@ -72,6 +75,7 @@ int main(int argc, char* argv[]) {
     w.SetHistory(&history);
     w.FormCreate();
     TKSOptimizeFlow* flow = w.OptimizeFlow();
+    w.KSCore()->SetFollowUpReclaim(followUp);
     if (fakeMs >= 0) {
         // A run that takes fakeMs and reports its progress, as the engine will.
         flow->SetRunner([fakeMs](const TKSOptimizeFlow::TProgress& progress) {

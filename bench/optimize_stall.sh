@@ -5,6 +5,7 @@
 #   bench/optimize_stall.sh [BUILD_DIR]           (root, a DISPLAY; BUILD_DIR defaults to build)
 #   VICTIMS=4 MIB=384 ROUNDS=3 SWAP_MIB=4096 SELF=1 SHOTS=/tmp/shots bench/optimize_stall.sh
 #   HOT_MIB=512 bench/optimize_stall.sh           (and a program in use: reads its memory every 200 ms)
+#   FOLLOW_UP=0 bench/optimize_stall.sh           (runs without the follow-up reclaim)
 #   SWAP=zram bench/optimize_stall.sh             (compressed swap in memory instead of the file; only when
 #                                                  /dev/zram0 is free)
 #
@@ -114,7 +115,7 @@ if [ "${SWAP:-file}" = zram ]; then
 else
     # Written out in full, as a swap file is after its first use: the first writes into unwritten extents
     # cost the file system journal work that only a fresh file pays.
-    dd if=/dev/zero of="$SWAPFILE" bs=1M count="$SWAP_MIB" status=none
+    dd if=/dev/zero of="$SWAPFILE" bs=1M count="$SWAP_MIB" oflag=direct status=none
     chmod 600 "$SWAPFILE"
     mkswap -q "$SWAPFILE"
     swapon -p 32000 "$SWAPFILE"
@@ -131,6 +132,7 @@ hot_passes() {
     echo "program in use: usual pass $usual, slowest while the window ran $worst ms"
 }
 [ -n "${SHOTS:-}" ] && ONLY+=(--shots "$SHOTS") # screenshots during and after the run
+[ "${FOLLOW_UP:-1}" = 0 ] && ONLY+=(--no-follow-up) # no reclaim of what went to swap after the trim
 for round in $(seq 1 "$ROUNDS"); do
     PIDS=()
     rm -f "$WORK"/ready.*
@@ -159,6 +161,7 @@ for round in $(seq 1 "$ROUNDS"); do
     to=$(python3 -c 'import time; print("%.3f" % (time.clock_gettime(time.CLOCK_MONOTONIC) * 1000))')
     if [ -n "$HOTPID" ]; then
         hot_passes "$from" "$to"
+        [ -n "${HOT_KEEP:-}" ] && cp "$WORK/hot.log" "$HOT_KEEP.$round" # every pass: start (monotonic ms), length
         kill -9 "$HOTPID" 2>/dev/null || true
         wait "$HOTPID" 2>/dev/null || true
         HOTPID=

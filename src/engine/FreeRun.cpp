@@ -322,9 +322,15 @@ void TFreeRun::ReclaimNodes(uint64_t bound, uint64_t swapCacheStart, const std::
     // The kernel takes the coldest pages of the whole node, which are mostly the ones just pushed out (they
     // wait at the tail of the inactive list). Step by step, stop as soon as our part is done or the kernel
     // starts taking more from elsewhere, from the spared programs above all.
-    uint64_t left = bound;
+    // Each step asks for less than what of ours still waits, and the last part is left to the next reclaim:
+    // whatever the kernel does not find of ours at the cold end of the list it looks for in the programs in
+    // use, clearing their pages' accessed bits on the way, and on a virtual machine every page touched
+    // afterwards traps: a program in use would stand still for a moment.
+    const uint64_t tail = std::max(kNodeTailBytes, bound / kNodeTailShare);
+    uint64_t left = bound, ours = bound;
     while (left > 0 && !Cancelled()) {
-        const uint64_t step = std::min(left, kNodeStepBytes);
+        const uint64_t step = std::min({left, kNodeStepBytes, ours / 4 * 3});
+        if (step < tail) break;
         left -= step;
         const auto cachedBefore = FProcesses.MemoryCounters();
         const platform::TReclaimResult r = FProcesses.ReclaimFromNodes(step);
@@ -338,7 +344,8 @@ void TFreeRun::ReclaimNodes(uint64_t bound, uint64_t swapCacheStart, const std::
         const uint64_t dropped =
             cachedBefore->SwapCached > cachedAfter->SwapCached ? cachedBefore->SwapCached - cachedAfter->SwapCached : 0;
         if (cachedAfter->SwapCached <= swapCacheStart + kMiB) break; // all of ours is free
-        if (dropped * 8 < step) break;                               // the kernel finds little of ours
+        if (dropped < step / 4 * 3) break; // the kernel had to look elsewhere: ours are no longer at the end
+        ours = std::min(ours, cachedAfter->SwapCached - swapCacheStart);
         if (lost > dropped) break;                                   // it takes from the spared programs
     }
 }

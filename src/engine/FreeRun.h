@@ -36,6 +36,10 @@ public:
     static constexpr uint64_t kHotShare = 16;
     // The node-wide reclaim goes in steps of this size, so it can stop as soon as it has done its part.
     static constexpr uint64_t kNodeStepBytes = 256ull << 20;
+    // It stops once a step would ask for less than the larger of these; that much of the run's swap cache
+    // may stay in memory until the kernel needs the room.
+    static constexpr uint64_t kNodeTailBytes = 8ull << 20;
+    static constexpr uint64_t kNodeTailShare = 16;
     static constexpr int kWritebackWaitMs = 5000;
     static constexpr int kFreeListSteps = 64;
     static constexpr int kFreeListQuietSteps = 24;
