@@ -3,6 +3,8 @@
 #include <QThread>
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <numeric>
 #include <thread>
 
@@ -199,6 +201,10 @@ void TFreeRun::TrimJobs(std::vector<TJob>& jobs, bool watched, TFreeRunReport& r
     for (const TJob& j : jobs) totalWork += weight(j);
     const auto total = static_cast<uint32_t>(std::min<uint64_t>(totalWork, UINT32_MAX));
     std::atomic<uint64_t> doneWork = 0;
+    std::mutex poolMutex;
+    std::condition_variable poolDone;
+    size_t working = 0;
+    std::vector<uint64_t> threadIds;
     auto finished = [&](const TJob& j) {
         const uint64_t done = doneWork += weight(j);
         if (FOptions.Progress) FOptions.Progress(static_cast<uint32_t>(std::min<uint64_t>(done, total)), total);
@@ -206,6 +212,11 @@ void TFreeRun::TrimJobs(std::vector<TJob>& jobs, bool watched, TFreeRunReport& r
     auto worker = [&] {
         // Page-out work (compression for zram) runs in this thread: keep it below the desktop.
         FProcesses.LowerThreadPriority();
+        const uint64_t self = FProcesses.CurrentThreadId();
+        {
+            std::lock_guard lock(poolMutex);
+            threadIds.push_back(self);
+        }
         const auto t0 = TClock::now();
         for (;;) {
             if (Cancelled()) break;
@@ -221,6 +232,11 @@ void TFreeRun::TrimJobs(std::vector<TJob>& jobs, bool watched, TFreeRunReport& r
             finished(job);
         }
         workNs += NanosecondsSince(t0);
+        // Out of the list before it ends: a thread id is soon reused, by any program.
+        std::lock_guard lock(poolMutex);
+        threadIds.erase(std::find(threadIds.begin(), threadIds.end(), self));
+        --working;
+        poolDone.notify_all();
     };
 
     const unsigned wanted = FOptions.MaxThreads ? FOptions.MaxThreads : ProcessorCount();
@@ -229,11 +245,18 @@ void TFreeRun::TrimJobs(std::vector<TJob>& jobs, bool watched, TFreeRunReport& r
     pool.reserve(count);
     for (size_t i = 0; i < count; ++i) {
         try {
+            {
+                std::lock_guard lock(poolMutex);
+                ++working;
+            }
             pool.emplace_back(worker);
         } catch (...) {
+            std::lock_guard lock(poolMutex);
+            --working;
             break; // no more threads: the ones started share the work
         }
     }
+    RaiseWhileSlow(poolMutex, poolDone, working, threadIds);
     report.Threads = static_cast<uint32_t>(pool.size());
     if (pool.empty()) {
         // Not even one thread: do the work here, at the caller's priority.
@@ -248,6 +271,18 @@ void TFreeRun::TrimJobs(std::vector<TJob>& jobs, bool watched, TFreeRunReport& r
     }
     for (auto& t : pool) t.join();
     report.WorkNanoseconds += workNs;
+}
+
+void TFreeRun::RaiseWhileSlow(std::mutex& mutex, std::condition_variable& done, const size_t& working,
+                              const std::vector<uint64_t>& threads) {
+    std::unique_lock lock(mutex);
+    const auto start = TClock::now();
+    for (int step = 1; step <= 2; ++step) {
+        const auto when = start + std::chrono::milliseconds(FOptions.RaiseAfterMs[step - 1]);
+        if (done.wait_until(lock, when, [&] { return working == 0; })) return;
+        for (uint64_t thread : threads)
+            if (thread != 0) FProcesses.RaiseThreadPriority(thread, step);
+    }
 }
 
 void TFreeRun::TrimOne(TJob& job, bool watched) {

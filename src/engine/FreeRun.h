@@ -1,7 +1,9 @@
 #pragma once
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -20,6 +22,10 @@ struct TFreeRunOptions {
     // memory. They are judged by the bits as they stand instead. 0: every process is watched.
     int PreWatchMs = 400;
     unsigned MaxThreads = 0; // trimming threads; 0 = one per processor
+    // The trimming threads run only on a processor nothing else wants; on a machine kept busy by other
+    // programs they would hardly run at all, and the run would take minutes. Past these times they get a
+    // little more of the processor, then more (still less than the window).
+    int RaiseAfterMs[2] = {2000, 5000};
     const std::atomic<bool>* Cancel = nullptr;
     // Called from the trimming threads as processes are done: work done and all work, in the same units
     // (resident kibibytes, one at least per process). Must be cheap and safe on any thread.
@@ -78,6 +84,9 @@ private:
     void PreWatch(std::vector<TJob>& jobs, TFreeRunReport& report);
     // Sleeps up to `ms`, in short steps so a cancel cuts it short.
     void Pause(int ms) const;
+    // Waits while trimming threads work; the longer they take, the more processor they get.
+    void RaiseWhileSlow(std::mutex& mutex, std::condition_variable& done, const size_t& working,
+                        const std::vector<uint64_t>& threads);
     void TrimJobs(std::vector<TJob>& jobs, bool watched, TFreeRunReport& report);
     void TrimOne(TJob& job, bool watched);
     void FollowUp(const std::vector<platform::TPushedOut>& pushedOut, const std::vector<uint32_t>& spared,

@@ -137,6 +137,11 @@ public:
     virtual bool HoldOwnMemory(bool on) { return false; }
     // Lowers the calling thread's scheduling priority below the desktop's.
     virtual void LowerThreadPriority() {}
+    // The calling thread, as RaiseThreadPriority names it (0 where threads cannot be named).
+    virtual uint64_t CurrentThreadId() { return 0; }
+    // Gives a thread lowered by LowerThreadPriority more of the processor, still below the desktop's: step 1
+    // a little, step 2 more.
+    virtual void RaiseThreadPriority(uint64_t thread, int step) {}
 
     // The kernel's name of the process (Linux: comm, at most 15 bytes); empty when it cannot be read.
     virtual std::string ProcessName(uint32_t processId) { return {}; }

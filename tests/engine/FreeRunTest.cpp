@@ -275,6 +275,8 @@ TEST_F(FreeRunTest, ThreadsShareTheWorkBoundedAndTheReportAddsUp) {
     EXPECT_EQ(r.AnonTaken, (10 + 12 + 13 + 15) * MiB);
     EXPECT_EQ(Processes.Trimmed.size(), 6u);
 
+    EXPECT_TRUE(Processes.PriorityRaises.empty()); // a quick run stays below everything
+
     // One thread: one trim at a time, the biggest first.
     Processes.Trimmed.clear();
     Processes.MaxConcurrentTrims = 0;
@@ -364,4 +366,23 @@ TEST_F(FreeRunTest, ProcessesThatRunAreNotWatchedButJudgedAsTheyStand) {
     EXPECT_EQ(all.Watched, 2u);
     EXPECT_EQ(all.RunningNotWatched, 0u);
     EXPECT_EQ(all.PreWatchNanoseconds, 0u);
+}
+
+// On a machine kept busy by other programs the idle-class trimming threads would hardly run: past a while
+// they get more of the processor, in two steps, each live thread once per step.
+TEST_F(FreeRunTest, SlowTrimmingThreadsGetMoreOfTheProcessor) {
+    Processes.TrimHoldMs = 40; // one thread: each trim waits that long
+    TFreeRunOptions options;
+    options.WatchMs = 0;
+    options.FollowUp = false;
+    options.MaxThreads = 1;
+    options.RaiseAfterMs[0] = 30;
+    options.RaiseAfterMs[1] = 70;
+    TFreeRunReport r;
+    TFreeRun(Processes, options).Execute({1, 2, 5}, {}, r);
+    EXPECT_EQ(r.Trimmed, 3u);
+    ASSERT_EQ(Processes.PriorityRaises.size(), 2u);
+    EXPECT_EQ(Processes.PriorityRaises[0].second, 1);
+    EXPECT_EQ(Processes.PriorityRaises[1].second, 2);
+    EXPECT_EQ(Processes.PriorityRaises[0].first, Processes.PriorityRaises[1].first);
 }

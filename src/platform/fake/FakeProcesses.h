@@ -66,6 +66,7 @@ public:
     int TrimHoldMs = 0;
     int MaxConcurrentTrims = 0;
     int PriorityLowered = 0;
+    std::vector<std::pair<uint64_t, int>> PriorityRaises; // RaiseThreadPriority: thread, step
     // HoldOwnMemory: whether it works, whether the memory is held now, how often it was.
     bool CanHoldOwnMemory = true, OwnMemoryHeld = false;
     int OwnMemoryHolds = 0;
@@ -190,6 +191,11 @@ public:
     void LowerThreadPriority() override {
         std::lock_guard lock(FMutex);
         ++PriorityLowered;
+    }
+    uint64_t CurrentThreadId() override { return std::hash<std::thread::id>()(std::this_thread::get_id()) | 1; }
+    void RaiseThreadPriority(uint64_t thread, int step) override {
+        std::lock_guard lock(FMutex);
+        PriorityRaises.push_back({thread, step});
     }
 
 private:

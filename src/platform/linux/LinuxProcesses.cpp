@@ -233,6 +233,26 @@ public:
         if (errno == 0 && current < kWorkerNice) ::setpriority(PRIO_PROCESS, tid, kWorkerNice);
     }
 
+    uint64_t CurrentThreadId() override { return static_cast<uint64_t>(::syscall(SYS_gettid)); }
+
+    void RaiseThreadPriority(uint64_t thread, int step) override {
+        // Out of the idle class into the ordinary one at its lowest priority, then a little higher: still far
+        // below the window's share. Without the right (an unprivileged process may not leave the idle
+        // class everywhere) the thread stays where it is.
+        const auto tid = static_cast<pid_t>(thread);
+        if (::sched_getscheduler(tid) == SCHED_IDLE) {
+            // The lowest ordinary priority first, so it never runs at the window's level meanwhile.
+            ::setpriority(PRIO_PROCESS, static_cast<id_t>(tid), kLowestNice);
+            sched_param normal{};
+            if (::sched_setscheduler(tid, SCHED_OTHER, &normal) != 0) return;
+        }
+        const int nice = step >= 2 ? kRaisedNice : kLowestNice;
+        errno = 0;
+        const int current = ::getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
+        if (errno != 0 || current <= nice) return; // already there, or higher
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice);
+    }
+
     TReclaimResult ReclaimPushedOut(const std::vector<TPushedOut>& pushedOut,
                                     const std::vector<uint32_t>& spare) override;
 
@@ -262,6 +282,8 @@ public:
 
 private:
     static constexpr int kWorkerNice = 10;
+    static constexpr int kLowestNice = 19;
+    static constexpr int kRaisedNice = 5; // a third of the window's weight
 
     std::string PidPath(uint32_t processId, const char* file) const {
         return FRoot + "/" + std::to_string(processId) + "/" + file;
