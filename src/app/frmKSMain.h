@@ -131,6 +131,11 @@ public:
     void tmrRefreshOverviewTimer();
     // Whether a notification area can take the tray icon now; tests replace the answer.
     void SetTrayAvailableProbe(std::function<bool()> probe) { FTrayAvailable = std::move(probe); }
+    // For a tray host that comes or goes: whether the icon sits in a tray now, the window follows at once,
+    // and whether nothing would be lost by ending now (no run, no dialog, the window not in use).
+    bool InTray() const { return TrayUsable(); }
+    void TrayHostChanged();
+    bool QuietForRestart() const;
     // Where Config.ini lives.
     QString ConfigPath() const;
 
