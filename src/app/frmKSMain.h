@@ -152,6 +152,8 @@ public:
     // Where the session grants no global hotkey at all (Wayland): what to do instead, with `value`'s keys;
     // empty where hotkeys can be had.
     QString HotKeyUnavailableText(uint16_t value) const;
+    // The desktop's shortcut portal where it may hold the hotkey (Wayland sessions); nullptr elsewhere.
+    TPortalHotKey* PortalHotKey() const { return FPortalHotKey; }
     // While the settings dialog's edit records a combination the hotkey's grab is let go, so pressing the
     // current hotkey records it instead of freeing memory; it is taken again afterwards.
     void PauseHotKey(bool paused);

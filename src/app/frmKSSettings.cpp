@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSpinBox>
@@ -13,6 +14,7 @@
 #include "app/KSDialogSkin.h"
 #include "app/KSHotKeyEdit.h"
 #include "app/frmKSMain.h"
+#include "desktop/PortalHotKey.h"
 #include "i18n/OrvMultiLangs.h"
 #include "skin/OrvImage.h"
 #include "skin/OrvImageButton.h"
@@ -126,6 +128,11 @@ void TFormKSSettings::BuildControls() {
     btnCancel->SetCancel(true);
     btnCancel->SetModalResult(kModalCancel);
     btnApply = button("btnApply", 398);
+    // The hotkey part has no room to spare: the desktop's own shortcut dialog is opened from the free left
+    // end of the button row.
+    btnDesktopShortcut = Make<QPushButton>(this, "btnDesktopShortcut", 16, 359, 222, 25);
+    btnDesktopShortcut->setAutoDefault(false);
+    btnDesktopShortcut->hide();
 
     // The hint lies over the lower part of the dialog, buttons included, while the pointer is on its label.
     pnlAntiDisturbHint = Make<QFrame>(this, "pnlAntiDisturbHint", 16, 341, 465, 57);
@@ -140,9 +147,9 @@ void TFormKSSettings::BuildControls() {
     for (QLabel* l : findChildren<QLabel*>()) l->setTextFormat(Qt::PlainText); // pack texts are never markup
     pnlAntiDisturbHint->hide();
 
-    QWidget* order[] = {chkAutoStart,   chkTrayIcon, rbTrayIconDynamic, rbTrayIconStatic,
-                        chkHotKey,      hkHotKey,    chkSleep,          seSleep,
-                        chkAntiDisturb, btnOk,       btnCancel,         btnApply};
+    QWidget* order[] = {chkAutoStart, chkTrayIcon, rbTrayIconDynamic, rbTrayIconStatic, chkHotKey,
+                        hkHotKey,     chkSleep,    seSleep,           chkAntiDisturb,   btnDesktopShortcut,
+                        btnOk,        btnCancel,   btnApply};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
     connect(chkTrayIcon, &QCheckBox::clicked, this, [this] { chkTrayIconClick(); });
@@ -160,6 +167,10 @@ void TFormKSSettings::BuildControls() {
             if (lblHotKey->isHidden() || FHotKeyFailed || instead.isEmpty()) return;
             ShowHotKeyNotice(lblHotKey, width(), instead, FMain->HotKeyHeld(FSettings.HotKeyValue));
         });
+    if (FMain) connect(FMain, &TFormKSMain::HotKeyNoticeChanged, this, [this] { ShowDesktopShortcut(); });
+    connect(btnDesktopShortcut, &QPushButton::clicked, this, [this] {
+        if (FMain && FMain->PortalHotKey()) FMain->PortalHotKey()->Configure(QString());
+    });
     connect(chkSleep, &QCheckBox::clicked, this, [this] { chkSleepClick(); });
     connect(btnOk, &TOrvImageButton::OnClick, this, [this] { btnOkClick(); });
     connect(btnCancel, &TOrvImageButton::OnClick, this, [this] { btnCancelClick(); });
@@ -210,6 +221,7 @@ void TFormKSSettings::ApplyTexts() {
     btnOk->SetCaption(text(u"String.Button.Ok"));
     btnCancel->SetCaption(text(u"String.Button.Cancel"));
     btnApply->SetCaption(text(u"String.Button.Apply"));
+    btnDesktopShortcut->setText(text(u"FormKSSettings.btnDesktopShortcut.Caption"));
     hkHotKey->SetHotKey(hkHotKey->HotKey()); // key names follow the language
 }
 
@@ -232,6 +244,7 @@ void TFormKSSettings::LoadControls() {
     ApplyAutoStart();
     ApplyTrayIcon();
     ApplyHotKey();
+    ShowDesktopShortcut(); // later changes of the portal's state arrive as notice changes
     ApplyAntiDisturb();
 }
 
@@ -298,6 +311,11 @@ void TFormKSSettings::ApplyHotKey() {
         ShowHotKeyNotice(lblHotKey, width(), instead, false);
         FHotKeyFailed = false;
     }
+}
+
+// Offered only while the desktop holds the hotkey and has a dialog of its own for it.
+void TFormKSSettings::ShowDesktopShortcut() {
+    btnDesktopShortcut->setVisible(FMain && FMain->PortalHotKey() && FMain->PortalHotKey()->CanConfigure());
 }
 
 void TFormKSSettings::ApplyAntiDisturb() {

@@ -5,6 +5,7 @@
 class QCheckBox;
 class QFrame;
 class QLabel;
+class QPushButton;
 class QRadioButton;
 class QSpinBox;
 
@@ -66,6 +67,7 @@ private:
     void ApplyHotKey();
     void ApplyAntiDisturb();
     void CenterOnOwner();
+    void ShowDesktopShortcut();
 
     TFormKSMain* FMain;
     TKSSettings& FSettings;
@@ -85,6 +87,7 @@ private:
     QCheckBox* chkHotKey = nullptr;
     TKSHotKeyEdit* hkHotKey = nullptr;
     QLabel* lblHotKey = nullptr;
+    QPushButton* btnDesktopShortcut = nullptr; // where the desktop's portal offers its own shortcut dialog
     TOrvImage* imgLine3 = nullptr;
     QCheckBox* chkSleep = nullptr;
     QSpinBox* seSleep = nullptr;

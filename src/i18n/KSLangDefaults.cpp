@@ -225,6 +225,8 @@ constexpr TLangText Texts[] = {
     // The global hotkey where the desktop's shortcut portal holds it, and the shortcut's name shown there.
     {u"String.HotKeyPortal", u"Global hotkey held by the desktop's shortcut portal: %s"},
     {u"String.HotKeyPortalDescription", u"Optimize memory now"},
+    // The settings dialog's button to the desktop's own shortcut configuration.
+    {u"FormKSSettings.btnDesktopShortcut.Caption", u"Change hotkey in desktop settings..."},
 };
 
 } // namespace
