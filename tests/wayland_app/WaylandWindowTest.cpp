@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDate>
 #include <QDeadlineTimer>
@@ -91,7 +92,7 @@ struct WaylandWindow : ::testing::Test {
         Settle(800);
     }
     // Starts with Alt+M as the hotkey, no key grabs to be had, and `bus` as the session bus.
-    void CreateWithPortal(const test::TPrivateSessionBus& bus) {
+    void CreateWithPortal(const test::TPrivateSessionBus& bus, const QByteArray& moreConfig = {}) {
         const QByteArray previous = qgetenv("DBUS_SESSION_BUS_ADDRESS");
         qputenv("DBUS_SESSION_BUS_ADDRESS", bus.Address().toLocal8Bit());
         auto* keys = static_cast<platform::TFakeHotKeys*>(Plat.HotKeys.get());
@@ -100,7 +101,7 @@ struct WaylandWindow : ::testing::Test {
         QDir().mkpath(Home.File("Config"));
         QFile config(Home.File("Config/Config.ini"));
         ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-        config.write("[KESTRUM]\nUseHotKey=1\nHotKeyValue=32845\n"); // Alt+M
+        config.write("[KESTRUM]\nUseHotKey=1\nHotKeyValue=32845\n" + moreConfig); // Alt+M
         config.close();
         Create({"Kestrum"});
         qputenv("DBUS_SESSION_BUS_ADDRESS", previous);
@@ -190,6 +191,11 @@ TEST_F(WaylandWindow, HotkeyPointsToTheShortcutCommandAndLeavesTheSettingsDialog
     ASSERT_TRUE(label);
     EXPECT_TRUE(label->text().contains(u"kestrum -optimize"_qs));
     EXPECT_LE(label->geometry().right(), dialog.width());
+
+    // No hotkey wanted any more: the advice leaves the status line.
+    dialog.findChild<QCheckBox*>(u"chkHotKey"_qs)->click();
+    dialog.btnApplyClick();
+    EXPECT_FALSE(Main->StartupNotice().contains(u"kestrum -optimize"_qs)) << Main->StartupNotice().toStdString();
 }
 
 // Where the desktop's portal offers global shortcuts it holds the hotkey: its activation frees memory once,
@@ -270,4 +276,21 @@ TEST_F(WaylandWindow, SettingsOfferTheDesktopsShortcutDialogFromPortalVersionTwo
         Main.reset();
         Settle(100);
     }
+}
+
+// The desktop lists the shortcut under the name in the user's language, not the built-in English.
+TEST_F(WaylandWindow, ShortcutPortalGetsTheDescriptionOfTheLoadedLanguage) {
+    test::TPrivateSessionBus bus;
+    ASSERT_TRUE(bus.Running());
+    test::TFakePortal portal(bus.Connect());
+    ASSERT_TRUE(portal.Start());
+    QDir().mkpath(Home.File("Langs/1031"));
+    QFile pack(Home.File("Langs/1031/Kestrum.ini"));
+    ASSERT_TRUE(pack.open(QIODevice::WriteOnly));
+    pack.write("[LANG_ITEMS]\nString.HotKeyPortalDescription=Speicher jetzt optimieren\n");
+    pack.close();
+    CreateWithPortal(bus, "[LANGUAGE]\nLanguage=1031\n");
+    ASSERT_EQ(portal.BoundShortcuts.size(), 1);
+    EXPECT_EQ(portal.BoundShortcuts[0].Properties.value(u"description"_qs).toString(), u"Speicher jetzt optimieren"_qs);
+    EXPECT_EQ(portal.Calls.count(u"BindShortcuts"_qs), 1); // bound once, not again after the language came
 }
