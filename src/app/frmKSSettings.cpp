@@ -12,6 +12,7 @@
 #include <QSpinBox>
 
 #include "app/KSDialogSkin.h"
+#include "app/KSGnomeShortcutOffer.h"
 #include "app/KSHotKeyEdit.h"
 #include "app/frmKSMain.h"
 #include "desktop/PortalHotKey.h"
@@ -133,6 +134,7 @@ void TFormKSSettings::BuildControls() {
     btnDesktopShortcut = Make<QPushButton>(this, "btnDesktopShortcut", 16, 359, 222, 25);
     btnDesktopShortcut->setAutoDefault(false);
     btnDesktopShortcut->hide();
+    FGnomeOffer = new TKSGnomeShortcutOffer(this, btnDesktopShortcut->geometry(), FLangs);
 
     // The hint lies over the lower part of the dialog, buttons included, while the pointer is on its label.
     pnlAntiDisturbHint = Make<QFrame>(this, "pnlAntiDisturbHint", 16, 341, 465, 57);
@@ -222,6 +224,7 @@ void TFormKSSettings::ApplyTexts() {
     btnCancel->SetCaption(text(u"String.Button.Cancel"));
     btnApply->SetCaption(text(u"String.Button.Apply"));
     btnDesktopShortcut->setText(text(u"FormKSSettings.btnDesktopShortcut.Caption"));
+    FGnomeOffer->ApplyTexts();
     hkHotKey->SetHotKey(hkHotKey->HotKey()); // key names follow the language
 }
 
@@ -316,6 +319,10 @@ void TFormKSSettings::ApplyHotKey() {
 // Offered only while the desktop holds the hotkey and has a dialog of its own for it.
 void TFormKSSettings::ShowDesktopShortcut() {
     btnDesktopShortcut->setVisible(FMain && FMain->PortalHotKey() && FMain->PortalHotKey()->CanConfigure());
+    // GNOME with no portal holding the stored key: the offer to add its own custom keybinding instead.
+    FGnomeOffer->Update(FMain && FSettings.UseHotKey && !FMain->HotKeyUnavailableText(FSettings.HotKeyValue).isEmpty() &&
+                            !FMain->HotKeyHeld(FSettings.HotKeyValue),
+                        FSettings.HotKeyValue);
 }
 
 void TFormKSSettings::ApplyAntiDisturb() {

@@ -12,6 +12,7 @@ class QSpinBox;
 namespace kestrum {
 
 class TFormKSMain;
+class TKSGnomeShortcutOffer;
 class TKSHotKeyEdit;
 class TOrvImage;
 class TOrvImageButton;
@@ -88,6 +89,7 @@ private:
     TKSHotKeyEdit* hkHotKey = nullptr;
     QLabel* lblHotKey = nullptr;
     QPushButton* btnDesktopShortcut = nullptr; // where the desktop's portal offers its own shortcut dialog
+    TKSGnomeShortcutOffer* FGnomeOffer = nullptr; // GNOME without a portal: its own custom keybinding
     TOrvImage* imgLine3 = nullptr;
     QCheckBox* chkSleep = nullptr;
     QSpinBox* seSleep = nullptr;

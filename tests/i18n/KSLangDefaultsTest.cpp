@@ -69,7 +69,7 @@ TEST(Catalogue, DefaultsWithoutAnyPack) {
         keys.insert(Key(t.Key));
     }
     // + memory pressure and the gains chart, + protection, + portal hotkey, + the desktop's shortcut dialog
-    EXPECT_EQ(keys.size(), 113 + 10 + 40 + 2 + 1);
+    EXPECT_EQ(keys.size(), 113 + 10 + 40 + 2 + 1 + 4);
 }
 
 TEST(Catalogue, DefaultFonts) {
