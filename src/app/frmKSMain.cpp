@@ -151,6 +151,7 @@ void TFormKSMain::FormCreate() {
     ApplySettings();                             // 3
     ApplyCommandLine();                          // 4
     LoadLanguage();                              // 5
+    if (FHotKeyFailed) BindPortalHotKey();
     RegisterTabs();                              // 6
     ResetChecklist();                            // 7
     InitLogsRange();                             // 8
@@ -373,7 +374,7 @@ void TFormKSMain::ApplySettings() {
     // conflicts when the user picks one.
     FHotKeyFailed =
         FSettings.UseHotKey && FSettings.HotKeyValue && FHotKeyManager->AddHotKey(FSettings.HotKeyValue) == 0;
-    if (FHotKeyFailed) BindPortalHotKey();
+    // The portal is asked once the language is loaded (FormCreate), so the desktop lists it in that language.
     if (FHotKeyFailed || !FSettingsProblem.isEmpty()) ApplyStatusInfo();
     FAntiDisturb->SetEnabled(FSettings.AntiDisturb);
 }
@@ -430,6 +431,17 @@ void TFormKSMain::FollowTrayAvailability() {
     }
 }
 
+void TFormKSMain::TrayHostChanged() {
+    // News from the host counts whatever the last tick saw (it may not have ticked since the start).
+    FTrayWasAvailable = !TrayUsable();
+    FollowTrayAvailability();
+}
+
+bool TFormKSMain::QuietForRestart() const {
+    return !FExitRequested && !(FOptimizeFlow && FOptimizeFlow->Busy()) && !QApplication::activeModalWidget() &&
+           (!isVisible() || isMinimized());
+}
+
 // Once a second, shown or hidden: sample, then the Usage page, the tray picture and the tooltip.
 void TFormKSMain::tmrRefreshOverviewTimer() {
     FSysStatus->RefreshCPU();
@@ -457,7 +469,11 @@ bool TFormKSMain::ApplyHotKey(uint16_t previous) {
     if (previous) FHotKeyManager->RemoveHotKey(previous);
     if (FPortalHotKey) FPortalHotKey->Release();
     FPausedHotKey = 0;
-    if (!FSettings.UseHotKey || FSettings.HotKeyValue == 0) return true; // no key chosen: nothing to grab
+    if (!FSettings.UseHotKey || FSettings.HotKeyValue == 0) {
+        // No key wanted: nothing to grab, and nothing failed any more.
+        if (std::exchange(FHotKeyFailed, false)) ApplyStatusInfo();
+        return true;
+    }
     // Grabbed to find out whether it is free; during a pause let go again until the pause ends.
     const bool ok = FHotKeyManager->AddHotKey(FSettings.HotKeyValue) != 0;
     if (!ok && FPortalHotKey) {

@@ -131,6 +131,11 @@ public:
     void tmrRefreshOverviewTimer();
     // Whether a notification area can take the tray icon now; tests replace the answer.
     void SetTrayAvailableProbe(std::function<bool()> probe) { FTrayAvailable = std::move(probe); }
+    // For a tray host that comes or goes: whether the icon sits in a tray now, the window follows at once,
+    // and whether nothing would be lost by ending now (no run, no dialog, the window not in use).
+    bool InTray() const { return TrayUsable(); }
+    void TrayHostChanged();
+    bool QuietForRestart() const;
     // Where Config.ini lives.
     QString ConfigPath() const;
 
@@ -147,6 +152,8 @@ public:
     // Where the session grants no global hotkey at all (Wayland): what to do instead, with `value`'s keys;
     // empty where hotkeys can be had.
     QString HotKeyUnavailableText(uint16_t value) const;
+    // The desktop's shortcut portal where it may hold the hotkey (Wayland sessions); nullptr elsewhere.
+    TPortalHotKey* PortalHotKey() const { return FPortalHotKey; }
     // While the settings dialog's edit records a combination the hotkey's grab is let go, so pressing the
     // current hotkey records it instead of freeing memory; it is taken again afterwards.
     void PauseHotKey(bool paused);

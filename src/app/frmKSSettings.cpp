@@ -6,13 +6,16 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSpinBox>
 
 #include "app/KSDialogSkin.h"
+#include "app/KSGnomeShortcutOffer.h"
 #include "app/KSHotKeyEdit.h"
 #include "app/frmKSMain.h"
+#include "desktop/PortalHotKey.h"
 #include "i18n/OrvMultiLangs.h"
 #include "skin/OrvImage.h"
 #include "skin/OrvImageButton.h"
@@ -126,6 +129,12 @@ void TFormKSSettings::BuildControls() {
     btnCancel->SetCancel(true);
     btnCancel->SetModalResult(kModalCancel);
     btnApply = button("btnApply", 398);
+    // The hotkey part has no room to spare: the desktop's own shortcut dialog is opened from the free left
+    // end of the button row.
+    btnDesktopShortcut = Make<QPushButton>(this, "btnDesktopShortcut", 16, 359, 222, 25);
+    btnDesktopShortcut->setAutoDefault(false);
+    btnDesktopShortcut->hide();
+    FGnomeOffer = new TKSGnomeShortcutOffer(this, btnDesktopShortcut->geometry(), FLangs);
 
     // The hint lies over the lower part of the dialog, buttons included, while the pointer is on its label.
     pnlAntiDisturbHint = Make<QFrame>(this, "pnlAntiDisturbHint", 16, 341, 465, 57);
@@ -140,9 +149,9 @@ void TFormKSSettings::BuildControls() {
     for (QLabel* l : findChildren<QLabel*>()) l->setTextFormat(Qt::PlainText); // pack texts are never markup
     pnlAntiDisturbHint->hide();
 
-    QWidget* order[] = {chkAutoStart,   chkTrayIcon, rbTrayIconDynamic, rbTrayIconStatic,
-                        chkHotKey,      hkHotKey,    chkSleep,          seSleep,
-                        chkAntiDisturb, btnOk,       btnCancel,         btnApply};
+    QWidget* order[] = {chkAutoStart, chkTrayIcon, rbTrayIconDynamic, rbTrayIconStatic, chkHotKey,
+                        hkHotKey,     chkSleep,    seSleep,           chkAntiDisturb,   btnDesktopShortcut,
+                        btnOk,        btnCancel,   btnApply};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
     connect(chkTrayIcon, &QCheckBox::clicked, this, [this] { chkTrayIconClick(); });
@@ -160,6 +169,10 @@ void TFormKSSettings::BuildControls() {
             if (lblHotKey->isHidden() || FHotKeyFailed || instead.isEmpty()) return;
             ShowHotKeyNotice(lblHotKey, width(), instead, FMain->HotKeyHeld(FSettings.HotKeyValue));
         });
+    if (FMain) connect(FMain, &TFormKSMain::HotKeyNoticeChanged, this, [this] { ShowDesktopShortcut(); });
+    connect(btnDesktopShortcut, &QPushButton::clicked, this, [this] {
+        if (FMain && FMain->PortalHotKey()) FMain->PortalHotKey()->Configure(QString());
+    });
     connect(chkSleep, &QCheckBox::clicked, this, [this] { chkSleepClick(); });
     connect(btnOk, &TOrvImageButton::OnClick, this, [this] { btnOkClick(); });
     connect(btnCancel, &TOrvImageButton::OnClick, this, [this] { btnCancelClick(); });
@@ -210,6 +223,8 @@ void TFormKSSettings::ApplyTexts() {
     btnOk->SetCaption(text(u"String.Button.Ok"));
     btnCancel->SetCaption(text(u"String.Button.Cancel"));
     btnApply->SetCaption(text(u"String.Button.Apply"));
+    btnDesktopShortcut->setText(text(u"FormKSSettings.btnDesktopShortcut.Caption"));
+    FGnomeOffer->ApplyTexts();
     hkHotKey->SetHotKey(hkHotKey->HotKey()); // key names follow the language
 }
 
@@ -232,6 +247,7 @@ void TFormKSSettings::LoadControls() {
     ApplyAutoStart();
     ApplyTrayIcon();
     ApplyHotKey();
+    ShowDesktopShortcut(); // later changes of the portal's state arrive as notice changes
     ApplyAntiDisturb();
 }
 
@@ -298,6 +314,15 @@ void TFormKSSettings::ApplyHotKey() {
         ShowHotKeyNotice(lblHotKey, width(), instead, false);
         FHotKeyFailed = false;
     }
+}
+
+// Offered only while the desktop holds the hotkey and has a dialog of its own for it.
+void TFormKSSettings::ShowDesktopShortcut() {
+    btnDesktopShortcut->setVisible(FMain && FMain->PortalHotKey() && FMain->PortalHotKey()->CanConfigure());
+    // GNOME with no portal holding the stored key: the offer to add its own custom keybinding instead.
+    FGnomeOffer->Update(FMain && FSettings.UseHotKey && !FMain->HotKeyUnavailableText(FSettings.HotKeyValue).isEmpty() &&
+                            !FMain->HotKeyHeld(FSettings.HotKeyValue),
+                        FSettings.HotKeyValue);
 }
 
 void TFormKSSettings::ApplyAntiDisturb() {

@@ -5,12 +5,14 @@
 class QCheckBox;
 class QFrame;
 class QLabel;
+class QPushButton;
 class QRadioButton;
 class QSpinBox;
 
 namespace kestrum {
 
 class TFormKSMain;
+class TKSGnomeShortcutOffer;
 class TKSHotKeyEdit;
 class TOrvImage;
 class TOrvImageButton;
@@ -66,6 +68,7 @@ private:
     void ApplyHotKey();
     void ApplyAntiDisturb();
     void CenterOnOwner();
+    void ShowDesktopShortcut();
 
     TFormKSMain* FMain;
     TKSSettings& FSettings;
@@ -85,6 +88,8 @@ private:
     QCheckBox* chkHotKey = nullptr;
     TKSHotKeyEdit* hkHotKey = nullptr;
     QLabel* lblHotKey = nullptr;
+    QPushButton* btnDesktopShortcut = nullptr; // where the desktop's portal offers its own shortcut dialog
+    TKSGnomeShortcutOffer* FGnomeOffer = nullptr; // GNOME without a portal: its own custom keybinding
     TOrvImage* imgLine3 = nullptr;
     QCheckBox* chkSleep = nullptr;
     QSpinBox* seSleep = nullptr;

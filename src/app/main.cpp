@@ -2,9 +2,11 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDBusConnection>
 #include <QDir>
 #include <QFontDatabase>
 #include <QMessageBox>
+#include <QSystemTrayIcon>
 #include <cstdio>
 
 #include "app/KSActivationToken.h"
@@ -12,8 +14,10 @@
 #include "app/KSDisplayProbe.h"
 #include "app/KSSessionEnd.h"
 #include "app/KSSingleInst.h"
+#include "app/KSTrayRestart.h"
 #include "app/frmKSMain.h"
 #include "desktop/HotKeyText.h"
+#include "desktop/TrayHostWatch.h"
 #include "desktop/X11Connection.h"
 #include "freeservice/FreeServiceClient.h"
 #include "i18n/OrvMultiLangs.h"
@@ -97,27 +101,10 @@ int PlatformMessageBox(void* owner, const QString& text, const QString& caption,
     }
 }
 
-} // namespace
-
-int main(int argc, char* argv[]) {
-    const QStringList args = RawArguments(argc, argv);
-
-    // Single instance first: a second start hands its tab code over and ends before it opens anything.
-    // The marker it takes here is kept for the whole run.
-    std::unique_ptr<platform::ISingleInstance> single = platform::MakeLinuxSingleInstance(RuntimeDir());
-    // A second start also leaves the launcher's activation token, so the running copy may take the focus.
-    if (!TKSSingleInstance(*single).Check(EncodeHandOver(HandOverFromArguments(args)), [] {
-            TKSActivationToken::Store(QString::fromStdString(RuntimeDir()), TKSActivationToken::FromEnvironment());
-        }))
-        return 0;
-
-    const TKSDisplayChoice display = TKSDisplayProbe().Choose(QProcessEnvironment::systemEnvironment());
-    if (!display.Usable) {
-        std::fputs(qPrintable(display.Message), stderr);
-        return 2;
-    }
-    if (!display.Platform.isEmpty()) qputenv("QT_QPA_PLATFORM", display.Platform.toLocal8Bit());
-
+// The program from the toolkit's start to its end. `restart` is filled when the program is to be executed
+// anew (a tray host appeared after the start).
+int Run(int argc, char* argv[], const QStringList& args, std::unique_ptr<platform::ISingleInstance> single,
+        QStringList& restart) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Kestrum"_qs);
     QApplication::setApplicationDisplayName(u"Kestrum"_qs);
@@ -139,7 +126,26 @@ int main(int argc, char* argv[]) {
     // The history exists before the window and ends after it; each record is appended when it is made.
     std::unique_ptr<TKSLogMgr> history = TKSLogMgr::Create();
     TKSSettings settings;
+    // Asked before the window builds its tray icon, the same moment the toolkit asks its own question.
+    TTrayHostWatch trayHost(QDBusConnection::sessionBus());
+    const bool toolkitSawHost = trayHost.HostRegistered();
     TFormKSMain main(plat, settings, args);
+    // A StatusNotifierItem icon is only as present as its host; an XEmbed icon is followed by the toolkit.
+    main.SetTrayAvailableProbe([&trayHost, toolkitSawHost] {
+        return QSystemTrayIcon::isSystemTrayAvailable() && (!toolkitSawHost || trayHost.HostRegistered());
+    });
+    // Only where the toolkit saw no host: a new process would otherwise see the same and restart again.
+    TKSTrayRestart trayRestart(
+        [&] { return !toolkitSawHost && settings.ShowTrayIcon && trayHost.HostRegistered() && !main.InTray(); },
+        [&main] { return main.QuietForRestart(); });
+    QObject::connect(&trayHost, &TTrayHostWatch::HostChanged, &main, [&main, &trayRestart] {
+        main.TrayHostChanged();
+        trayRestart.Consider();
+    });
+    QObject::connect(&trayRestart, &TKSTrayRestart::RestartNow, &main, [&main, &args, &restart] {
+        restart = TKSTrayRestart::Arguments(args);
+        main.mniTrayIconExitClick();
+    });
     SetPlatformMessageBox(
         [&main](void* owner, const QString& text, const QString& caption, unsigned flags, unsigned language) {
             return PlatformMessageBox(owner, text, caption, flags, language, main.MultiLangs());
@@ -156,3 +162,32 @@ int main(int argc, char* argv[]) {
     instance.Release();
     return rc;
 }
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    const QStringList args = RawArguments(argc, argv);
+
+    // Single instance first: a second start hands its tab code over and ends before it opens anything.
+    // The marker it takes here is kept for the whole run.
+    std::unique_ptr<platform::ISingleInstance> single = platform::MakeLinuxSingleInstance(RuntimeDir());
+    // A second start also leaves the launcher's activation token, so the running copy may take the focus.
+    if (!TKSSingleInstance(*single).Check(EncodeHandOver(HandOverFromArguments(args)), [] {
+            TKSActivationToken::Store(QString::fromStdString(RuntimeDir()), TKSActivationToken::FromEnvironment());
+        }))
+        return 0;
+
+    const TKSDisplayChoice display = TKSDisplayProbe().Choose(QProcessEnvironment::systemEnvironment());
+    if (!display.Usable) {
+        std::fputs(qPrintable(display.Message), stderr);
+        return 2;
+    }
+    if (!display.Platform.isEmpty()) qputenv("QT_QPA_PLATFORM", display.Platform.toLocal8Bit());
+
+    QStringList restart;
+    const int rc = Run(argc, argv, args, std::move(single), restart);
+    // Everything is closed and the marker given up: the new process takes both over.
+    if (!restart.isEmpty()) TKSTrayRestart::Exec(restart);
+    return rc;
+}
+

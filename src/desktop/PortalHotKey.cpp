@@ -150,7 +150,8 @@ TPortalHotKey* TPortalHotKey::CreateForSession(const QString& appId, QObject* pa
     if (address.isEmpty() && !runtime.isEmpty() && QFileInfo::exists(runtime + u"/bus"_qs))
         address = u"unix:path="_qs + runtime + u"/bus"_qs;
     if (address.isEmpty()) return nullptr;
-    QDBusConnection bus = QDBusConnection::connectToBus(address, u"kestrum-portal-hotkey"_qs);
+    // Named after the address: a connection kept under a bare name would still lead to an earlier bus.
+    QDBusConnection bus = QDBusConnection::connectToBus(address, u"kestrum-portal-hotkey "_qs + address);
     if (!bus.isConnected()) return nullptr;
     return new TPortalHotKey(bus, appId, parent);
 }
@@ -183,6 +184,7 @@ void TPortalHotKey::Bind(uint32_t value, const QString& description) {
         uint version = 0;
         if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
             version = reply.arguments().first().value<QDBusVariant>().variant().toUInt();
+        FVersion = version;
         if (version == 0) {
             SetState(TState::Unavailable);
             return;
@@ -290,6 +292,13 @@ void TPortalHotKey::Release() {
     CloseSession();
     FTrigger.clear();
     if (FState != TState::Unavailable) SetState(TState::Off);
+}
+
+void TPortalHotKey::Configure(const QString& parentWindow) {
+    if (!CanConfigure()) return;
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, u"ConfigureShortcuts"_qs);
+    call << QVariant::fromValue(QDBusObjectPath(FSession)) << parentWindow << QVariantMap();
+    FBus.asyncCall(call);
 }
 
 void TPortalHotKey::CloseSession() {

@@ -41,6 +41,11 @@ public:
     TState State() const { return FState; }
     // The trigger as the desktop describes it once bound (may differ from the preferred one).
     QString Trigger() const { return FTrigger; }
+    // Whether the desktop offers its own dialog for the bound shortcut (interface version 2 and later).
+    bool CanConfigure() const { return FState == TState::Bound && FVersion >= 2 && !FSession.isEmpty(); }
+    // Opens that dialog over `parentWindow` (the portal's window identifier; empty for none). The desktop
+    // reports a changed trigger through its ShortcutsChanged signal.
+    void Configure(const QString& parentWindow);
 
 signals:
     void Activated();
@@ -73,6 +78,7 @@ private:
     QString FSession;
     QString FPreferred;
     QString FDescription;
+    uint32_t FVersion = 0;    // of the portal's interface, as last asked
     uint64_t FGeneration = 0; // a newer Bind or Release makes late answers to older ones stale
     uint64_t FTokens = 0;
     struct TPending {

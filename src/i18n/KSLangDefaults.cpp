@@ -225,6 +225,14 @@ constexpr TLangText Texts[] = {
     // The global hotkey where the desktop's shortcut portal holds it, and the shortcut's name shown there.
     {u"String.HotKeyPortal", u"Global hotkey held by the desktop's shortcut portal: %s"},
     {u"String.HotKeyPortalDescription", u"Optimize memory now"},
+    // The settings dialog's button to the desktop's own shortcut configuration.
+    {u"FormKSSettings.btnDesktopShortcut.Caption", u"Change hotkey in desktop settings..."},
+    // GNOME without a shortcut portal: the offer to add a custom keybinding, asked before anything is written.
+    {u"FormKSSettings.btnGnomeShortcut.Caption", u"Add as GNOME shortcut..."},
+    {u"String.GnomeShortcutAsk",
+     u"Add a GNOME keyboard shortcut %s that runs \"%s\"? Your other shortcuts are kept."},
+    {u"String.GnomeShortcutAdded", u"The GNOME keyboard shortcut %s now runs \"%s\"."},
+    {u"String.GnomeShortcutFailed", u"The GNOME keyboard shortcut could not be added: %s"},
 };
 
 } // namespace

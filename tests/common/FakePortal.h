@@ -59,8 +59,9 @@ public:
 
     uint CreateCode = 0, BindCode = 0;
     bool Shortcuts = true; // whether the GlobalShortcuts interface is offered
+    uint Version = 1;      // its version property
     QString ChosenTrigger = u"Alt+M"_qs;
-    QStringList Calls;               // method names in order, Close with its session path
+    QStringList Calls;               // method names in order, Close and ConfigureShortcuts with their session path
     QList<TShortcut> BoundShortcuts; // as the last BindShortcuts sent them
     QString LastSession;
 
@@ -83,12 +84,17 @@ public:
             if (!Shortcuts) {
                 bus.send(m.createErrorReply(QDBusError::UnknownInterface, u"no such interface"_qs));
             } else {
-                bus.send(m.createReply(QVariant::fromValue(QDBusVariant(QVariant(uint(1))))));
+                bus.send(m.createReply(QVariant::fromValue(QDBusVariant(QVariant(Version)))));
             }
             return true;
         }
-        Calls << (member == u"Close"_qs ? u"Close "_qs + m.path() : member);
-        if (member == u"Register"_qs || member == u"Close"_qs) {
+        if (member == u"Close"_qs)
+            Calls << u"Close "_qs + m.path();
+        else if (member == u"ConfigureShortcuts"_qs && !m.arguments().isEmpty())
+            Calls << member + u' ' + m.arguments().first().value<QDBusObjectPath>().path();
+        else
+            Calls << member;
+        if (member == u"Register"_qs || member == u"Close"_qs || member == u"ConfigureShortcuts"_qs) {
             bus.send(m.createReply());
             return true;
         }

@@ -161,3 +161,31 @@ TEST_F(PortalHotKey, ClosedSessionOrEndedPortalDropsTheBinding) {
     portalBus.unregisterService(u"org.freedesktop.portal.Desktop"_qs);
     EXPECT_TRUE(WaitUntil([&] { return hotKey.State() == TState::Refused; }));
 }
+
+// The desktop's own shortcut dialog exists from the interface's version 2 on, and only for a bound session.
+TEST_F(PortalHotKey, DesktopConfigurationOnlyFromVersionTwoAndForTheBoundSession) {
+    for (const uint version : {1u, 2u}) {
+        SCOPED_TRACE(testing::Message() << "version " << version);
+        auto portalBus = Bus.Connect();
+        test::TFakePortal portal(portalBus);
+        portal.Version = version;
+        ASSERT_TRUE(portal.Start());
+        TPortalHotKey hotKey(Bus.Connect(), u"kestrum"_qs);
+        EXPECT_FALSE(hotKey.CanConfigure()); // nothing bound yet
+        hotKey.Bind(HotKey_Alt | 'M', u"Optimize memory"_qs);
+        ASSERT_TRUE(WaitUntil([&] { return hotKey.State() == TState::Bound; }));
+        EXPECT_EQ(hotKey.CanConfigure(), version >= 2);
+        hotKey.Configure(u"wayland:abc"_qs);
+        if (version >= 2) {
+            EXPECT_TRUE(WaitUntil([&] {
+                return portal.Calls.contains(u"ConfigureShortcuts "_qs + portal.LastSession);
+            })) << portal.Calls.join(u',').toStdString();
+        } else {
+            WaitUntil([] { return false; }, 200);
+            EXPECT_FALSE(portal.Calls.join(u',').contains(u"ConfigureShortcuts"_qs));
+        }
+        hotKey.Release(); // given back: nothing left to configure
+        EXPECT_FALSE(hotKey.CanConfigure());
+        portalBus.unregisterService(u"org.freedesktop.portal.Desktop"_qs);
+    }
+}

@@ -68,7 +68,8 @@ TEST(Catalogue, DefaultsWithoutAnyPack) {
         EXPECT_FALSE(keys.contains(Key(t.Key))) << "twice: " << Key(t.Key).toStdString();
         keys.insert(Key(t.Key));
     }
-    EXPECT_EQ(keys.size(), 113 + 10 + 40 + 2); // + memory pressure and the gains chart, + protection, + portal hotkey
+    // + memory pressure and the gains chart, + protection, + portal hotkey, + the desktop's shortcut dialog
+    EXPECT_EQ(keys.size(), 113 + 10 + 40 + 2 + 1 + 4);
 }
 
 TEST(Catalogue, DefaultFonts) {

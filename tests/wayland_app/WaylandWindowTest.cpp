@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDate>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
 #include <QWindow>
 
 #include "app/KSCmdLine.h"
@@ -88,6 +90,21 @@ struct WaylandWindow : ::testing::Test {
         });
         Main->FormCreate();
         Settle(800);
+    }
+    // Starts with Alt+M as the hotkey, no key grabs to be had, and `bus` as the session bus.
+    void CreateWithPortal(const test::TPrivateSessionBus& bus, const QByteArray& moreConfig = {}) {
+        const QByteArray previous = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus.Address().toLocal8Bit());
+        auto* keys = static_cast<platform::TFakeHotKeys*>(Plat.HotKeys.get());
+        for (uint32_t m = 0; m < 16; ++m)
+            for (int vk = 0; vk < 256; ++vk) keys->Taken.insert({m, uint8_t(vk)});
+        QDir().mkpath(Home.File("Config"));
+        QFile config(Home.File("Config/Config.ini"));
+        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+        config.write("[KESTRUM]\nUseHotKey=1\nHotKeyValue=32845\n" + moreConfig); // Alt+M
+        config.close();
+        Create({"Kestrum"});
+        qputenv("DBUS_SESSION_BUS_ADDRESS", previous);
     }
     void TearDown() override {
         Main.reset();
@@ -174,6 +191,11 @@ TEST_F(WaylandWindow, HotkeyPointsToTheShortcutCommandAndLeavesTheSettingsDialog
     ASSERT_TRUE(label);
     EXPECT_TRUE(label->text().contains(u"kestrum -optimize"_qs));
     EXPECT_LE(label->geometry().right(), dialog.width());
+
+    // No hotkey wanted any more: the advice leaves the status line.
+    dialog.findChild<QCheckBox*>(u"chkHotKey"_qs)->click();
+    dialog.btnApplyClick();
+    EXPECT_FALSE(Main->StartupNotice().contains(u"kestrum -optimize"_qs)) << Main->StartupNotice().toStdString();
 }
 
 // Where the desktop's portal offers global shortcuts it holds the hotkey: its activation frees memory once,
@@ -184,18 +206,7 @@ TEST_F(WaylandWindow, ShortcutPortalHoldsTheHotkeyAndItsActivationRunsOnce) {
     test::TFakePortal portal(bus.Connect());
     ASSERT_TRUE(portal.Start());
     portal.ChosenTrigger = u"Alt+M (desktop)"_qs;
-    const QByteArray previous = qgetenv("DBUS_SESSION_BUS_ADDRESS");
-    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.Address().toLocal8Bit());
-    auto* keys = static_cast<platform::TFakeHotKeys*>(Plat.HotKeys.get());
-    for (uint32_t m = 0; m < 16; ++m)
-        for (int vk = 0; vk < 256; ++vk) keys->Taken.insert({m, uint8_t(vk)});
-    QDir().mkpath(Home.File("Config"));
-    QFile config(Home.File("Config/Config.ini"));
-    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-    config.write("[KESTRUM]\nUseHotKey=1\nHotKeyValue=32845\n"); // Alt+M
-    config.close();
-    Create({"Kestrum"});
-    qputenv("DBUS_SESSION_BUS_ADDRESS", previous);
+    CreateWithPortal(bus);
     auto notice = [&] { return Main->StartupNotice(); };
     EXPECT_TRUE(notice().contains(u"shortcut portal: Alt+M (desktop)"_qs)) << notice().toStdString();
     ASSERT_EQ(portal.BoundShortcuts.size(), 1);
@@ -229,4 +240,57 @@ TEST_F(WaylandWindow, ShortcutPortalHoldsTheHotkeyAndItsActivationRunsOnce) {
     portal.Activate(portal.LastSession, u"optimize"_qs);
     Settle(200);
     EXPECT_EQ(Runs, 1);
+}
+
+// A portal of version 2 has a shortcut dialog of its own: the settings dialog offers it for the bound session.
+// Version 1 has none, and the button stays away.
+TEST_F(WaylandWindow, SettingsOfferTheDesktopsShortcutDialogFromPortalVersionTwo) {
+    for (const uint version : {1u, 2u}) {
+        SCOPED_TRACE(testing::Message() << "version " << version);
+        test::TPrivateSessionBus bus;
+        ASSERT_TRUE(bus.Running());
+        test::TFakePortal portal(bus.Connect());
+        portal.Version = version;
+        ASSERT_TRUE(portal.Start());
+        CreateWithPortal(bus);
+        ASSERT_EQ(portal.Calls.count(u"BindShortcuts"_qs), 1);
+        { // the dialog ends before the window that owns it
+            TFormKSSettings dialog(Main.get(), Settings, Main->MultiLangs(), Main->ConfigPath());
+            dialog.show();
+            Settle(200);
+            auto* button = dialog.findChild<QPushButton*>(u"btnDesktopShortcut"_qs);
+            ASSERT_TRUE(button);
+            EXPECT_EQ(button->isVisible(), version >= 2);
+            if (version >= 2) {
+                EXPECT_FALSE(button->text().isEmpty());
+                button->click();
+                Settle(300);
+                EXPECT_TRUE(portal.Calls.contains(u"ConfigureShortcuts "_qs + portal.LastSession))
+                    << portal.Calls.join(u',').toStdString();
+                // The session ends: nothing left to configure.
+                portal.CloseSession(portal.LastSession);
+                Settle(300);
+                EXPECT_FALSE(button->isVisible());
+            }
+        }
+        Main.reset();
+        Settle(100);
+    }
+}
+
+// The desktop lists the shortcut under the name in the user's language, not the built-in English.
+TEST_F(WaylandWindow, ShortcutPortalGetsTheDescriptionOfTheLoadedLanguage) {
+    test::TPrivateSessionBus bus;
+    ASSERT_TRUE(bus.Running());
+    test::TFakePortal portal(bus.Connect());
+    ASSERT_TRUE(portal.Start());
+    QDir().mkpath(Home.File("Langs/1031"));
+    QFile pack(Home.File("Langs/1031/Kestrum.ini"));
+    ASSERT_TRUE(pack.open(QIODevice::WriteOnly));
+    pack.write("[LANG_ITEMS]\nString.HotKeyPortalDescription=Speicher jetzt optimieren\n");
+    pack.close();
+    CreateWithPortal(bus, "[LANGUAGE]\nLanguage=1031\n");
+    ASSERT_EQ(portal.BoundShortcuts.size(), 1);
+    EXPECT_EQ(portal.BoundShortcuts[0].Properties.value(u"description"_qs).toString(), u"Speicher jetzt optimieren"_qs);
+    EXPECT_EQ(portal.Calls.count(u"BindShortcuts"_qs), 1); // bound once, not again after the language came
 }
