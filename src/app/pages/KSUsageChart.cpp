@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
+#include <cmath>
 
 namespace kestrum {
 
@@ -140,11 +141,15 @@ int TKSUsageChart::LegendEntryWidth(int series) const {
     int& width = FSeries[series].EntryWidth;
     if (width >= 0) return width;
     // Room for the widest figure, so the entries do not jump as the numbers change.
-    const QFontMetrics fm(font());
-    const int text =
-        std::max(fm.horizontalAdvance(FSeries[series].Title), fm.horizontalAdvance(QStringLiteral("MEM: 100 %    ")));
+    // The title's width from the laid-out text that paints it: a new title is shaped once.
+    const int text = std::max(int(std::ceil(FTexts.Get(FSeries[series].Title, font()).size().width())), FigureWidth());
     width = BoxSize + 4 + SwatchWidth + 4 + text + 16;
     return width;
+}
+
+int TKSUsageChart::FigureWidth() const {
+    if (FFigureWidth < 0) FFigureWidth = QFontMetrics(font()).horizontalAdvance(QStringLiteral("MEM: 100 %    "));
+    return FFigureWidth;
 }
 
 void TKSUsageChart::Layout() {
@@ -314,6 +319,7 @@ void TKSUsageChart::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
         FLayoutValid = false;
+        FFigureWidth = -1;
         for (TSeries& s : FSeries) s.EntryWidth = -1;
     }
 }

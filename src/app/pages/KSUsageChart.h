@@ -87,6 +87,8 @@ private:
     void PaintPlotArea(QPainter& p, const QRect& clip) const;
     void PaintLines(QPainter& p, const QRect& clip) const;
     int LegendEntryWidth(int series) const;
+    // Room for the widest figure, so the entries do not jump as the numbers change.
+    int FigureWidth() const;
     QRect LegendEntryRect(int series) const;
     // Where point number `index` lies, in whole pixels from point 0, at the plot's current width.
     int64_t Offset(int64_t index) const;
@@ -100,6 +102,7 @@ private:
     QPixmap FFrame;          // background, title, axis, grid
     mutable QImage FGridRow; // one dotted grid line
     mutable TKSTextCache FTexts;
+    mutable int FFigureWidth = -1;
     QRect FPlot, FLegend;
     bool FLayoutValid = false;
 };
