@@ -212,17 +212,20 @@ void TKSUsageChart::PaintPlotArea(QPainter& p, const QRect& clip) const {
         FGridRow.fill(Qt::white);
         for (int x = 0; x < FGridRow.width(); x += GridDotSpacing) FGridRow.setPixel(x, 0, GridColor.rgb());
     }
-    const int x0 = FPlot.left() + 1;
+    // Only the part of each row inside the clip: a tick paints a strip a few columns wide.
+    const int x0 = std::max(FPlot.left() + 1, clip.left()), x1 = std::min(FPlot.right(), clip.right());
     const int64_t phase = Offset(FAdded - 1) - FPlot.right() + x0;
     const int shift = int((phase % GridDotSpacing + GridDotSpacing) % GridDotSpacing);
-    for (int v = 10; v < 100; v += 10) {
+    for (int v = 10; v < 100 && x1 >= x0; v += 10) {
         const int y = FPlot.bottom() - (FPlot.height() - 1) * v / 100;
         if (y >= clip.top() && y <= clip.bottom())
-            p.drawImage(QPoint(x0, y), FGridRow, QRect(shift, 0, FPlot.width() - 1, 1));
+            p.drawImage(QPoint(x0, y), FGridRow, QRect(shift, 0, x1 - x0 + 1, 1));
     }
     p.setPen(AxisColor);
-    p.drawLine(FPlot.bottomLeft(), FPlot.topLeft());
-    p.drawLine(FPlot.bottomLeft(), FPlot.bottomRight());
+    if (clip.left() <= FPlot.left()) p.drawLine(FPlot.bottomLeft(), FPlot.topLeft());
+    if (clip.bottom() >= FPlot.bottom())
+        p.drawLine(QPoint(std::max(FPlot.left(), clip.left()), FPlot.bottom()),
+                   QPoint(std::min(FPlot.right(), clip.right()), FPlot.bottom()));
 }
 
 // The series' lines inside `clip`, from the points that reach it.
