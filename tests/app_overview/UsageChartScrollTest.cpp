@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPaintEvent>
 #include <QScreen>
@@ -23,6 +24,16 @@ struct TPaintRecorder : QObject {
 
 void Flush() {
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+}
+
+// Shown and painted: on a real display the window is mapped some time after show().
+void ShowPainted(QWidget& w) {
+    w.show();
+    QElapsedTimer waited;
+    waited.start();
+    while (!(w.windowHandle() && w.windowHandle()->isExposed()) && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    Flush();
 }
 
 // What the window shows (its backing store, kept by scrolling and strip painting) against a drawing of the
@@ -55,8 +66,7 @@ TEST(UsageChart, ScrolledPlotMatchesAFullDrawing) {
     test::EnsureQtApp();
     TKSUsageChart chart;
     chart.resize(762, 302);
-    chart.show();
-    Flush();
+    ShowPainted(chart);
     TPaintRecorder recorder;
     chart.installEventFilter(&recorder);
     uint32_t seed = 7;
@@ -91,7 +101,7 @@ TEST(UsageChart, HiddenChartPaintsNothingAndCatchesUp) {
     test::EnsureQtApp();
     TKSUsageChart chart;
     chart.resize(762, 302);
-    chart.show();
+    ShowPainted(chart);
     for (int t = 0; t < 30; ++t) chart.AddPoints(t, 50, 20);
     Flush();
     chart.hide();
@@ -100,7 +110,10 @@ TEST(UsageChart, HiddenChartPaintsNothingAndCatchesUp) {
     for (int t = 0; t < 30; ++t) chart.AddPoints(90 - t, 60, 20);
     Flush();
     EXPECT_TRUE(recorder.Painted.isEmpty());
-    chart.show();
-    Flush();
+    ShowPainted(chart);
+    QElapsedTimer waited; // on a real display the repaint follows the window manager's map
+    waited.start();
+    while (!recorder.Painted.contains(chart.PlotRect()) && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(DifferentPixels(Shown(chart), Drawn(chart)), 0);
 }
