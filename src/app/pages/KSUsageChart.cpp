@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace kestrum {
 
@@ -61,6 +62,7 @@ void TKSUsageChart::SetSeriesTitle(int series, const QString& title) {
 void TKSUsageChart::SetSeriesVisible(int series, bool visible) {
     if (series < 0 || series >= SeriesCount || FSeries[series].Visible == visible) return;
     FSeries[series].Visible = visible;
+    FPlotShows = -1;
     update();
     emit SeriesVisibilityChanged(series, visible);
 }
@@ -85,15 +87,32 @@ void TKSUsageChart::AddPoints(int cpu, int memory, int pageFile, int pressure) {
     ++FAxisMin;
     ++FAxisMax;
     const int step = LastStep();
-    if (redraw) update(FPlot.united(FLegend));
-    if (redraw || !isVisible() || !FLayoutValid || step <= 0 || step >= FPlot.width() / 2) {
-        update(FPlot);
-        return;
+    if (redraw) update(FLegend);
+    // The plot's picture moves left by whole columns; only the strip it leaves, and the columns around the
+    // previous newest point where its end cap becomes a join, are drawn. Moved here rather than on the display
+    // server: the server would copy the plot twice (within its own copy of the window, then onto the screen).
+    if (!redraw && isVisible() && FPlotShows == FAdded - 2 && step > 0 && step < FPlotImage.width() / 2 &&
+        FPlotImage.devicePixelRatio() == 1.0) {
+        const int w = FPlotImage.width() - 1; // the left axis column stays
+        for (int y = 0; y < FPlotImage.height(); ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(FPlotImage.scanLine(y)) + 1;
+            std::memmove(row, row + step, size_t(w - step) * sizeof(uint32_t));
+        }
+        FPlotShows = FAdded - 1;
+        DrawPlot(QRect(FPlot.right() - step - JoinMargin, FPlot.top(), step + JoinMargin + 1, FPlot.height()));
+    } else {
+        FPlotShows = -1; // drawn whole at the next paint
     }
-    // What is drawn moves left by whole columns; only the strip it leaves, and the columns around the previous
-    // newest point where its end cap becomes a join, are painted.
-    scroll(-step, 0, FPlot.adjusted(1, 0, 0, 0));
-    update(QRect(FPlot.right() - step - JoinMargin, FPlot.top(), step + JoinMargin + 1, FPlot.height()));
+    update(FPlot);
+}
+
+void TKSUsageChart::DrawPlot(const QRect& area) {
+    FDrawnStrip = area & FPlot;
+    QPainter p(&FPlotImage);
+    p.translate(-FPlot.topLeft());
+    p.setClipRect(FDrawnStrip);
+    PaintPlotArea(p, FDrawnStrip);
+    PaintLines(p, FDrawnStrip);
 }
 
 int64_t TKSUsageChart::Offset(int64_t index) const {
@@ -301,10 +320,25 @@ void TKSUsageChart::paintEvent(QPaintEvent* event) {
     for (const QRect& r : event->region().subtracted(QRegion(FPlot).united(FLegend)))
         p.drawPixmap(r.topLeft(), FFrame,
                      QRectF(QPointF(r.topLeft()) * devicePixelRatioF(), QSizeF(r.size()) * devicePixelRatioF()));
-    const QRect plot = (event->region() & FPlot).boundingRect();
-    if (!plot.isEmpty()) {
-        PaintPlotArea(p, plot);
-        PaintLines(p, plot);
+    if (event->region().intersects(FPlot)) {
+        const qreal dpr = devicePixelRatioF();
+        if (FPlotImage.size() != FPlot.size() * dpr || FPlotImage.devicePixelRatio() != dpr) {
+            FPlotImage = QImage(FPlot.size() * dpr, QImage::Format_RGB32);
+            FPlotImage.setDevicePixelRatio(dpr);
+            FPlotShows = -1;
+        }
+        if (FPlotShows != FAdded - 1) {
+            FPlotShows = FAdded - 1;
+            DrawPlot(FPlot);
+        }
+        // In bands of rows: a single copy this large goes to the painter's worker threads and wakes them.
+        const int band = 64;
+        for (int y = 0; y < FPlot.height(); y += band) {
+            const QRect rows(0, y, FPlot.width(), std::min(band, FPlot.height() - y));
+            if (event->region().intersects(rows.translated(FPlot.topLeft())))
+                p.drawImage(rows.topLeft() + FPlot.topLeft(), FPlotImage,
+                            QRectF(QPointF(rows.topLeft()) * dpr, QSizeF(rows.size()) * dpr));
+        }
     }
     const QRect legend = (event->region() & FLegend).boundingRect();
     if (!legend.isEmpty()) {
