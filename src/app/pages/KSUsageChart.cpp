@@ -99,11 +99,38 @@ void TKSUsageChart::AddPoints(int cpu, int memory, int pageFile, int pressure) {
             std::memmove(row, row + step, size_t(w - step) * sizeof(uint32_t));
         }
         FPlotShows = FAdded - 1;
-        DrawPlot(QRect(FPlot.right() - step - JoinMargin, FPlot.top(), step + JoinMargin + 1, FPlot.height()));
-    } else {
-        FPlotShows = -1; // drawn whole at the next paint
+        const QRect strip(FPlot.right() - step - JoinMargin, FPlot.top(), step + JoinMargin + 1, FPlot.height());
+        DrawPlot(strip);
+        // The display is sent only the rows that changed: the strip, the dotted grid rows and the rows the
+        // lines run through. Rows of plain white moved left are still plain white.
+        update(MovedRows() + strip);
+        return;
     }
+    FPlotShows = -1; // drawn whole at the next paint
     update(FPlot);
+}
+
+QRegion TKSUsageChart::MovedRows() const {
+    const QRect inner = FPlot.adjusted(1, 0, 0, 0);
+    QRegion rows;
+    for (int v = 10; v < 100; v += 10)
+        rows += QRect(inner.left(), FPlot.bottom() - (FPlot.height() - 1) * v / 100, inner.width(), 1);
+    // The points drawn in the previous picture and this one, with a line width's margin.
+    const double sy = double(FPlot.height() - 1) / 100.0;
+    const int n = int(std::min<int64_t>(FCount, AxisSpan + 3));
+    for (const TSeries& s : FSeries) {
+        if (!s.Visible || !s.Present) continue;
+        int lo = s.Values[(FHead + FCount - 1) % Capacity], hi = lo;
+        for (int back = 1; back < n; ++back) {
+            const int v = s.Values[(FHead + FCount - 1 - back) % Capacity];
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+        const int top = int(std::floor(FPlot.bottom() - hi * sy)) - LineWidth - 1;
+        const int bottom = int(std::ceil(FPlot.bottom() - lo * sy)) + LineWidth + 1;
+        rows += QRect(inner.left(), top, inner.width(), bottom - top + 1) & inner;
+    }
+    return rows;
 }
 
 void TKSUsageChart::DrawPlot(const QRect& area) {

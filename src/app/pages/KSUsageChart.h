@@ -88,6 +88,8 @@ private:
     void PaintLegend(QPainter& p, const QRect& dirty) const;
     void PaintPlotArea(QPainter& p, const QRect& clip) const;
     void PaintLines(QPainter& p, const QRect& clip) const;
+    // The rows of the plot a step changes beside the new strip.
+    QRegion MovedRows() const;
     // Draws `area` (widget coordinates) of the plot into its picture.
     void DrawPlot(const QRect& area);
     int LegendEntryWidth(int series) const;
