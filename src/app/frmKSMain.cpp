@@ -456,7 +456,9 @@ void TFormKSMain::tmrRefreshOverviewTimer() {
     QString hint = TrayHint(*FMultiLangs, FUsage.MemUsagePercent, dnd);
     if (const QString notice = StartupNotice(); !notice.isEmpty()) hint += u"\n"_qs + notice;
     if (hint != FTrayIcon->toolTip()) FTrayIcon->setToolTip(hint);
-    FollowTrayAvailability();
+    // Only a window that waits behind the tray icon, or in its stead, follows the tray: without a tray the
+    // question is a round trip to the X server each second.
+    if (!isVisible() || FMinimizedForNoTray) FollowTrayAvailability();
     // The automatic policy every 5 s, on this sample rather than one of its own.
     if (++FRefreshTicks % (TKSOptiMonPolicy::TickInterval / tmrRefreshOverview->interval()) == 0) {
         FOptiMonSampler->SetFresh(true);

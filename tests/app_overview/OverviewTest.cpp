@@ -306,6 +306,30 @@ TEST_F(TOverviewWindow, WithoutANotificationAreaTheWindowIsMinimizedNeverLost) {
     EXPECT_TRUE(a.isMinimized());
 }
 
+// Shown as usual, the window does not ask each second whether a notification area exists (where none does,
+// that is a round trip to the X server); waiting behind the tray icon it does, and follows the tray's end.
+TEST_F(TOverviewWindow, TrayAskedOnlyWhileTheWindowWaitsBehindIt) {
+    WriteConfig("[KESTRUM]\nShowTrayIcon=1\n");
+    bool tray = true;
+    int asked = 0;
+    TFormKSMain w(Plat, Settings, {"Kestrum"});
+    w.SetTrayAvailableProbe([&] { return ++asked, tray; });
+    w.FormCreate();
+    asked = 0;
+    for (int i = 0; i < 3; ++i) w.tmrRefreshOverviewTimer();
+    EXPECT_EQ(asked, 0);
+    QCloseEvent close;
+    QCoreApplication::sendEvent(&w, &close);
+    ASSERT_FALSE(w.isVisible());
+    asked = 0;
+    w.tmrRefreshOverviewTimer();
+    EXPECT_EQ(asked, 1);
+    tray = false;
+    w.tmrRefreshOverviewTimer();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.isMinimized());
+}
+
 TEST_F(TOverviewWindow, LanguageChangeRelabelsThePage) {
     QDir().mkpath(Home.File("Langs/1031"));
     QFile pack(Home.File("Langs/1031/Kestrum.ini"));

@@ -43,19 +43,20 @@ void TKSGauge::paintEvent(QPaintEvent*) {
     p.fillRect(QRect(inner.left(), inner.top(), filled, inner.height()), FColor);
     p.setPen(QColor(160, 160, 160));
     p.drawRect(frame);
-    p.setFont(FTextFont);
     // The figure in a colour that reads on the bar where it lies over the bar, and dark beside it: black
-    // on a blue bar is hard to read, white on the grey track as well.
-    const QString text = QString::number(FPosition) + QStringLiteral(" %");
+    // on a blue bar is hard to read, white on the grey track as well. Laid out once per figure.
+    const QStaticText& text = FTexts.Get(QString::number(FPosition) + QStringLiteral(" %"), FTextFont);
+    const QPointF at((width() - text.size().width()) / 2.0, (height() - text.size().height()) / 2.0);
     const QRect bar(inner.left(), inner.top(), filled, inner.height());
+    p.setFont(FTextFont);
     p.save();
     p.setClipRect(bar);
     p.setPen(OnColor(FColor));
-    p.drawText(rect(), Qt::AlignCenter, text);
+    p.drawStaticText(at, text);
     p.restore();
     p.setClipRegion(QRegion(rect()).subtracted(bar));
     p.setPen(Qt::black);
-    p.drawText(rect(), Qt::AlignCenter, text);
+    p.drawStaticText(at, text);
 }
 
 } // namespace kestrum

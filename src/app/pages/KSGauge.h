@@ -3,6 +3,8 @@
 #include <QFont>
 #include <QWidget>
 
+#include "app/pages/KSTextCache.h"
+
 namespace kestrum {
 
 // A gauge 0..100: a bar filled to the position in its colour, with the percentage written over it.
@@ -26,6 +28,7 @@ private:
     int FPosition = 0;
     QColor FColor = Qt::green;
     QFont FTextFont; // sized to the bar once, not at every paint
+    TKSTextCache FTexts;
 };
 
 } // namespace kestrum

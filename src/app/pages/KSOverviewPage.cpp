@@ -61,16 +61,11 @@ protected:
         QStringList lines = text.split(u'\n');
         for (QString& line : lines) line = line.trimmed();
         bool fits = lines.size() * fm.height() <= TextBottom - 4;
-        // Measuring a line means shaping it: the widths of the lines seen lately are kept.
-        if (font() != FLinesFont) FWidths.clear();
+        // Measuring a line means shaping it: the width is read from the laid-out text that paints the line,
+        // so a new line is shaped once, not once to measure and again to paint.
         for (const QString& line : lines) {
             if (!fits) break;
-            auto it = FWidths.constFind(line);
-            if (it == FWidths.cend()) {
-                if (FWidths.size() >= 64) FWidths.clear();
-                it = FWidths.insert(line, fm.horizontalAdvance(line));
-            }
-            fits = *it <= box;
+            fits = FTexts.Get(line, font()).size().width() <= box;
         }
         FLinesOf = text;
         FLinesFont = font();
@@ -113,14 +108,13 @@ protected:
     }
 
 private:
-    TKSTextCache FTexts;
+    mutable TKSTextCache FTexts;
     QRegion FDirty; // what the paint under way covers
-    // The lines of the latest caption laid out, and the widths of lines measured lately.
+    // The lines of the latest caption laid out.
     mutable QString FLinesOf;
     mutable QFont FLinesFont;
     mutable int FLinesWidth = -1;
     mutable QStringList FLines;
-    mutable QHash<QString, int> FWidths;
 };
 
 } // namespace
@@ -201,8 +195,9 @@ void TKSOverviewPage::ShowFigures() {
     for (int i = 0; i < 3; ++i)
         chtOverview->SetSeriesTitle(i, FLangs->FormatText(QLatin1String(titles[i]), {values[i]}));
     if (const auto& psi = FStatus->Pressure())
-        chtOverview->SetSeriesTitle(TKSUsageChart::SeriesPressure,
-                                    FLangs->FormatText(u"FormKSMain.slinePSI.Title"_qs, {int(std::lround(psi->Some.Avg10))}));
+        chtOverview->SetSeriesTitle(
+            TKSUsageChart::SeriesPressure,
+            FLangs->FormatText(u"FormKSMain.slinePSI.Title"_qs, {int(std::lround(psi->Some.Avg10))}));
     const QString captions[3] = {CpuPanelCaption(*FLangs, *FStatus),
                                  MemPanelCaption(*FLangs, *FStatus, FUsage->MemUsagePercent),
                                  PfPanelCaption(*FLangs, *FStatus, FUsage->PageFileUsagePercent)};

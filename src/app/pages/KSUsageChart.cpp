@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 
 namespace kestrum {
 
@@ -18,6 +20,10 @@ constexpr int MarginLeft = 5, MarginRight = 10, MarginTop = 10, MarginBottom = 0
 constexpr int LineWidth = 3;
 constexpr int BoxSize = 11; // legend check box
 constexpr int SwatchWidth = 18;
+// Columns left of the previous newest point that the new segment can reach: half the line width, rounded up,
+// and one for the rasterizer's rounding.
+constexpr int JoinMargin = LineWidth / 2 + 2;
+constexpr int GridDotSpacing = 3;
 
 } // namespace
 
@@ -42,22 +48,30 @@ void TKSUsageChart::SetTitle(const QString& title) {
 
 void TKSUsageChart::SetSeriesTitle(int series, const QString& title) {
     if (series < 0 || series >= SeriesCount || FSeries[series].Title == title) return;
+    const int before = LegendEntryWidth(series);
     FSeries[series].Title = title;
     FSeries[series].EntryWidth = -1;
-    update(FLegend);
+    // Most ticks change a figure and nothing else: only that title is painted again. A title that needs
+    // another width moves the entries beside it.
+    if (FSeries[series].Present && LegendEntryWidth(series) == before)
+        update(LegendEntryRect(series).adjusted(BoxSize + 4 + SwatchWidth + 4, 0, 0, 0));
+    else
+        update(FLegend);
 }
 
 void TKSUsageChart::SetSeriesVisible(int series, bool visible) {
     if (series < 0 || series >= SeriesCount || FSeries[series].Visible == visible) return;
     FSeries[series].Visible = visible;
+    FPlotShows = -1;
     update();
     emit SeriesVisibilityChanged(series, visible);
 }
 
 void TKSUsageChart::AddPoints(int cpu, int memory, int pageFile, int pressure) {
+    bool redraw = false;
     if (pressure >= 0 && !FSeries[SeriesPressure].Present) {
         FSeries[SeriesPressure].Present = true;
-        update(FLegend);
+        redraw = true; // a new line across the plot and a new legend entry
     }
     const int values[SeriesCount] = {cpu, memory, pageFile, std::max(pressure, 0)};
     int slot;
@@ -72,8 +86,71 @@ void TKSUsageChart::AddPoints(int cpu, int memory, int pageFile, int pressure) {
     ++FAdded;
     ++FAxisMin;
     ++FAxisMax;
-    // Only the plot: the lines stay inside it, so nothing around it needs copying from the frame again.
+    const int step = LastStep();
+    if (redraw) update(FLegend);
+    // The plot's picture moves left by whole columns; only the strip it leaves, and the columns around the
+    // previous newest point where its end cap becomes a join, are drawn. Moved here rather than on the display
+    // server: the server would copy the plot twice (within its own copy of the window, then onto the screen).
+    if (!redraw && isVisible() && FPlotShows == FAdded - 2 && step > 0 && step < FPlotImage.width() / 2 &&
+        FPlotImage.devicePixelRatio() == 1.0) {
+        const int w = FPlotImage.width() - 1; // the left axis column stays
+        for (int y = 0; y < FPlotImage.height(); ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(FPlotImage.scanLine(y)) + 1;
+            std::memmove(row, row + step, size_t(w - step) * sizeof(uint32_t));
+        }
+        FPlotShows = FAdded - 1;
+        const QRect strip(FPlot.right() - step - JoinMargin, FPlot.top(), step + JoinMargin + 1, FPlot.height());
+        DrawPlot(strip);
+        // The display is sent only the rows that changed: the strip, the dotted grid rows and the rows the
+        // lines run through. Rows of plain white moved left are still plain white.
+        update(MovedRows() + strip);
+        return;
+    }
+    FPlotShows = -1; // drawn whole at the next paint
     update(FPlot);
+}
+
+QRegion TKSUsageChart::MovedRows() const {
+    const QRect inner = FPlot.adjusted(1, 0, 0, 0);
+    QRegion rows;
+    for (int v = 10; v < 100; v += 10)
+        rows += QRect(inner.left(), FPlot.bottom() - (FPlot.height() - 1) * v / 100, inner.width(), 1);
+    // The points drawn in the previous picture and this one, with a line width's margin.
+    const double sy = double(FPlot.height() - 1) / 100.0;
+    const int n = int(std::min<int64_t>(FCount, AxisSpan + 3));
+    for (const TSeries& s : FSeries) {
+        if (!s.Visible || !s.Present) continue;
+        int lo = s.Values[(FHead + FCount - 1) % Capacity], hi = lo;
+        for (int back = 1; back < n; ++back) {
+            const int v = s.Values[(FHead + FCount - 1 - back) % Capacity];
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+        const int top = int(std::floor(FPlot.bottom() - hi * sy)) - LineWidth - 1;
+        const int bottom = int(std::ceil(FPlot.bottom() - lo * sy)) + LineWidth + 1;
+        rows += QRect(inner.left(), top, inner.width(), bottom - top + 1) & inner;
+    }
+    return rows;
+}
+
+void TKSUsageChart::DrawPlot(const QRect& area) {
+    FDrawnStrip = area & FPlot;
+    QPainter p(&FPlotImage);
+    p.translate(-FPlot.topLeft());
+    p.setClipRect(FDrawnStrip);
+    PaintPlotArea(p, FDrawnStrip);
+    PaintLines(p, FDrawnStrip);
+}
+
+int64_t TKSUsageChart::Offset(int64_t index) const {
+    // Rounded to whole pixels, so that 200 points span the plot exactly and a step is 3 or 4 columns wide.
+    return (std::max<int64_t>(index, 0) * (FPlot.width() - 1) + AxisSpan / 2) / AxisSpan;
+}
+
+int TKSUsageChart::LastStep() const {
+    if (FAdded < 2) return 0;
+    const_cast<TKSUsageChart*>(this)->Layout();
+    return int(Offset(FAdded - 1) - Offset(FAdded - 2));
 }
 
 bool TKSUsageChart::PointAt(int series, int64_t x, int& value) const {
@@ -100,16 +177,25 @@ QRect TKSUsageChart::LegendBoxRect(int series) const {
     return QRect(x, FLegend.center().y() - BoxSize / 2, BoxSize, BoxSize);
 }
 
+QRect TKSUsageChart::LegendEntryRect(int series) const {
+    const QRect box = LegendBoxRect(series);
+    return QRect(box.left() - 2, FLegend.top(), LegendEntryWidth(series), FLegend.height());
+}
+
 int TKSUsageChart::LegendEntryWidth(int series) const {
     // Measured again only when the title or the font changed: the legend is laid out at every paint.
     int& width = FSeries[series].EntryWidth;
     if (width >= 0) return width;
     // Room for the widest figure, so the entries do not jump as the numbers change.
-    const QFontMetrics fm(font());
-    const int text =
-        std::max(fm.horizontalAdvance(FSeries[series].Title), fm.horizontalAdvance(QStringLiteral("MEM: 100 %    ")));
+    // The title's width from the laid-out text that paints it: a new title is shaped once.
+    const int text = std::max(int(std::ceil(FTexts.Get(FSeries[series].Title, font()).size().width())), FigureWidth());
     width = BoxSize + 4 + SwatchWidth + 4 + text + 16;
     return width;
+}
+
+int TKSUsageChart::FigureWidth() const {
+    if (FFigureWidth < 0) FFigureWidth = QFontMetrics(font()).horizontalAdvance(QStringLiteral("MEM: 100 %    "));
+    return FFigureWidth;
 }
 
 void TKSUsageChart::Layout() {
@@ -148,7 +234,7 @@ void TKSUsageChart::ComposeFrame() {
         p.setFont(font());
     }
     // Left axis 0..100, a tick and a dotted grid line every 10.
-    PaintPlotArea(p);
+    PaintPlotArea(p, FPlot);
     for (int v = 0; v <= 100; v += 10) {
         const int y = FPlot.bottom() - (FPlot.height() - 1) * v / 100;
         p.setPen(AxisColor);
@@ -159,30 +245,79 @@ void TKSUsageChart::ComposeFrame() {
     }
 }
 
-// The white plot area with its dotted grid and the two axis lines. Drawn afresh at every tick rather than
+// The white plot area with its dotted grid and the two axis lines, inside `clip`. Drawn afresh rather than
 // copied from the composed frame: a copy that large goes to the painter's worker threads and wakes them.
-void TKSUsageChart::PaintPlotArea(QPainter& p) const {
-    p.fillRect(FPlot, Qt::white);
+void TKSUsageChart::PaintPlotArea(QPainter& p, const QRect& clip) const {
+    p.fillRect(clip & FPlot, Qt::white);
     // One dotted row, copied for every grid line: a dashed pen would be laid out anew at every tick, and a
-    // single row is too small for the painter to split among its threads.
-    if (FGridRow.width() != FPlot.width() - 1) {
-        FGridRow = QImage(std::max(1, FPlot.width() - 1), 1, QImage::Format_RGB32);
+    // single row is too small for the painter to split among its threads. The dots keep their place among the
+    // lines' pixels, so they move with the lines.
+    const int rowWidth = FPlot.width() - 1 + GridDotSpacing;
+    if (FGridRow.width() != rowWidth) {
+        FGridRow = QImage(std::max(1, rowWidth), 1, QImage::Format_RGB32);
         FGridRow.fill(Qt::white);
-        for (int x = 0; x < FGridRow.width(); x += 3) FGridRow.setPixel(x, 0, GridColor.rgb());
+        for (int x = 0; x < FGridRow.width(); x += GridDotSpacing) FGridRow.setPixel(x, 0, GridColor.rgb());
     }
-    for (int v = 10; v < 100; v += 10) {
+    // Only the part of each row inside the clip: a tick paints a strip a few columns wide.
+    const int x0 = std::max(FPlot.left() + 1, clip.left()), x1 = std::min(FPlot.right(), clip.right());
+    const int64_t phase = Offset(FAdded - 1) - FPlot.right() + x0;
+    const int shift = int((phase % GridDotSpacing + GridDotSpacing) % GridDotSpacing);
+    for (int v = 10; v < 100 && x1 >= x0; v += 10) {
         const int y = FPlot.bottom() - (FPlot.height() - 1) * v / 100;
-        p.drawImage(FPlot.left() + 1, y, FGridRow);
+        if (y >= clip.top() && y <= clip.bottom())
+            p.drawImage(QPoint(x0, y), FGridRow, QRect(shift, 0, x1 - x0 + 1, 1));
     }
     p.setPen(AxisColor);
-    p.drawLine(FPlot.bottomLeft(), FPlot.topLeft());
-    p.drawLine(FPlot.bottomLeft(), FPlot.bottomRight());
+    if (clip.left() <= FPlot.left()) p.drawLine(FPlot.bottomLeft(), FPlot.topLeft());
+    if (clip.bottom() >= FPlot.bottom())
+        p.drawLine(QPoint(std::max(FPlot.left(), clip.left()), FPlot.bottom()),
+                   QPoint(std::min(FPlot.right(), clip.right()), FPlot.bottom()));
 }
 
-void TKSUsageChart::PaintLegend(QPainter& p) const {
+// The series' lines inside `clip`, from the points that reach it.
+void TKSUsageChart::PaintLines(QPainter& p, const QRect& clip) const {
+    if (FCount == 0) return;
+    p.save();
+    p.setClipRect(FPlot.adjusted(1, 0, 0, 0), Qt::IntersectClip);
+    // Drawn without smoothing: the smoothed wide lines cost three times as much to draw, once a second.
+    p.setRenderHint(QPainter::Antialiasing, false);
+    const double sy = double(FPlot.height() - 1) / 100.0;
+    const int64_t newest = FAdded - 1;
+    const int64_t right = Offset(newest);
+    // Points back to the first one left of the clip by more than a line width, so the line reaches its edge.
+    int n = 0;
+    while (n < FCount) {
+        ++n;
+        if (FPlot.right() - (right - Offset(newest - (n - 1))) < clip.left() - 2 * LineWidth) break;
+    }
+    QPolygonF line;
+    line.reserve(n);
+    for (int i = 0; i < SeriesCount; ++i) {
+        const TSeries& s = FSeries[i];
+        if (!s.Visible || !s.Present) continue;
+        line.clear();
+        // The inner points of a level stretch are left out: they draw nothing the stretch's ends do not, and
+        // each point of a wide line costs a join. Memory and swap lines are level most of the time.
+        for (int k = 0; k < n; ++k) {
+            const int back = n - 1 - k;
+            const int v = s.Values[(FHead + FCount - 1 - back) % Capacity];
+            const QPointF point(double(FPlot.right() - (right - Offset(newest - back))), FPlot.bottom() - v * sy);
+            if (line.size() >= 2 && line.last().y() == point.y() && line[line.size() - 2].y() == point.y())
+                line.last() = point;
+            else
+                line.append(point);
+        }
+        p.setPen(QPen(s.Color, LineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPolyline(line);
+    }
+    p.restore();
+}
+
+// The legend's entries that reach `dirty`.
+void TKSUsageChart::PaintLegend(QPainter& p, const QRect& dirty) const {
     const QFontMetrics fm(font());
     for (int i = 0; i < SeriesCount; ++i) {
-        if (!FSeries[i].Present) continue;
+        if (!FSeries[i].Present || !LegendEntryRect(i).intersects(dirty)) continue;
         const QRect box = LegendBoxRect(i);
         p.setPen(AxisColor);
         p.setBrush(Qt::white);
@@ -212,38 +347,30 @@ void TKSUsageChart::paintEvent(QPaintEvent* event) {
     for (const QRect& r : event->region().subtracted(QRegion(FPlot).united(FLegend)))
         p.drawPixmap(r.topLeft(), FFrame,
                      QRectF(QPointF(r.topLeft()) * devicePixelRatioF(), QSizeF(r.size()) * devicePixelRatioF()));
-    if (event->region().intersects(FPlot)) PaintPlotArea(p);
-    if (event->region().intersects(FLegend)) {
-        p.fillRect(FLegend, Background);
-        PaintLegend(p);
-    }
-    if (!event->region().intersects(FPlot) || FCount == 0) return;
-    p.setClipRect(FPlot.adjusted(1, 0, 0, 0), Qt::IntersectClip);
-    // Drawn without smoothing: the smoothed wide lines cost three times as much to draw, once a second.
-    p.setRenderHint(QPainter::Antialiasing, false);
-    const double sx = double(FPlot.width() - 1) / double(FAxisMax - FAxisMin);
-    const double sy = double(FPlot.height() - 1) / 100.0;
-    // Only the points inside the axis range and one beyond its left edge, so the line reaches the edge.
-    const int n = int(std::min<int64_t>(FCount, FAxisMax - FAxisMin + 2));
-    QPolygonF line;
-    line.reserve(n);
-    for (int i = 0; i < SeriesCount; ++i) {
-        const TSeries& s = FSeries[i];
-        if (!s.Visible || !s.Present) continue;
-        line.clear();
-        // The inner points of a level stretch are left out: they draw nothing the stretch's ends do not, and
-        // each point of a wide line costs a join. Memory and swap lines are level most of the time.
-        for (int k = 0; k < n; ++k) {
-            const int back = n - 1 - k;
-            const int v = s.Values[(FHead + FCount - 1 - back) % Capacity];
-            const QPointF point(FPlot.right() - back * sx, FPlot.bottom() - v * sy);
-            if (line.size() >= 2 && line.last().y() == point.y() && line[line.size() - 2].y() == point.y())
-                line.last() = point;
-            else
-                line.append(point);
+    if (event->region().intersects(FPlot)) {
+        const qreal dpr = devicePixelRatioF();
+        if (FPlotImage.size() != FPlot.size() * dpr || FPlotImage.devicePixelRatio() != dpr) {
+            FPlotImage = QImage(FPlot.size() * dpr, QImage::Format_RGB32);
+            FPlotImage.setDevicePixelRatio(dpr);
+            FPlotShows = -1;
         }
-        p.setPen(QPen(s.Color, LineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        p.drawPolyline(line);
+        if (FPlotShows != FAdded - 1) {
+            FPlotShows = FAdded - 1;
+            DrawPlot(FPlot);
+        }
+        // In bands of rows: a single copy this large goes to the painter's worker threads and wakes them.
+        const int band = 64;
+        for (int y = 0; y < FPlot.height(); y += band) {
+            const QRect rows(0, y, FPlot.width(), std::min(band, FPlot.height() - y));
+            if (event->region().intersects(rows.translated(FPlot.topLeft())))
+                p.drawImage(rows.topLeft() + FPlot.topLeft(), FPlotImage,
+                            QRectF(QPointF(rows.topLeft()) * dpr, QSizeF(rows.size()) * dpr));
+        }
+    }
+    const QRect legend = (event->region() & FLegend).boundingRect();
+    if (!legend.isEmpty()) {
+        p.fillRect(legend, Background);
+        PaintLegend(p, legend);
     }
 }
 
@@ -256,6 +383,7 @@ void TKSUsageChart::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
         FLayoutValid = false;
+        FFigureWidth = -1;
         for (TSeries& s : FSeries) s.EntryWidth = -1;
     }
 }

@@ -13,9 +13,12 @@
 namespace kestrum {
 
 // The Usage page's line chart: three series against a fixed 0–100 left axis and a bottom axis that scrolls
-// by one point a second. Drawn with QPainter: the frame (title, axis, grid) is composed once per size and
-// language, so a tick repaints only the lines and the legend. Only the points that can be seen, plus a small
-// margin, are kept, so the chart's memory stays flat however long the program runs.
+// by one point a second. Drawn with QPainter: the frame (title, axis labels) is composed once per size and
+// language. A tick does not draw the plot again: every point lies a whole number of pixels from the first
+// one, so what is drawn moves by whole columns: the plot's picture is moved and only the strip with the new
+// segment is drawn into it. The grid's dots move with the lines, so the scrolled
+// pixels are exactly what a full drawing gives. Only the points that can be seen, plus a small margin, are
+// kept, so the chart's memory stays flat however long the program runs.
 // A fourth series, memory pressure, joins once the system has measured it.
 class TKSUsageChart : public QWidget {
     Q_OBJECT
@@ -56,6 +59,10 @@ public:
     // Where the lines are drawn and where a series' legend check box lies, in widget coordinates.
     QRect PlotRect() const;
     QRect LegendBoxRect(int series) const;
+    // The columns the newest point moved the plot by (3 or 4 at the usual size; 0 before there are two points).
+    int LastStep() const;
+    // What the latest drawing of the plot covered: the strip of a tick, or the whole plot.
+    QRect DrawnStrip() const { return FDrawnStrip; }
 
 signals:
     void SeriesVisibilityChanged(int series, bool visible);
@@ -78,9 +85,19 @@ private:
 
     void Layout();
     void ComposeFrame();
-    void PaintLegend(QPainter& p) const;
-    void PaintPlotArea(QPainter& p) const;
+    void PaintLegend(QPainter& p, const QRect& dirty) const;
+    void PaintPlotArea(QPainter& p, const QRect& clip) const;
+    void PaintLines(QPainter& p, const QRect& clip) const;
+    // The rows of the plot a step changes beside the new strip.
+    QRegion MovedRows() const;
+    // Draws `area` (widget coordinates) of the plot into its picture.
+    void DrawPlot(const QRect& area);
     int LegendEntryWidth(int series) const;
+    // Room for the widest figure, so the entries do not jump as the numbers change.
+    int FigureWidth() const;
+    QRect LegendEntryRect(int series) const;
+    // Where point number `index` lies, in whole pixels from point 0, at the plot's current width.
+    int64_t Offset(int64_t index) const;
 
     QString FTitle;
     std::array<TSeries, SeriesCount> FSeries;
@@ -90,7 +107,11 @@ private:
     int FCount = 0;          // points held
     QPixmap FFrame;          // background, title, axis, grid
     mutable QImage FGridRow; // one dotted grid line
+    QImage FPlotImage;       // the plot as shown: moved a step each tick, then the new strip drawn
+    int64_t FPlotShows = -1; // the newest point the picture shows; -1: to be drawn whole
+    QRect FDrawnStrip;
     mutable TKSTextCache FTexts;
+    mutable int FFigureWidth = -1;
     QRect FPlot, FLegend;
     bool FLayoutValid = false;
 };
