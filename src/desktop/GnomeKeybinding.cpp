@@ -26,53 +26,6 @@ QString TGnomeKeybinding::ToBinding(uint32_t value) {
     return out + parts.last();
 }
 
-std::optional<QStringList> TGnomeKeybinding::ParseStringList(const QString& text) {
-    QString t = text.trimmed();
-    if (t.startsWith(u"@as"_qs)) t = t.mid(3).trimmed();
-    if (!t.startsWith(u'[') || !t.endsWith(u']')) return std::nullopt;
-    QStringList items;
-    qsizetype i = 1;
-    const qsizetype end = t.size() - 1;
-    auto skipSpace = [&] {
-        while (i < end && t[i].isSpace()) ++i;
-    };
-    skipSpace();
-    if (i == end) return items;
-    while (true) {
-        skipSpace();
-        if (i >= end || (t[i] != u'\'' && t[i] != u'"')) return std::nullopt;
-        const QChar quote = t[i++];
-        QString item;
-        while (i < end && t[i] != quote) {
-            if (t[i] == u'\\' && i + 1 < end) ++i;
-            item += t[i++];
-        }
-        if (i >= end) return std::nullopt; // unterminated
-        ++i;
-        items << item;
-        skipSpace();
-        if (i == end) return items;
-        if (t[i] != u',') return std::nullopt;
-        ++i;
-    }
-}
-
-namespace {
-// A GVariant string, so gsettings reads a name or command as it is written.
-QString Quoted(QString s) {
-    s.replace(u'\\', u"\\\\"_qs);
-    s.replace(u'\'', u"\\'"_qs);
-    return u'\'' + s + u'\'';
-}
-} // namespace
-
-QString TGnomeKeybinding::FormatStringList(const QStringList& items) {
-    if (items.isEmpty()) return u"@as []"_qs;
-    QStringList quoted;
-    for (const QString& s : items) quoted << Quoted(s);
-    return u'[' + quoted.join(u", "_qs) + u']';
-}
-
 bool TGnomeKeybinding::Run(const QStringList& args, QString* out, QString* error) const {
     QProcess p;
     p.start(FProgram, args);
@@ -109,7 +62,7 @@ bool TGnomeKeybinding::Apply(const QString& name, const QString& command, const 
         return false;
     const QString entry = QString::fromLatin1(EntrySchema) + u':' + own;
     for (const auto& [key, value] : {std::pair{u"name"_qs, name}, {u"command"_qs, command}, {u"binding"_qs, binding}})
-        if (!Run({u"set"_qs, entry, key, Quoted(value)}, nullptr, error)) return false;
+        if (!Run({u"set"_qs, entry, key, TGnomeStringList::Quoted(value)}, nullptr, error)) return false;
     return true;
 }
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "desktop/GnomeStringList.h"
+
 namespace kestrum {
 
 // Kestrum's own custom keybinding in GNOME's settings, written through the `gsettings` command: the list of
@@ -19,8 +21,8 @@ public:
     // key has no name there.
     static QString ToBinding(uint32_t value);
     // gsettings' printed string list ("@as []", "['/a/', '/b/']"); nothing where the text is no such list.
-    static std::optional<QStringList> ParseStringList(const QString& text);
-    static QString FormatStringList(const QStringList& items);
+    static std::optional<QStringList> ParseStringList(const QString& text) { return TGnomeStringList::Parse(text); }
+    static QString FormatStringList(const QStringList& items) { return TGnomeStringList::Format(items); }
 
     explicit TGnomeKeybinding(QString program = QStringLiteral("gsettings")) : FProgram(std::move(program)) {}
     // Adds or updates the entry; on failure says why in `error`.
