@@ -69,11 +69,7 @@ private:
 
 namespace {
 
-bool WaitUntil(const std::function<bool()>& done, int ms = 3000) {
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
+using test::WaitUntil;
 
 class DndSources : public ::testing::Test {
 protected:

@@ -13,11 +13,7 @@ using namespace kestrum;
 
 namespace {
 
-bool WaitUntil(const std::function<bool()>& done, int ms = 3000) {
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
+using test::WaitUntil;
 
 class PortalHotKey : public ::testing::Test {
 protected:

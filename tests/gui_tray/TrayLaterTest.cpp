@@ -39,11 +39,7 @@ QStringList WindowStates(qint64 pid) {
     return states;
 }
 
-bool WaitUntil(const std::function<bool()>& done, int ms) {
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    return done();
-}
+using test::WaitUntil;
 
 } // namespace
 

@@ -52,12 +52,7 @@ public slots:
     QList<TStandInGame> ListGames() { return Games; }
 };
 
-bool WaitUntil(const std::function<bool()>& done, int ms = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
+using test::WaitUntil;
 
 class GameModeTest : public ::testing::Test {
 protected:
