@@ -56,13 +56,14 @@ struct TDialogFixture : ::testing::Test {
 };
 
 // Runs `step` once `ready` answers true, from the event loop (as soon as a modal dialog runs its own loop);
-// gives up after a few seconds so a broken dialog cannot hang the test.
+// gives up after 15 s (a loaded machine may take seconds to show a first dialog) so a broken dialog cannot
+// hang the test.
 inline void WhenReady(std::function<bool()> ready, std::function<void()> step) {
     auto* timer = new QTimer;
     auto started = std::make_shared<QElapsedTimer>();
     started->start();
     QObject::connect(timer, &QTimer::timeout, [=] {
-        if (!ready() && started->elapsed() < 5000) return;
+        if (!ready() && started->elapsed() < 15000) return;
         timer->stop();
         timer->deleteLater();
         if (ready()) return step();
