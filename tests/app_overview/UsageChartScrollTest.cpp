@@ -6,6 +6,7 @@
 #include <QPaintEvent>
 #include <QScreen>
 #include <QWindow>
+#include <functional>
 
 #include "app/pages/KSUsageChart.h"
 #include "common/QtApp.h"
@@ -121,4 +122,83 @@ TEST(UsageChart, HiddenChartPaintsNothingAndCatchesUp) {
     for (int t = 0; t < 30; ++t) whole.AddPoints(t, 50, 20);
     for (int t = 0; t < 30; ++t) whole.AddPoints(90 - t, 60, 20);
     EXPECT_EQ(DifferentPixels(Shown(chart), Drawn(whole)), 0);
+}
+
+namespace {
+int64_t Area(const QRegion& region) {
+    int64_t a = 0;
+    for (const QRect& r : region) a += int64_t(r.width()) * r.height();
+    return a;
+}
+} // namespace
+
+// The moved picture is the old one shifted, and every pixel that reads differently lies in what is sent to
+// the display; rows that repeat every step (white, level lines, a grid of that period) are not sent at all.
+TEST(UsageChart, ScrollSendsOnlyWhatReadsDifferently) {
+    struct TCase {
+        const char* Name;
+        int Step;
+        std::function<void(QImage&)> Paint;
+        int64_t MaxArea;
+    };
+    const TCase cases[] = {
+        {"plain white", 3, [](QImage&) {}, 0},
+        {"level line", 4,
+         [](QImage& im) {
+             for (int y = 40; y < 43; ++y)
+                 for (int x = 0; x < im.width(); ++x) im.setPixel(x, y, 0xff0000ffu);
+         },
+         0},
+        {"dots of the step's period", 3,
+         [](QImage& im) {
+             for (int x = 0; x < im.width(); x += 3) im.setPixel(x, 10, 0xffa0a0a0u);
+         },
+         0},
+        {"one old spike", 4,
+         [](QImage& im) {
+             for (int y = 5; y < 90; ++y) im.setPixel(100, y, 0xff00ff00u);
+         },
+         85 * 5 + 1024},
+        {"noise", 3,
+         [](QImage& im) {
+             uint32_t seed = 1;
+             for (int i = 0; i < 2000; ++i) {
+                 seed = seed * 1103515245u + 12345u;
+                 im.setPixel(int(seed >> 8) % im.width(), int(seed >> 20) % im.height(), 0xff000000u | seed);
+             }
+         },
+         int64_t(300) * 100},
+    };
+    for (const TCase& c : cases) {
+        QImage im(300, 100, QImage::Format_RGB32);
+        im.fill(Qt::white);
+        c.Paint(im);
+        const QImage before = im.copy();
+        const QRegion changed = ScrollPlotImage(im, c.Step);
+        EXPECT_LE(Area(changed), c.MaxArea) << c.Name;
+        for (int y = 0; y < im.height(); ++y) {
+            ASSERT_EQ(im.pixel(0, y), before.pixel(0, y)) << c.Name; // the axis column stays
+            for (int x = 1; x + c.Step < im.width(); ++x) {
+                ASSERT_EQ(im.pixel(x, y), before.pixel(x + c.Step, y)) << c.Name << " at " << x << "," << y;
+                if (im.pixel(x, y) != before.pixel(x, y))
+                    ASSERT_TRUE(changed.contains(QPoint(x, y))) << c.Name << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
+// A spike long past does not make every tick send the whole height of the plot: only the columns around it,
+// the lines' own rows and the new strip.
+TEST(UsageChart, OldSpikeSendsOnlyItsColumns) {
+    test::EnsureQtApp();
+    TKSUsageChart chart;
+    chart.resize(762, 302);
+    ShowPainted(chart);
+    for (int t = 0; t < 120; ++t) {
+        chart.AddPoints(t == 60 ? 100 : 5, 40, 10);
+        Flush();
+    }
+    const QRect plot = chart.PlotRect();
+    EXPECT_LT(Area(chart.LastDamage()), int64_t(plot.width()) * plot.height() / 5);
+    EXPECT_TRUE(chart.LastDamage().contains(chart.DrawnStrip()));
 }

@@ -24,8 +24,62 @@ constexpr int SwatchWidth = 18;
 // and one for the rasterizer's rounding.
 constexpr int JoinMargin = LineWidth / 2 + 2;
 constexpr int GridDotSpacing = 3;
+// Pixels of an unchanged part worth sending along to save the display server a request of its own.
+constexpr int DamageSlack = 1024;
+
+// Where a and b first (last) differ among their n pixels; -1 when they do not. Whole chunks are compared
+// first: most rows of a plot are plain white.
+int FirstDifference(const uint32_t* a, const uint32_t* b, int n) {
+    constexpr int chunk = 32;
+    int x = 0;
+    while (x + chunk <= n && std::memcmp(a + x, b + x, chunk * sizeof(uint32_t)) == 0) x += chunk;
+    for (; x < n; ++x)
+        if (a[x] != b[x]) return x;
+    return -1;
+}
+
+int LastDifference(const uint32_t* a, const uint32_t* b, int n) {
+    constexpr int chunk = 32;
+    int x = n;
+    while (x - chunk >= 0 && std::memcmp(a + x - chunk, b + x - chunk, chunk * sizeof(uint32_t)) == 0) x -= chunk;
+    for (--x; x >= 0; --x)
+        if (a[x] != b[x]) return x;
+    return -1;
+}
 
 } // namespace
+
+QRegion ScrollPlotImage(QImage& image, int step) {
+    QRegion changed;
+    const int w = image.width() - 1; // column 0, the axis, stays
+    const int n = w - step;          // the columns that receive a moved pixel; the rest is drawn anew
+    if (step <= 0 || n <= 0 || image.depth() != 32) return changed;
+    // Neighbouring rows with like spans go as one rectangle; a row unlike the rectangle so far starts its own.
+    QRect band;
+    int64_t bandPixels = 0; // of the band's area, those that changed
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(image.scanLine(y)) + 1;
+        // A pixel changes when the one `step` columns to its right differs from it. A row that repeats
+        // every `step` columns (plain white, a level line) reads the same after the move.
+        const int first = FirstDifference(row, row + step, n);
+        if (first < 0) continue;
+        const int last = LastDifference(row, row + step, n);
+        std::memmove(row + first, row + first + step, size_t(last - first + 1) * sizeof(uint32_t));
+        const QRect span(first + 1, y, last - first + 1, 1);
+        const QRect joined = band.united(span);
+        if (!band.isEmpty() && band.bottom() == y - 1 &&
+            int64_t(joined.width()) * joined.height() - bandPixels - span.width() <= DamageSlack) {
+            band = joined;
+            bandPixels += span.width();
+            continue;
+        }
+        if (!band.isEmpty()) changed += band;
+        band = span;
+        bandPixels = span.width();
+    }
+    if (!band.isEmpty()) changed += band;
+    return changed;
+}
 
 TKSUsageChart::TKSUsageChart(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("chtOverview"));
@@ -93,44 +147,18 @@ void TKSUsageChart::AddPoints(int cpu, int memory, int pageFile, int pressure) {
     // server: the server would copy the plot twice (within its own copy of the window, then onto the screen).
     if (!redraw && isVisible() && FPlotShows == FAdded - 2 && step > 0 && step < FPlotImage.width() / 2 &&
         FPlotImage.devicePixelRatio() == 1.0) {
-        const int w = FPlotImage.width() - 1; // the left axis column stays
-        for (int y = 0; y < FPlotImage.height(); ++y) {
-            auto* row = reinterpret_cast<uint32_t*>(FPlotImage.scanLine(y)) + 1;
-            std::memmove(row, row + step, size_t(w - step) * sizeof(uint32_t));
-        }
+        // Only what reads differently after the move goes to the display, and what the strip draws anew.
+        const QRegion moved = ScrollPlotImage(FPlotImage, step).translated(FPlot.topLeft());
         FPlotShows = FAdded - 1;
         const QRect strip(FPlot.right() - step - JoinMargin, FPlot.top(), step + JoinMargin + 1, FPlot.height());
         DrawPlot(strip);
-        // The display is sent only the rows that changed: the strip, the dotted grid rows and the rows the
-        // lines run through. Rows of plain white moved left are still plain white.
-        update(MovedRows() + strip);
+        FLastDamage = moved + strip;
+        update(FLastDamage);
         return;
     }
     FPlotShows = -1; // drawn whole at the next paint
+    FLastDamage = FPlot;
     update(FPlot);
-}
-
-QRegion TKSUsageChart::MovedRows() const {
-    const QRect inner = FPlot.adjusted(1, 0, 0, 0);
-    QRegion rows;
-    for (int v = 10; v < 100; v += 10)
-        rows += QRect(inner.left(), FPlot.bottom() - (FPlot.height() - 1) * v / 100, inner.width(), 1);
-    // The points drawn in the previous picture and this one, with a line width's margin.
-    const double sy = double(FPlot.height() - 1) / 100.0;
-    const int n = int(std::min<int64_t>(FCount, AxisSpan + 3));
-    for (const TSeries& s : FSeries) {
-        if (!s.Visible || !s.Present) continue;
-        int lo = s.Values[(FHead + FCount - 1) % Capacity], hi = lo;
-        for (int back = 1; back < n; ++back) {
-            const int v = s.Values[(FHead + FCount - 1 - back) % Capacity];
-            lo = std::min(lo, v);
-            hi = std::max(hi, v);
-        }
-        const int top = int(std::floor(FPlot.bottom() - hi * sy)) - LineWidth - 1;
-        const int bottom = int(std::ceil(FPlot.bottom() - lo * sy)) + LineWidth + 1;
-        rows += QRect(inner.left(), top, inner.width(), bottom - top + 1) & inner;
-    }
-    return rows;
 }
 
 void TKSUsageChart::DrawPlot(const QRect& area) {

@@ -20,6 +20,11 @@ namespace kestrum {
 // pixels are exactly what a full drawing gives. Only the points that can be seen, plus a small margin, are
 // kept, so the chart's memory stays flat however long the program runs.
 // A fourth series, memory pressure, joins once the system has measured it.
+// Moves every row of a 32-bit plot picture `step` columns to the left, except column 0 (the axis); the
+// rightmost `step` columns keep what they had, to be drawn anew. Returns what now reads differently, in the
+// picture's coordinates, in bands of a few rows.
+QRegion ScrollPlotImage(QImage& image, int step);
+
 class TKSUsageChart : public QWidget {
     Q_OBJECT
 public:
@@ -63,6 +68,9 @@ public:
     int LastStep() const;
     // What the latest drawing of the plot covered: the strip of a tick, or the whole plot.
     QRect DrawnStrip() const { return FDrawnStrip; }
+    // What the latest point asked to be shown again (widget coordinates): the strip and the moved pixels
+    // that read differently, or the whole plot.
+    QRegion LastDamage() const { return FLastDamage; }
 
 signals:
     void SeriesVisibilityChanged(int series, bool visible);
@@ -88,8 +96,6 @@ private:
     void PaintLegend(QPainter& p, const QRect& dirty) const;
     void PaintPlotArea(QPainter& p, const QRect& clip) const;
     void PaintLines(QPainter& p, const QRect& clip) const;
-    // The rows of the plot a step changes beside the new strip.
-    QRegion MovedRows() const;
     // Draws `area` (widget coordinates) of the plot into its picture.
     void DrawPlot(const QRect& area);
     int LegendEntryWidth(int series) const;
@@ -110,6 +116,7 @@ private:
     QImage FPlotImage;       // the plot as shown: moved a step each tick, then the new strip drawn
     int64_t FPlotShows = -1; // the newest point the picture shows; -1: to be drawn whole
     QRect FDrawnStrip;
+    QRegion FLastDamage;
     mutable TKSTextCache FTexts;
     mutable int FFigureWidth = -1;
     QRect FPlot, FLegend;
