@@ -87,6 +87,7 @@ TFormKSMain::TFormKSMain(platform::TPlatform& platform, TKSSettings& settings, Q
     setWindowTitle(u"Kestrum"_qs);
     setFixedSize(800, 600);
     FSysStatus = new TSystemStatus(*FPlatform.SystemInfo, this);
+    FPlatform.SystemInfo->SetCountsWanted(false); // the window shows no handle, thread or process count
     FKSCore = new TMemoryOptimize(*FPlatform.Desktop, *FPlatform.Processes, this);
     FHotKeyManager = new TOrvHotKeyManager(*FPlatform.HotKeys, this);
     FAntiDisturb = new TOrvAntiDisturb(*FPlatform.Desktop, *FPlatform.Processes, this);

@@ -69,6 +69,9 @@ public:
     // The memory snapshot; empty on failure. How it is taken is the backend's business (on Windows the
     // performance-information call where the version offers it, else the backend's own fallback).
     virtual std::optional<TPerformanceInfo> PerformanceInfo() = 0;
+    // Whether the snapshot carries the handle, thread and process counts. Counting walks the process table:
+    // a caller that shows none of them turns it off, and the counts then stay as last read.
+    virtual void SetCountsWanted(bool) {}
     // Memory pressure; empty where the system does not measure it (or the figures cannot be read).
     virtual std::optional<TMemoryPressure> MemoryPressure() { return std::nullopt; }
 };

@@ -57,6 +57,14 @@ TEST(LinuxSystemInfo, SamplerOnFixtureFolder) {
     EXPECT_EQ(status.HandleCount(), 7712u);
     EXPECT_EQ(status.ThreadCount(), 1047u);
     EXPECT_EQ(status.ProcessCount(), 4u);
+    // A caller that shows no counts does not walk the process table for them.
+    auto quiet = MakeLinuxSystemInfo(FixturePath("proc"));
+    quiet->SetCountsWanted(false);
+    TSystemStatus uncounted(*quiet);
+    ASSERT_TRUE(uncounted.RefreshMemory());
+    EXPECT_EQ(uncounted.PhysicalTotal(), 65849232ll * 1024);
+    EXPECT_EQ(uncounted.ProcessCount(), 0u);
+    EXPECT_EQ(uncounted.ThreadCount(), 0u);
 
     EXPECT_TRUE(status.RefreshCPU());
     EXPECT_EQ(status.GetCPUUsage(0), 0u);

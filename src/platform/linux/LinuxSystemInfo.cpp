@@ -79,10 +79,10 @@ public:
         TPerformanceInfo p = proc::ToPerformanceInfo(*m);
         FCommitPeak = std::max(FCommitPeak, p.CommitTotal);
         p.CommitPeak = FCommitPeak;
-        // The three counts are shown nowhere and cost as much as the rest of the sample (walking /proc alone
-        // several times that), so they are refreshed at most every few seconds.
+        // The three counts cost as much as the rest of the sample (walking /proc alone several times that),
+        // so they are refreshed at most every few seconds, and only for a caller that shows them.
         const uint64_t now = MonotonicMs();
-        if (FCountsAt == 0 || now - FCountsAt >= kCountsMaxAgeMs) {
+        if (FCountsWanted && (FCountsAt == 0 || now - FCountsAt >= kCountsMaxAgeMs)) {
             FHandleCount = static_cast<uint32_t>(FirstNumber(FFileNr.Read()));
             // "running/total" scheduling entities: the thread count of the whole system.
             std::string_view load = FLoadavg.Read();
@@ -95,6 +95,11 @@ public:
         p.ThreadCount = FThreadCount;
         p.ProcessCount = FProcessCount;
         return p;
+    }
+
+    void SetCountsWanted(bool wanted) override {
+        std::lock_guard lock(FMutex);
+        FCountsWanted = wanted;
     }
 
     std::optional<TMemoryPressure> MemoryPressure() override {
@@ -139,6 +144,7 @@ private:
     std::string FRoot;
     proc::TProcFile FStat, FMeminfo, FLoadavg, FFileNr, FPressure;
     bool FPressureMissing = false;
+    bool FCountsWanted = true;
     int FProcDir = -1;
     uint64_t FTicksPerSecond = 100;
     uint64_t FCommitPeak = 0;
