@@ -20,8 +20,9 @@ public:
     std::optional<QSet<QString>> Names();
     // Names read from the backend so far (how much the last questions cost).
     uint64_t NamesRead() const { return FNamesRead; }
-    // A known process's name is read again at every this many questions.
-    static constexpr uint32_t RecheckEvery = 6;
+    // A known process's name is read again at every this many questions: a process that replaced its program
+    // (exec) is seen within minutes at a question every ten seconds, while each question reads few links.
+    static constexpr uint32_t RecheckEvery = 18;
 
 private:
     struct TKnown {
