@@ -15,6 +15,7 @@
 #include "app/pages/KSGauge.h"
 #include "app/pages/KSOverviewPage.h"
 #include "app/pages/KSOverviewTexts.h"
+#include "app/pages/KSTextCache.h"
 #include "app/pages/KSUsageChart.h"
 #include "common/QtApp.h"
 #include "common/TestHome.h"
@@ -442,4 +443,25 @@ TEST_F(TOverviewWindow, PanelsRepaintOnlyForNewTextAndNotWhileHidden) {
     EXPECT_TRUE(mem->Caption().contains(u"25 %"_qs));
     EXPECT_EQ(page->Chart()->SeriesTitle(1), u"MEM: 25 %    "_qs);
     EXPECT_EQ(page->Gauge(TKSOverviewPage::PanelMEM)->Position(), 25);
+}
+
+// A line whose figures change every second is laid out once: a new figure is drawn from digits already laid
+// out, and the line is as wide as the same text laid out whole. Right-to-left text stays one piece.
+TEST(KSTextCache, NewFiguresNeedNoNewLayout) {
+    test::EnsureQtApp();
+    QFont font(u"Tahoma"_qs);
+    font.setPointSize(8);
+    TKSTextCache cache;
+    QImage image(300, 20, QImage::Format_RGB32);
+    QPainter p(&image);
+    cache.Draw(p, QPointF(4, 4), u"Available: 1234567890 MB"_qs, font);
+    const int pieces = cache.Pieces();
+    for (const QString line : {u"Available: 9876 MB"_qs, u"Available: 55 MB"_qs, u"Available: 0 MB"_qs}) {
+        cache.Draw(p, QPointF(4, 4), line, font);
+        EXPECT_NEAR(cache.Width(line, font), QFontMetricsF(font).horizontalAdvance(line), 1.0) << line.toStdString();
+    }
+    EXPECT_EQ(cache.Pieces(), pieces);
+    const QString hebrew = QString::fromUtf8("\xd7\x96\xd7\x99\xd7\x9b\xd7\xa8\xd7\x95\xd7\x9f 42");
+    cache.Draw(p, QPointF(4, 4), hebrew, font);
+    EXPECT_EQ(cache.Pieces(), pieces + 1);
 }

@@ -61,11 +61,10 @@ protected:
         QStringList lines = text.split(u'\n');
         for (QString& line : lines) line = line.trimmed();
         bool fits = lines.size() * fm.height() <= TextBottom - 4;
-        // Measuring a line means shaping it: the width is read from the laid-out text that paints the line,
-        // so a new line is shaped once, not once to measure and again to paint.
+        // Measured from the laid-out pieces that paint the line: a new line is not shaped again to measure it.
         for (const QString& line : lines) {
             if (!fits) break;
-            fits = FTexts.Get(line, font()).size().width() <= box;
+            fits = FTexts.Width(line, font()) <= box;
         }
         FLinesOf = text;
         FLinesFont = font();
@@ -87,7 +86,7 @@ protected:
         g.setFont(font());
         g.setPen(Qt::black);
         for (int i = 0; i < lines.size(); ++i)
-            if (FDirty.intersects(LineRect(i))) g.drawStaticText(QPoint(4, 4 + i * h), FTexts.Get(lines[i], font()));
+            if (FDirty.intersects(LineRect(i))) FTexts.Draw(g, QPointF(4, 4 + i * h), lines[i], font());
         g.restore();
     }
 

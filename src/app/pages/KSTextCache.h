@@ -1,35 +1,88 @@
 #pragma once
 #include <QFont>
+#include <QFontMetricsF>
 #include <QHash>
+#include <QPainter>
 #include <QStaticText>
 #include <QString>
 
 namespace kestrum {
 
 // Laid-out texts for painting the same lines again and again (panel lines, legend titles): shaping a line
-// costs far more than drawing it. Bounded: past Capacity lines it starts over.
+// costs far more than drawing it. Bounded: past Capacity pieces it starts over.
+// Lines whose figures change every second ("12 345 MB") are laid out in pieces: the words between the
+// figures, which come back tick after tick, and each digit on its own, so a new figure needs no shaping.
 class TKSTextCache {
 public:
-    static constexpr int Capacity = 256;
+    static constexpr int Capacity = 512;
 
-    const QStaticText& Get(const QString& text, const QFont& font) {
-        if (font != FFont) {
-            FTexts.clear();
-            FFont = font;
-        }
-        auto it = FTexts.find(text);
-        if (it != FTexts.end()) return *it;
-        if (FTexts.size() >= Capacity) FTexts.clear();
-        QStaticText st(text);
-        st.setTextFormat(Qt::PlainText);
-        st.setPerformanceHint(QStaticText::AggressiveCaching);
-        st.prepare(QTransform(), font);
-        return *FTexts.insert(text, st);
+    // The whole text laid out as one.
+    const QStaticText& Get(const QString& text, const QFont& font) { return Piece(text, font).Text; }
+
+    // Draws `text` with its top left at `at`, as QPainter::drawStaticText does.
+    void Draw(QPainter& p, const QPointF& at, const QString& text, const QFont& font) {
+        qreal x = at.x();
+        ForEachPiece(text, font, [&](const TPiece& piece) {
+            p.drawStaticText(QPointF(x, at.y()), piece.Text);
+            x += piece.Advance;
+        });
     }
 
+    // How far Draw reaches to the right.
+    qreal Width(const QString& text, const QFont& font) {
+        qreal width = 0;
+        ForEachPiece(text, font, [&](const TPiece& piece) { width += piece.Advance; });
+        return width;
+    }
+
+    // Pieces laid out so far (how much shaping the texts cost).
+    int Pieces() const { return int(FPieces.size()); }
+
 private:
+    struct TPiece {
+        QStaticText Text;
+        qreal Advance = 0;
+    };
+
+    static bool IsDigit(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; }
+
+    template <typename F>
+    void ForEachPiece(const QString& text, const QFont& font, F&& each) {
+        // Scripts whose letters join, or that run right to left, are shaped as whole lines.
+        bool simple = true;
+        for (QChar c : text) simple = simple && c.unicode() < 0x0590;
+        if (!simple) {
+            each(Piece(text, font));
+            return;
+        }
+        for (qsizetype at = 0; at < text.size();) {
+            qsizetype end = at + 1;
+            if (!IsDigit(text[at]))
+                while (end < text.size() && !IsDigit(text[end])) ++end;
+            each(Piece(text.mid(at, end - at), font));
+            at = end;
+        }
+    }
+
+    const TPiece& Piece(const QString& text, const QFont& font) {
+        if (font != FFont) {
+            FPieces.clear();
+            FFont = font;
+        }
+        auto it = FPieces.find(text);
+        if (it != FPieces.end()) return *it;
+        if (FPieces.size() >= Capacity) FPieces.clear();
+        TPiece piece;
+        piece.Text = QStaticText(text);
+        piece.Text.setTextFormat(Qt::PlainText);
+        piece.Text.setPerformanceHint(QStaticText::AggressiveCaching);
+        piece.Text.prepare(QTransform(), font);
+        piece.Advance = QFontMetricsF(font).horizontalAdvance(text);
+        return *FPieces.insert(text, piece);
+    }
+
     QFont FFont;
-    QHash<QString, QStaticText> FTexts;
+    QHash<QString, TPiece> FPieces;
 };
 
 } // namespace kestrum

@@ -216,7 +216,7 @@ int TKSUsageChart::LegendEntryWidth(int series) const {
     if (width >= 0) return width;
     // Room for the widest figure, so the entries do not jump as the numbers change.
     // The title's width from the laid-out text that paints it: a new title is shaped once.
-    const int text = std::max(int(std::ceil(FTexts.Get(FSeries[series].Title, font()).size().width())), FigureWidth());
+    const int text = std::max(int(std::ceil(FTexts.Width(FSeries[series].Title, font()))), FigureWidth());
     width = BoxSize + 4 + SwatchWidth + 4 + text + 16;
     return width;
 }
@@ -361,8 +361,8 @@ void TKSUsageChart::PaintLegend(QPainter& p, const QRect& dirty) const {
         const int sx = box.right() + 5;
         p.fillRect(QRect(sx, box.center().y() - 1, SwatchWidth, LineWidth), FSeries[i].Color);
         p.setPen(Qt::black);
-        p.drawStaticText(QPoint(sx + SwatchWidth + 4, FLegend.top() + (FLegend.height() - fm.height()) / 2),
-                         FTexts.Get(FSeries[i].Title, font()));
+        FTexts.Draw(p, QPointF(sx + SwatchWidth + 4, FLegend.top() + (FLegend.height() - fm.height()) / 2),
+                    FSeries[i].Title, font());
     }
 }
 
