@@ -27,21 +27,23 @@ constexpr int GridDotSpacing = 3;
 // Pixels of an unchanged part worth sending along to save the display server a request of its own.
 constexpr int DamageSlack = 1024;
 
-// Where a and b first (last) differ among their n pixels; -1 when they do not. Whole chunks are compared
-// first: most rows of a plot are plain white.
+// Where a and b first (last) differ among their n pixels; -1 when they do not. The library's comparison
+// takes whole rows at vector width: most rows of a plot are plain white and are done in one call.
+constexpr int DiffChunk = 32;
+
 int FirstDifference(const uint32_t* a, const uint32_t* b, int n) {
-    constexpr int chunk = 32;
+    if (std::memcmp(a, b, size_t(n) * sizeof(uint32_t)) == 0) return -1;
     int x = 0;
-    while (x + chunk <= n && std::memcmp(a + x, b + x, chunk * sizeof(uint32_t)) == 0) x += chunk;
+    while (x + DiffChunk <= n && std::memcmp(a + x, b + x, DiffChunk * sizeof(uint32_t)) == 0) x += DiffChunk;
     for (; x < n; ++x)
         if (a[x] != b[x]) return x;
     return -1;
 }
 
 int LastDifference(const uint32_t* a, const uint32_t* b, int n) {
-    constexpr int chunk = 32;
     int x = n;
-    while (x - chunk >= 0 && std::memcmp(a + x - chunk, b + x - chunk, chunk * sizeof(uint32_t)) == 0) x -= chunk;
+    while (x - DiffChunk >= 0 && std::memcmp(a + x - DiffChunk, b + x - DiffChunk, DiffChunk * sizeof(uint32_t)) == 0)
+        x -= DiffChunk;
     for (--x; x >= 0; --x)
         if (a[x] != b[x]) return x;
     return -1;
@@ -347,10 +349,14 @@ void TKSUsageChart::PaintLegend(QPainter& p, const QRect& dirty) const {
     for (int i = 0; i < SeriesCount; ++i) {
         if (!FSeries[i].Present || !LegendEntryRect(i).intersects(dirty)) continue;
         const QRect box = LegendBoxRect(i);
-        p.setPen(AxisColor);
-        p.setBrush(Qt::white);
-        p.drawRect(box.adjusted(0, 0, -1, -1));
-        if (FSeries[i].Visible) {
+        const int sx = box.right() + 5;
+        // A new figure repaints only its title: the box, its smoothed tick and the swatch stay as they are.
+        if (dirty.left() <= sx + SwatchWidth) {
+            p.setPen(AxisColor);
+            p.setBrush(Qt::white);
+            p.drawRect(box.adjusted(0, 0, -1, -1));
+        }
+        if (FSeries[i].Visible && dirty.left() <= box.right()) {
             p.setPen(QPen(Qt::black, 1.6));
             p.setRenderHint(QPainter::Antialiasing, true);
             p.drawPolyline(QPolygonF({QPointF(box.left() + 2.5, box.center().y() + 0.5),
@@ -358,7 +364,6 @@ void TKSUsageChart::PaintLegend(QPainter& p, const QRect& dirty) const {
                                       QPointF(box.right() - 2.0, box.top() + 2.5)}));
             p.setRenderHint(QPainter::Antialiasing, false);
         }
-        const int sx = box.right() + 5;
         p.fillRect(QRect(sx, box.center().y() - 1, SwatchWidth, LineWidth), FSeries[i].Color);
         p.setPen(Qt::black);
         FTexts.Draw(p, QPointF(sx + SwatchWidth + 4, FLegend.top() + (FLegend.height() - fm.height()) / 2),
