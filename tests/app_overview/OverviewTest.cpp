@@ -416,12 +416,33 @@ TEST_F(TOverviewWindow, PanelsRepaintOnlyForNewTextAndNotWhileHidden) {
     Flush();
     EXPECT_GT(counter.Paints, 0);
     EXPECT_TRUE(mem->Caption().contains(u"75 %"_qs));
-    // Only the lines that read differently: the usage and the available memory, not the total between them.
+    // Only the lines that read differently: the usage and the available memory, not the total between them;
+    // and within a line only from where it reads differently, not its unchanged words.
     const int lineHeight = QFontMetrics(mem->font()).height();
     const int top = mem->contentsRect().top() + 4;
-    EXPECT_TRUE(counter.Painted.contains(QPoint(20, top + lineHeight / 2)));
-    EXPECT_FALSE(counter.Painted.contains(QPoint(20, top + 2 * lineHeight + lineHeight / 2)));
-    EXPECT_TRUE(counter.Painted.contains(QPoint(20, top + 3 * lineHeight + lineHeight / 2)));
+    const auto paintedRight = [&](int line) {
+        return counter.Painted.contains(QPoint(mem->width() - 30, top + line * lineHeight + lineHeight / 2));
+    };
+    EXPECT_TRUE(paintedRight(0));
+    EXPECT_FALSE(counter.Painted.contains(QPoint(8, top + lineHeight / 2)));
+    EXPECT_FALSE(paintedRight(2));
+    EXPECT_TRUE(paintedRight(3));
+    // What the partial repaints left on screen reads exactly as the panel painted whole.
+    for (int t = 0; t < 12; ++t) {
+        Info->Memory = Memory(8192, 2048 + 37 * t * t, 1000 + 13 * t, 10000);
+        w.tmrRefreshOverviewTimer();
+        Flush();
+    }
+    const QRect at(mem->mapTo(&w, QPoint(0, 0)), mem->size());
+    const QImage shownNow = w.screen()
+                                ->grabWindow(w.winId(), at.x(), at.y(), at.width(), at.height())
+                                .toImage()
+                                .convertToFormat(QImage::Format_RGB32);
+    const QImage whole = mem->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shownNow.size(), whole.size());
+    EXPECT_EQ(shownNow, whole);
+    Info->Memory = Memory(8192, 2048, 1000, 10000); // 75 % again
+    w.tmrRefreshOverviewTimer();
 
     w.hide();
     const QString shown = mem->Caption();

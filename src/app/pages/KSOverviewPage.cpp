@@ -31,6 +31,7 @@ class TKSInfoPanel : public TOrvImagePanel {
 public:
     using TOrvImagePanel::TOrvImagePanel;
     static constexpr int TextBottom = 80;
+    static constexpr int TextLeft = 4;
 
     // A new caption repaints only the lines that read differently: most ticks change one or two of them.
     void SetInfo(const QString& text) {
@@ -45,9 +46,17 @@ public:
             update();
             return;
         }
+        // Within a line, from the piece where it starts to read differently: mostly a figure's last digits.
         QRegion changed;
-        for (int i = 0; i < after.size(); ++i)
-            if (after[i] != before[i]) changed += LineRect(i);
+        for (int i = 0; i < after.size(); ++i) {
+            if (after[i] == before[i]) continue;
+            qsizetype same = 0;
+            while (same < after[i].size() && same < before[i].size() && after[i][same] == before[i][same]) ++same;
+            QRect line = LineRect(i);
+            const qreal from = TextLeft + FTexts.PieceStart(after[i], same, font()) - TKSTextCache::Overhang;
+            line.setLeft(std::max(line.left(), contentsRect().left() + int(std::floor(from))));
+            changed += line;
+        }
         update(changed);
     }
 
@@ -85,8 +94,11 @@ protected:
         g.save();
         g.setFont(font());
         g.setPen(Qt::black);
-        for (int i = 0; i < lines.size(); ++i)
-            if (FDirty.intersects(LineRect(i))) FTexts.Draw(g, QPointF(4, 4 + i * h), lines[i], font());
+        for (int i = 0; i < lines.size(); ++i) {
+            const QRect dirty = (FDirty & LineRect(i)).boundingRect();
+            if (!dirty.isEmpty())
+                FTexts.Draw(g, QPointF(TextLeft, 4 + i * h), lines[i], font(), dirty.left() - contentsRect().left());
+        }
         g.restore();
     }
 

@@ -19,14 +19,30 @@ public:
     // The whole text laid out as one.
     const QStaticText& Get(const QString& text, const QFont& font) { return Piece(text, font).Text; }
 
-    // Draws `text` with its top left at `at`, as QPainter::drawStaticText does.
-    void Draw(QPainter& p, const QPointF& at, const QString& text, const QFont& font) {
+    // Draws `text` with its top left at `at`, as QPainter::drawStaticText does; pieces that end left of
+    // `fromX` are left out (a repaint of the text's changed end).
+    void Draw(QPainter& p, const QPointF& at, const QString& text, const QFont& font, qreal fromX = -1e9) {
         qreal x = at.x();
         ForEachPiece(text, font, [&](const TPiece& piece) {
-            p.drawStaticText(QPointF(x, at.y()), piece.Text);
+            if (x + piece.Advance + Overhang >= fromX) p.drawStaticText(QPointF(x, at.y()), piece.Text);
             x += piece.Advance;
         });
     }
+
+    // Where Draw puts the piece that holds character `index` (the text's width past its end): two texts
+    // alike up to `index` look alike left of it.
+    qreal PieceStart(const QString& text, qsizetype index, const QFont& font) {
+        qreal x = 0;
+        qsizetype at = 0;
+        ForEachPiece(text, font, [&](const TPiece& piece) {
+            if (at + piece.Length <= index) x += piece.Advance;
+            at += piece.Length;
+        });
+        return x;
+    }
+
+    // How far a glyph may reach past its piece's advance, in pixels.
+    static constexpr qreal Overhang = 2;
 
     // How far Draw reaches to the right.
     qreal Width(const QString& text, const QFont& font) {
@@ -42,6 +58,7 @@ private:
     struct TPiece {
         QStaticText Text;
         qreal Advance = 0;
+        qsizetype Length = 0;
     };
 
     static bool IsDigit(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; }
@@ -78,6 +95,7 @@ private:
         piece.Text.setPerformanceHint(QStaticText::AggressiveCaching);
         piece.Text.prepare(QTransform(), font);
         piece.Advance = QFontMetricsF(font).horizontalAdvance(text);
+        piece.Length = text.size();
         return *FPieces.insert(text, piece);
     }
 

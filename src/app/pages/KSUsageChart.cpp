@@ -105,13 +105,19 @@ void TKSUsageChart::SetTitle(const QString& title) {
 void TKSUsageChart::SetSeriesTitle(int series, const QString& title) {
     if (series < 0 || series >= SeriesCount || FSeries[series].Title == title) return;
     const int before = LegendEntryWidth(series);
+    qsizetype same = 0;
+    const QString& old = FSeries[series].Title;
+    while (same < title.size() && same < old.size() && title[same] == old[same]) ++same;
     FSeries[series].Title = title;
     FSeries[series].EntryWidth = -1;
     // Most ticks change a figure and nothing else: only that title is painted again. A title that needs
     // another width moves the entries beside it.
-    if (FSeries[series].Present && LegendEntryWidth(series) == before)
-        update(LegendEntryRect(series).adjusted(BoxSize + 4 + SwatchWidth + 4, 0, 0, 0));
-    else
+    if (FSeries[series].Present && LegendEntryWidth(series) == before) {
+        // From the piece where the title starts to read differently: mostly the figure's last digit.
+        const int from = BoxSize + 4 + SwatchWidth + 4 +
+                         int(std::floor(FTexts.PieceStart(title, same, font()) - TKSTextCache::Overhang));
+        update(LegendEntryRect(series).adjusted(std::max(0, from), 0, 0, 0));
+    } else
         update(FLegend);
 }
 
@@ -367,7 +373,7 @@ void TKSUsageChart::PaintLegend(QPainter& p, const QRect& dirty) const {
         p.fillRect(QRect(sx, box.center().y() - 1, SwatchWidth, LineWidth), FSeries[i].Color);
         p.setPen(Qt::black);
         FTexts.Draw(p, QPointF(sx + SwatchWidth + 4, FLegend.top() + (FLegend.height() - fm.height()) / 2),
-                    FSeries[i].Title, font());
+                    FSeries[i].Title, font(), dirty.left());
     }
 }
 
