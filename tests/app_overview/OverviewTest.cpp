@@ -441,6 +441,16 @@ TEST_F(TOverviewWindow, PanelsRepaintOnlyForNewTextAndNotWhileHidden) {
     const QImage whole = mem->grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(shownNow.size(), whole.size());
     EXPECT_EQ(shownNow, whole);
+    // The chart's legend, whose titles were repainted from their changed figures only, likewise.
+    TKSUsageChart* chart = page->Chart();
+    const QRect legend(0, chart->PlotRect().bottom() + 2, chart->width(),
+                       chart->height() - chart->PlotRect().bottom() - 2);
+    const QPoint legendAt = chart->mapTo(&w, legend.topLeft());
+    EXPECT_EQ(w.screen()
+                  ->grabWindow(w.winId(), legendAt.x(), legendAt.y(), legend.width(), legend.height())
+                  .toImage()
+                  .convertToFormat(QImage::Format_RGB32),
+              chart->grab(legend).toImage().convertToFormat(QImage::Format_RGB32));
     Info->Memory = Memory(8192, 2048, 1000, 10000); // 75 % again
     w.tmrRefreshOverviewTimer();
 
