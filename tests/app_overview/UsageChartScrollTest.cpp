@@ -174,8 +174,20 @@ TEST(UsageChart, ScrollSendsOnlyWhatReadsDifferently) {
         im.fill(Qt::white);
         c.Paint(im);
         const QImage before = im.copy();
+        // Told where the ink is, the move looks only there and comes to the same.
+        QImage inked = im.copy();
+        std::vector<TPlotInk> ink;
+        AddPlotInk(inked, 0, inked.width() - 1, ink);
         const QRegion changed = ScrollPlotImage(im, c.Step);
         EXPECT_LE(Area(changed), c.MaxArea) << c.Name;
+        EXPECT_EQ(ScrollPlotImage(inked, c.Step, &ink), changed) << c.Name;
+        EXPECT_EQ(inked, im) << c.Name;
+        // The moved ink is still covered by its spans.
+        for (int y = 0; y < im.height(); ++y)
+            for (int x = 1; x + c.Step < im.width(); ++x)
+                if (im.pixel(x, y) != 0xffffffffu)
+                    ASSERT_TRUE(x >= ink[size_t(y)].Left && x <= ink[size_t(y)].Right)
+                        << c.Name << " at " << x << "," << y;
         for (int y = 0; y < im.height(); ++y) {
             ASSERT_EQ(im.pixel(0, y), before.pixel(0, y)) << c.Name; // the axis column stays
             for (int x = 1; x + c.Step < im.width(); ++x) {

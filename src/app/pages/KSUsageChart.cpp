@@ -51,23 +51,52 @@ int LastDifference(const uint32_t* a, const uint32_t* b, int n) {
 
 } // namespace
 
-QRegion ScrollPlotImage(QImage& image, int step) {
+void AddPlotInk(const QImage& image, int left, int right, std::vector<TPlotInk>& ink) {
+    ink.resize(size_t(image.height()));
+    left = std::max(left, 0);
+    right = std::min(right, image.width() - 1);
+    constexpr uint32_t white = 0xffffffffu;
+    for (int y = 0; y < image.height() && left <= right; ++y) {
+        const auto* row = reinterpret_cast<const uint32_t*>(image.constScanLine(y));
+        int first = left, last = right;
+        while (first <= right && row[first] == white) ++first;
+        if (first > right) continue;
+        while (row[last] == white) --last;
+        TPlotInk& span = ink[size_t(y)];
+        span.Left = span.Empty() ? first : std::min(span.Left, first);
+        span.Right = std::max(span.Right, last);
+    }
+}
+
+QRegion ScrollPlotImage(QImage& image, int step, std::vector<TPlotInk>* ink) {
     QRegion changed;
     const int w = image.width() - 1; // column 0, the axis, stays
     const int n = w - step;          // the columns that receive a moved pixel; the rest is drawn anew
     if (step <= 0 || n <= 0 || image.depth() != 32) return changed;
+    if (ink) ink->resize(size_t(image.height()));
     // Neighbouring rows with like spans go as one rectangle; a row unlike the rectangle so far starts its own.
     QRect band;
     int64_t bandPixels = 0; // of the band's area, those that changed
     for (int y = 0; y < image.height(); ++y) {
         auto* row = reinterpret_cast<uint32_t*>(image.scanLine(y)) + 1;
-        // A pixel changes when the one `step` columns to its right differs from it. A row that repeats
-        // every `step` columns (plain white, a level line) reads the same after the move.
-        const int first = FirstDifference(row, row + step, n);
+        // Pixel x changes when the one `step` columns to its right differs from it: where both are white it
+        // does not, so only the ink and the step left of it are looked at.
+        int lo = 0, hi = n - 1;
+        if (ink) {
+            TPlotInk& span = (*ink)[size_t(y)];
+            if (span.Empty()) continue;
+            lo = std::max(lo, span.Left - 1 - step);
+            hi = std::min(hi, span.Right - 1);
+            span.Left = std::max(1, span.Left - step);
+            span.Right -= step;
+            if (lo > hi) continue;
+        }
+        // A row that repeats every `step` columns (plain white, a level line) reads the same after the move.
+        const int first = FirstDifference(row + lo, row + lo + step, hi - lo + 1);
         if (first < 0) continue;
-        const int last = LastDifference(row, row + step, n);
-        std::memmove(row + first, row + first + step, size_t(last - first + 1) * sizeof(uint32_t));
-        const QRect span(first + 1, y, last - first + 1, 1);
+        const int last = LastDifference(row + lo, row + lo + step, hi - lo + 1);
+        std::memmove(row + lo + first, row + lo + first + step, size_t(last - first + 1) * sizeof(uint32_t));
+        const QRect span(lo + first + 1, y, last - first + 1, 1);
         const QRect joined = band.united(span);
         if (!band.isEmpty() && band.bottom() == y - 1 &&
             int64_t(joined.width()) * joined.height() - bandPixels - span.width() <= DamageSlack) {
@@ -156,7 +185,7 @@ void TKSUsageChart::AddPoints(int cpu, int memory, int pageFile, int pressure) {
     if (!redraw && isVisible() && FPlotShows == FAdded - 2 && step > 0 && step < FPlotImage.width() / 2 &&
         FPlotImage.devicePixelRatio() == 1.0) {
         // Only what reads differently after the move goes to the display, and what the strip draws anew.
-        const QRegion moved = ScrollPlotImage(FPlotImage, step).translated(FPlot.topLeft());
+        const QRegion moved = ScrollPlotImage(FPlotImage, step, &FPlotInk).translated(FPlot.topLeft());
         FPlotShows = FAdded - 1;
         const QRect strip(FPlot.right() - step - JoinMargin, FPlot.top(), step + JoinMargin + 1, FPlot.height());
         DrawPlot(strip);
@@ -171,11 +200,17 @@ void TKSUsageChart::AddPoints(int cpu, int memory, int pageFile, int pressure) {
 
 void TKSUsageChart::DrawPlot(const QRect& area) {
     FDrawnStrip = area & FPlot;
-    QPainter p(&FPlotImage);
-    p.translate(-FPlot.topLeft());
-    p.setClipRect(FDrawnStrip);
-    PaintPlotArea(p, FDrawnStrip);
-    PaintLines(p, FDrawnStrip);
+    {
+        QPainter p(&FPlotImage);
+        p.translate(-FPlot.topLeft());
+        p.setClipRect(FDrawnStrip);
+        PaintPlotArea(p, FDrawnStrip);
+        PaintLines(p, FDrawnStrip);
+    }
+    // Where the picture has ink, for the next move; a whole drawing starts the record afresh.
+    const QRect drawn = FDrawnStrip.translated(-FPlot.topLeft());
+    if (FDrawnStrip == FPlot) FPlotInk.assign(size_t(FPlotImage.height()), TPlotInk{});
+    AddPlotInk(FPlotImage, drawn.left(), drawn.right(), FPlotInk);
 }
 
 int64_t TKSUsageChart::Offset(int64_t index) const {

@@ -20,10 +20,20 @@ namespace kestrum {
 // pixels are exactly what a full drawing gives. Only the points that can be seen, plus a small margin, are
 // kept, so the chart's memory stays flat however long the program runs.
 // A fourth series, memory pressure, joins once the system has measured it.
+// Where a row of a plot picture has anything but white: columns Left to Right; none when Left > Right.
+struct TPlotInk {
+    int Left = 1, Right = 0;
+    bool Empty() const { return Left > Right; }
+};
+
+// Records in `ink` (a span a row) where columns `left` to `right` of a 32-bit plot picture are not white.
+void AddPlotInk(const QImage& image, int left, int right, std::vector<TPlotInk>& ink);
+
 // Moves every row of a 32-bit plot picture `step` columns to the left, except column 0 (the axis); the
 // rightmost `step` columns keep what they had, to be drawn anew. Returns what now reads differently, in the
-// picture's coordinates, in bands of a few rows.
-QRegion ScrollPlotImage(QImage& image, int step);
+// picture's coordinates, in bands of a few rows. With `ink`, only its spans are looked at (the rest is
+// white), and they move along.
+QRegion ScrollPlotImage(QImage& image, int step, std::vector<TPlotInk>* ink = nullptr);
 
 class TKSUsageChart : public QWidget {
     Q_OBJECT
@@ -117,6 +127,7 @@ private:
     int64_t FPlotShows = -1; // the newest point the picture shows; -1: to be drawn whole
     QRect FDrawnStrip;
     QRegion FLastDamage;
+    std::vector<TPlotInk> FPlotInk; // where the plot's picture is not white, row by row
     mutable TKSTextCache FTexts;
     mutable int FFigureWidth = -1;
     QRect FPlot, FLegend;
