@@ -25,7 +25,10 @@ bool ContainsName(const QStringList& list, const QString& name) {
 } // namespace
 
 TMemoryOptimize::TMemoryOptimize(platform::IDesktop& desktop, platform::IProcesses& processes, QObject* owner)
-    : QObject(owner), FDesktop(desktop), FProcesses(processes), FAutoProtection(desktop, processes),
+    : QObject(owner),
+      FDesktop(desktop),
+      FProcesses(processes),
+      FAutoProtection(desktop, processes),
       FRunningNames(processes) {
     FTrackingTimer = new QTimer(this);
     FTrackingTimer->setInterval(TrackingIntervalMs);
@@ -179,21 +182,29 @@ QString TMemoryOptimize::ForegroundProgramName() {
 
 void TMemoryOptimize::TrackUsage() {
     const QString name = ForegroundProgramName().trimmed();
+    bool frontUnseen = false; // the program in front is not known to run yet
     if (!name.isEmpty()) {
         auto it = std::find_if(FUsageItems.begin(), FUsageItems.end(), [&](const TSmartItem& item) {
             return QString::compare(item.Name, name, Qt::CaseInsensitive) == 0;
         });
-        if (it != FUsageItems.end())
+        if (it != FUsageItems.end()) {
             ++it->UsageCount;
-        else
+            frontUnseen = !it->Running;
+        } else {
             FUsageItems.push_back({name, 1, false});
+            frontUnseen = true;
+        }
     }
     std::stable_sort(FUsageItems.begin(), FUsageItems.end(),
                      [](const TSmartItem& a, const TSmartItem& b) { return a.UsageCount > b.UsageCount; });
 
-    const std::optional<QSet<QString>> running = FRunningNames.Names();
-    if (!running) return;
-    for (auto& item : FUsageItems) item.Running = running->contains(item.Name.toCaseFolded());
+    // Which ranked programs run is read from the process table at every few ticks only, and at once when
+    // the program in front is not known to run: the table costs more than all the rest of the tracking.
+    if (frontUnseen || FTrackTicks++ % RunningCheckEvery == 0) {
+        const std::optional<QSet<QString>> running = FRunningNames.Names();
+        if (!running) return;
+        for (auto& item : FUsageItems) item.Running = running->contains(item.Name.toCaseFolded());
+    }
 
     if (FUsageItems.empty()) return;
     QStringList protectedNames;

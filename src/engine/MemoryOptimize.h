@@ -36,6 +36,9 @@ public:
     enum : uint8_t { MODE_ALL = 0, MODE_BLACK = 1, MODE_NOT_WHITE = 2, MODE_SMART = 3 };
     static constexpr int TrackingIntervalMs = 10000;
     static constexpr int ProtectedCount = 5;
+    // Tracking ticks between two looks at which ranked programs run (a minute), unless the program in
+    // front is not known to run.
+    static constexpr uint32_t RunningCheckEvery = 6;
 
     TMemoryOptimize(platform::IDesktop& desktop, platform::IProcesses& processes, QObject* owner = nullptr);
     ~TMemoryOptimize() override;
@@ -135,6 +138,7 @@ private:
     std::vector<TSmartItem> FUsageItems;
     // The lists may be read by a run on another thread while the UI thread changes them.
     mutable std::mutex FListMutex;
+    uint32_t FTrackTicks = 0;
     QStringList FBlackList, FWhiteList, FProtectedList;
     // Read by runs that may happen off the UI thread.
     std::atomic<uint8_t> FSelectionMode = MODE_ALL;

@@ -256,3 +256,29 @@ TEST_F(MemoryOptimizeTest, ListEditsReachTheFile) {
     EXPECT_EQ(black.ReadSection("ITEMS"), (QStringList{"big.exe", "c.exe"}));
     EXPECT_FALSE(engine.SaveList(5));
 }
+
+// Which ranked programs run is looked up every few ticks, not at each: a ranked program that starts in the
+// background is protected within a minute, and at once when it comes to the front.
+TEST_F(MemoryOptimizeTest, RunningProgramsAreLookedUpEveryFewTicksOrWhenInFront) {
+    TMemoryOptimize engine(Desktop, Processes);
+    AddProgram(10, "editor");
+    AddProgram(11, "browser", false);
+    Focus(11, 2, engine); // ranked, not running
+    Focus(10, 1, engine);
+    EXPECT_EQ(engine.ProtectedList(), QStringList{"editor"});
+    Processes.Processes.push_back({11, "browser", false}); // starts behind the editor
+    uint32_t ticks = 1;
+    while (!engine.ProtectedList().contains(u"browser"_qs) && ticks <= TMemoryOptimize::RunningCheckEvery) {
+        Focus(10, 1, engine);
+        ++ticks;
+    }
+    EXPECT_GT(ticks, 1u);
+    EXPECT_LE(ticks, TMemoryOptimize::RunningCheckEvery);
+    EXPECT_EQ(engine.ProtectedList(), (QStringList{"browser", "editor"}));
+
+    AddProgram(12, "mail", false);
+    Focus(12, 3, engine); // ranked above the editor, not running
+    Processes.Processes.push_back({12, "mail", false});
+    Focus(12, 1, engine);
+    EXPECT_EQ(engine.ProtectedList(), (QStringList{"mail", "browser", "editor"}));
+}
