@@ -202,6 +202,14 @@ public:
         return proc::VmstatRefaults(proc::ReadSmallFile(FRoot + "/vmstat"));
     }
 
+    std::optional<TReclaimCounters> ProactiveReclaimCounters() override {
+        auto c = proc::VmstatProactiveReclaim(proc::ReadSmallFile(FRoot + "/vmstat"));
+        if (!c) return std::nullopt;
+        c->Scanned *= FPageSize;
+        c->Stolen *= FPageSize;
+        return c;
+    }
+
     std::optional<uint64_t> MajorFaults(uint32_t processId) override {
         return proc::StatMajorFaults(proc::ReadSmallFile(PidPath(processId, "stat")));
     }
