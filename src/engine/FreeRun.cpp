@@ -362,12 +362,15 @@ void TFreeRun::ReclaimNodes(uint64_t bound, uint64_t swapCacheStart, const std::
     // sit at its warm end, behind the programs in use. Once the cold end is used up, a step goes through a
     // program in use, and every page it evicts there that program reads back from the disk. So: small
     // steps, and stop at the first sign of it (pages taken that were not ours, pages looked at and left,
-    // a program in use losing memory).
-    std::vector<std::pair<uint32_t, uint64_t>> inUse;
+    // a program in use or a spared one sending pages to swap). Resident sizes would not tell: busy programs
+    // allocate and free all the time.
+    std::vector<std::pair<uint32_t, uint64_t>> watched;
     const uint32_t self = FProcesses.CurrentProcessId();
-    for (uint32_t pid : FRunning)
+    std::vector<uint32_t> inUse = FRunning;
+    inUse.insert(inUse.end(), spared.begin(), spared.end());
+    for (uint32_t pid : inUse)
         if (pid != self)
-            if (auto r = FProcesses.ResidentBytes(pid)) inUse.push_back({pid, *r});
+            if (auto swapped = FProcesses.SwappedBytes(pid)) watched.push_back({pid, *swapped});
     const uint64_t tail = std::max(kNodeTailBytes, bound / kNodeTailShare);
     uint64_t left = bound, ours = bound;
     std::optional<platform::TMemoryCounters> before = FProcesses.MemoryCounters();
@@ -385,7 +388,6 @@ void TFreeRun::ReclaimNodes(uint64_t bound, uint64_t swapCacheStart, const std::
         const uint64_t room = std::min(left, ours);
         if (room <= tail) break;
         const uint64_t step = std::min(kNodeStepBytes, room - tail);
-        if (step < kMiB) break;
         left -= step;
         const platform::TReclaimResult r = FProcesses.ReclaimFromNodes(step);
         ++report.NodeSteps;
@@ -393,16 +395,13 @@ void TFreeRun::ReclaimNodes(uint64_t bound, uint64_t swapCacheStart, const std::
         report.Reclaim.BytesDone += r.BytesDone;
         const auto after = FProcesses.MemoryCounters();
         const auto reclaimAfter = FProcesses.ProactiveReclaimCounters();
-        const uint64_t sparedNow = ResidentOf(spared);
-        const uint64_t sparedLost =
-            report.SparedResidentAfter > sparedNow ? report.SparedResidentAfter - sparedNow : 0;
-        report.SparedResidentAfter = sparedNow;
-        bool inUseLost = sparedLost > kNodeInUseSlack;
-        for (auto& [pid, resident] : inUse) {
-            const auto now = FProcesses.ResidentBytes(pid);
+        report.SparedResidentAfter = ResidentOf(spared);
+        bool inUseLost = false;
+        for (auto& [pid, swapped] : watched) {
+            const auto now = FProcesses.SwappedBytes(pid);
             if (!now) continue; // gone
-            if (resident > *now + kNodeInUseSlack) inUseLost = true;
-            resident = *now;
+            if (*now > swapped + kNodeInUseSlack) inUseLost = true;
+            swapped = *now;
         }
         if (!after) {
             report.NodeStop = NODESTOP_COUNTERS;

@@ -52,8 +52,8 @@ public:
     // when the kernel looked at more than kNodeScanQuarters / 4 times what it took.
     static constexpr uint64_t kNodeForeignShare = 32;
     static constexpr uint64_t kNodeScanQuarters = 5;
-    // A watched process that loses more than this much resident memory in one step stops it as well.
-    static constexpr uint64_t kNodeInUseSlack = 256ull << 10;
+    // A program in use or a spared one that has more than this much more in swap after a step stops it too.
+    static constexpr uint64_t kNodeInUseSlack = 0;
     static constexpr int kWritebackWaitMs = 5000;
     static constexpr int kFreeListSteps = 64;
     static constexpr int kFreeListQuietSteps = 24;

@@ -26,7 +26,7 @@ enum TNodeStop : uint8_t {
     NODESTOP_SHORT = 3,     // a step found less of ours than it asked for
     NODESTOP_FOREIGN = 4,   // a step took pages that were not ours
     NODESTOP_SCANNED = 5,   // a step looked at far more pages than it took: it reached memory in use
-    NODESTOP_IN_USE = 6,    // a program in use or a spared one lost resident memory
+    NODESTOP_IN_USE = 6,    // a program in use or a spared one had pages pushed out to swap
     NODESTOP_COUNTERS = 7,  // the memory counters could not be read
     NODESTOP_CANCELLED = 8
 };

@@ -152,7 +152,7 @@ TEST_F(FreeRunTest, FollowUpIsBoundedByWhatStillWaitsInMemory) {
 
 // The node-wide follow-up against scripted kernel counters: it goes on while each step takes only what
 // the run pushed out, and stops at the first step that takes anything else, looks at pages it leaves, or
-// costs a program in use (1 ran during the pre-watch) or the spared one (5) resident memory.
+// pushes pages of a program in use (1 ran during the pre-watch) or of the spared one (5) out to swap.
 TEST_F(FreeRunTest, NodeReclaimStopsAtTheFirstStepThatTakesElsewhere) {
     constexpr uint64_t Step = TFreeRun::kNodeStepBytes;
     struct TCase {
@@ -161,7 +161,7 @@ TEST_F(FreeRunTest, NodeReclaimStopsAtTheFirstStepThatTakesElsewhere) {
         double Efficiency;
         std::vector<uint64_t> Foreign;
         std::vector<double> ScanRatio;
-        std::map<size_t, std::pair<uint32_t, uint64_t>> ResidentLoss;
+        std::map<size_t, std::pair<uint32_t, uint64_t>> SwapOut;
         double SparedLoss;
         uint8_t Stop;
         size_t Steps;
@@ -175,10 +175,11 @@ TEST_F(FreeRunTest, NodeReclaimStopsAtTheFirstStepThatTakesElsewhere) {
         {"the second step takes foreign pages", true, 1, {0, 2 * MiB}, {}, {}, 0, NODESTOP_FOREIGN, 2, 2 * MiB},
         {"a little foreign is noise", true, 1, {256 << 10}, {}, {}, 0, NODESTOP_TAIL, 24, 256 << 10},
         {"the third step looks at twice what it takes", true, 1, {}, {1, 1.1, 2}, {}, 0, NODESTOP_SCANNED, 3, 0},
-        {"a program in use loses memory", true, 1, {}, {}, {{3, {1, MiB}}}, 0, NODESTOP_IN_USE, 4, 0},
-        {"a sleeping program loses memory", true, 1, {}, {}, {{3, {2, MiB}}}, 0, NODESTOP_TAIL, 24, 0},
-        {"the spared program loses memory", true, 1, {}, {}, {}, 0.1, NODESTOP_IN_USE, 1, 0},
-        {"the spared program loses memory, counters unreadable", false, 1, {}, {}, {}, 0.1, NODESTOP_IN_USE, 1, 0},
+        {"a program in use loses a page to swap", true, 1, {}, {}, {{3, {1, 4096}}}, 0, NODESTOP_IN_USE, 4, 0},
+        {"the spared program loses a page to swap", false, 1, {}, {}, {{0, {5, 4096}}}, 0, NODESTOP_IN_USE, 1, 0},
+        {"a sleeping program loses memory to swap", true, 1, {}, {}, {{3, {2, MiB}}}, 0, NODESTOP_TAIL, 24, 0},
+        // Busy programs allocate and free all the time: a smaller resident size alone says nothing.
+        {"the spared program's resident size shrinks", true, 1, {}, {}, {}, 0.01, NODESTOP_TAIL, 24, 0},
     };
     for (const auto& c : cases) {
         SetUp();
@@ -193,7 +194,8 @@ TEST_F(FreeRunTest, NodeReclaimStopsAtTheFirstStepThatTakesElsewhere) {
         if (c.Counters) Processes.ReclaimCounters = TReclaimCounters{1000 * MiB, 900 * MiB};
         Processes.NodeForeign = c.Foreign;
         Processes.NodeScanRatio = c.ScanRatio;
-        Processes.NodeResidentLoss = c.ResidentLoss;
+        Processes.NodeSwapOut = c.SwapOut;
+        Processes.Swapped = {{1, 0}, {2, 0}, {5, 0}};
         Processes.ProcessorTimes = {{1, {500, 900}}, {2, {500}}};
         Processes.Mappings = {{1, {}}, {2, {}}};
         TFreeRunOptions options;

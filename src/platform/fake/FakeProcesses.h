@@ -59,12 +59,12 @@ public:
     std::vector<uint64_t> NodeRequests; // every ReclaimFromNodes request but the probe
     // The proactive reclaim's counters (unset: not counted). A node step frees what it takes of the swap
     // cache plus NodeForeign[step] bytes of other memory (0 past the list's end), and looks at
-    // NodeScanRatio[step] times what it freed (1 past the end). At step NodeResidentLoss[step].first the
-    // process NodeResidentLoss[step].second.first loses .second bytes of resident memory.
+    // NodeScanRatio[step] times what it freed (1 past the end). At step `step` the process
+    // NodeSwapOut[step].first has NodeSwapOut[step].second bytes of its resident memory pushed to swap.
     std::optional<TReclaimCounters> ReclaimCounters;
     std::vector<uint64_t> NodeForeign;
     std::vector<double> NodeScanRatio;
-    std::map<size_t, std::pair<uint32_t, uint64_t>> NodeResidentLoss;
+    std::map<size_t, std::pair<uint32_t, uint64_t>> NodeSwapOut;
     uint64_t FreeListPending = 0;       // bytes on the processors' private lists; each release frees 8 MiB
     int FreeListReleases = 0;
     bool CanReleaseFreeLists = false;
@@ -186,9 +186,10 @@ public:
             ReclaimCounters->Stolen += stolen;
             ReclaimCounters->Scanned += static_cast<uint64_t>(static_cast<double>(stolen) * ratio);
         }
-        if (auto it = NodeResidentLoss.find(index); it != NodeResidentLoss.end()) {
+        if (auto it = NodeSwapOut.find(index); it != NodeSwapOut.end()) {
             uint64_t& resident = Resident[it->second.first];
             resident -= std::min(resident, it->second.second);
+            Swapped[it->second.first] += it->second.second;
         }
         return {bytes, bytes, true};
     }
