@@ -362,15 +362,19 @@ void TFreeRun::ReclaimNodes(uint64_t bound, uint64_t swapCacheStart, const std::
     // sit at its warm end, behind the programs in use. Once the cold end is used up, a step goes through a
     // program in use, and every page it evicts there that program reads back from the disk. So: small
     // steps, and stop at the first sign of it (pages taken that were not ours, pages looked at and left,
-    // a program in use or a spared one sending pages to swap). Resident sizes would not tell: busy programs
-    // allocate and free all the time.
-    std::vector<std::pair<uint32_t, uint64_t>> watched;
+    // a program in use sending pages to swap). Resident sizes would not tell: busy programs allocate and
+    // free all the time.
+    struct TWatched {
+        uint32_t ProcessId;
+        uint64_t Swapped;
+        bool InUse; // ran during the pre-watch (else spared)
+    };
+    std::vector<TWatched> watched;
     const uint32_t self = FProcesses.CurrentProcessId();
-    std::vector<uint32_t> inUse = FRunning;
-    inUse.insert(inUse.end(), spared.begin(), spared.end());
-    for (uint32_t pid : inUse)
-        if (pid != self)
-            if (auto swapped = FProcesses.SwappedBytes(pid)) watched.push_back({pid, *swapped});
+    for (const bool inUse : {true, false})
+        for (uint32_t pid : inUse ? FRunning : spared)
+            if (pid != self)
+                if (auto swapped = FProcesses.SwappedBytes(pid)) watched.push_back({pid, *swapped, inUse});
     const uint64_t tail = std::max(kNodeTailBytes, bound / kNodeTailShare);
     uint64_t left = bound, ours = bound;
     std::optional<platform::TMemoryCounters> before = FProcesses.MemoryCounters();
@@ -396,13 +400,20 @@ void TFreeRun::ReclaimNodes(uint64_t bound, uint64_t swapCacheStart, const std::
         const auto after = FProcesses.MemoryCounters();
         const auto reclaimAfter = FProcesses.ProactiveReclaimCounters();
         report.SparedResidentAfter = ResidentOf(spared);
+        // A program in use must not lose a page; the spared ones may lose their coldest pages as the rest
+        // of the system does, but not a large part of a step.
         bool inUseLost = false;
-        for (auto& [pid, swapped] : watched) {
-            const auto now = FProcesses.SwappedBytes(pid);
+        uint64_t sparedSwapped = 0;
+        for (auto& w : watched) {
+            const auto now = FProcesses.SwappedBytes(w.ProcessId);
             if (!now) continue; // gone
-            if (*now > swapped + kNodeInUseSlack) inUseLost = true;
-            swapped = *now;
+            if (*now > w.Swapped) {
+                if (w.InUse) inUseLost = true;
+                else sparedSwapped += *now - w.Swapped;
+            }
+            w.Swapped = *now;
         }
+        if (sparedSwapped > step / kNodeForeignShare) inUseLost = true;
         if (!after) {
             report.NodeStop = NODESTOP_COUNTERS;
             break;

@@ -48,12 +48,13 @@ public:
     // from them.
     static constexpr uint64_t kNodeTailBytes = 8ull << 20;
     static constexpr uint64_t kNodeTailShare = 16;
-    // A step stops the reclaim when more than 1/kNodeForeignShare of it was not the run's swap cache, or
-    // when the kernel looked at more than kNodeScanQuarters / 4 times what it took.
-    static constexpr uint64_t kNodeForeignShare = 32;
-    static constexpr uint64_t kNodeScanQuarters = 5;
-    // A program in use or a spared one that has more than this much more in swap after a step stops it too.
-    static constexpr uint64_t kNodeInUseSlack = 0;
+    // A step stops the reclaim when more than 1/kNodeForeignShare of what it freed was not the run's swap
+    // cache, or when the kernel looked at more than kNodeScanQuarters / 4 times what it freed: it went
+    // through memory in use, clearing its accessed bits (and on a virtual machine every page touched after
+    // that traps). The first steps take some cold pages of sleeping programs besides ours, and some pages
+    // in use are looked at and left on the way; neither is a reason to stop.
+    static constexpr uint64_t kNodeForeignShare = 4;
+    static constexpr uint64_t kNodeScanQuarters = 8;
     static constexpr int kWritebackWaitMs = 5000;
     static constexpr int kFreeListSteps = 64;
     static constexpr int kFreeListQuietSteps = 24;

@@ -151,8 +151,8 @@ TEST_F(FreeRunTest, FollowUpIsBoundedByWhatStillWaitsInMemory) {
 }
 
 // The node-wide follow-up against scripted kernel counters: it goes on while each step takes only what
-// the run pushed out, and stops at the first step that takes anything else, looks at pages it leaves, or
-// pushes pages of a program in use (1 ran during the pre-watch) or of the spared one (5) out to swap.
+// the run pushed out, and stops at the first step that takes much else, looks at many pages it leaves,
+// pushes a page of a program in use (1 ran during the pre-watch) out to swap, or much of the spared one (5).
 TEST_F(FreeRunTest, NodeReclaimStopsAtTheFirstStepThatTakesElsewhere) {
     constexpr uint64_t Step = TFreeRun::kNodeStepBytes;
     struct TCase {
@@ -172,11 +172,13 @@ TEST_F(FreeRunTest, NodeReclaimStopsAtTheFirstStepThatTakesElsewhere) {
         {"counters unreadable: judged by the swap cache alone", false, 1, {}, {}, {}, 0, NODESTOP_TAIL, 24, 0},
         {"all of ours went in one step", true, 30, {}, {}, {}, 0, NODESTOP_DONE, 1, 0},
         {"finds little of ours", true, 0.05, {}, {}, {}, 0, NODESTOP_SHORT, 1, 0},
-        {"the second step takes foreign pages", true, 1, {0, 2 * MiB}, {}, {}, 0, NODESTOP_FOREIGN, 2, 2 * MiB},
-        {"a little foreign is noise", true, 1, {256 << 10}, {}, {}, 0, NODESTOP_TAIL, 24, 256 << 10},
-        {"the third step looks at twice what it takes", true, 1, {}, {1, 1.1, 2}, {}, 0, NODESTOP_SCANNED, 3, 0},
+        {"the second step takes many foreign pages", true, 1, {0, 6 * MiB}, {}, {}, 0, NODESTOP_FOREIGN, 2, 6 * MiB},
+        // Cold pages of sleeping programs go with ours, and pages in use are looked at and left on the way.
+        {"some foreign pages", true, 1, {3 * MiB, 3 * MiB}, {1.5, 1.5}, {}, 0, NODESTOP_TAIL, 24, 6 * MiB},
+        {"the third step looks at three times what it takes", true, 1, {}, {1, 1.5, 3}, {}, 0, NODESTOP_SCANNED, 3, 0},
         {"a program in use loses a page to swap", true, 1, {}, {}, {{3, {1, 4096}}}, 0, NODESTOP_IN_USE, 4, 0},
-        {"the spared program loses a page to swap", false, 1, {}, {}, {{0, {5, 4096}}}, 0, NODESTOP_IN_USE, 1, 0},
+        {"the spared program loses a little to swap", true, 1, {}, {}, {{0, {5, MiB}}}, 0, NODESTOP_TAIL, 24, 0},
+        {"the spared program loses much to swap", false, 1, {}, {}, {{1, {5, 5 * MiB}}}, 0, NODESTOP_IN_USE, 2, 0},
         {"a sleeping program loses memory to swap", true, 1, {}, {}, {{3, {2, MiB}}}, 0, NODESTOP_TAIL, 24, 0},
         // Busy programs allocate and free all the time: a smaller resident size alone says nothing.
         {"the spared program's resident size shrinks", true, 1, {}, {}, {}, 0.01, NODESTOP_TAIL, 24, 0},
