@@ -335,7 +335,7 @@ private:
             }
             wanted = proc::ParseMapsForPageout(maps);
         }
-        auto entries = proc::SplitLargeRanges(wanted);
+        auto entries = proc::SplitLargeRanges(wanted, proc::kPageoutEntryBytes);
         result.Status = TTrimStatus::Trimmed;
         if (!entries.empty()) Advise(pidfd.Get(), entries, result);
         if (result.Status == TTrimStatus::Trimmed) ReadResident(base, result.ResidentAfter, result.AnonAfter);
