@@ -408,8 +408,10 @@ void TFreeRun::ReclaimNodes(uint64_t bound, uint64_t swapCacheStart, const std::
             const auto now = FProcesses.SwappedBytes(w.ProcessId);
             if (!now) continue; // gone
             if (*now > w.Swapped) {
-                if (w.InUse) inUseLost = true;
-                else sparedSwapped += *now - w.Swapped;
+                if (w.InUse)
+                    inUseLost = true;
+                else
+                    sparedSwapped += *now - w.Swapped;
             }
             w.Swapped = *now;
         }
@@ -444,8 +446,7 @@ void TFreeRun::ReclaimNodes(uint64_t bound, uint64_t swapCacheStart, const std::
 uint8_t TFreeRun::JudgeNodeStep(uint64_t step, const platform::TMemoryCounters& before,
                                 const platform::TMemoryCounters& after,
                                 const std::optional<platform::TReclaimCounters>& reclaimBefore,
-                                const std::optional<platform::TReclaimCounters>& reclaimAfter,
-                                TFreeRunReport& report) {
+                                const std::optional<platform::TReclaimCounters>& reclaimAfter, TFreeRunReport& report) {
     // Signed: pages the kernel pushes out of a program are added to the swap cache while they are written.
     const int64_t dropped = static_cast<int64_t>(before.SwapCached) - static_cast<int64_t>(after.SwapCached);
     if (reclaimBefore && reclaimAfter && reclaimAfter->Stolen >= reclaimBefore->Stolen &&
@@ -458,7 +459,7 @@ uint8_t TFreeRun::JudgeNodeStep(uint64_t step, const platform::TMemoryCounters& 
         const int64_t foreign = static_cast<int64_t>(stolen) - dropped;
         if (foreign > 0) report.NodeForeignBytes += static_cast<uint64_t>(foreign);
         if (foreign > static_cast<int64_t>(step / kNodeForeignShare)) return NODESTOP_FOREIGN;
-        // Pages looked at and left are pages someone used since: the cold end is behind us.
+        // Many pages looked at and left are pages in use: the cold end is behind us.
         if (scanned * 4 > stolen * kNodeScanQuarters) return NODESTOP_SCANNED;
     }
     // Without the kernel's counters (or besides them): less of ours went than was asked for.

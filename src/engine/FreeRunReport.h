@@ -20,14 +20,14 @@ enum TFollowUpKind : uint8_t {
 
 // What ended the node-wide follow-up reclaim.
 enum TNodeStop : uint8_t {
-    NODESTOP_NONE = 0,      // it did not run
-    NODESTOP_DONE = 1,      // all of the run's swap cache is free
-    NODESTOP_TAIL = 2,      // the little left of it is left to the kernel
-    NODESTOP_SHORT = 3,     // a step found less of ours than it asked for
-    NODESTOP_FOREIGN = 4,   // a step took pages that were not ours
-    NODESTOP_SCANNED = 5,   // a step looked at far more pages than it took: it reached memory in use
-    NODESTOP_IN_USE = 6,    // a program in use or a spared one had pages pushed out to swap
-    NODESTOP_COUNTERS = 7,  // the memory counters could not be read
+    NODESTOP_NONE = 0,     // it did not run
+    NODESTOP_DONE = 1,     // all of the run's swap cache is free
+    NODESTOP_TAIL = 2,     // the little left of it is left to the kernel
+    NODESTOP_SHORT = 3,    // a step found less of ours than it asked for
+    NODESTOP_FOREIGN = 4,  // a step took pages that were not ours
+    NODESTOP_SCANNED = 5,  // a step looked at far more pages than it took: it reached memory in use
+    NODESTOP_IN_USE = 6,   // a program in use or a spared one had pages pushed out to swap
+    NODESTOP_COUNTERS = 7, // the memory counters could not be read
     NODESTOP_CANCELLED = 8
 };
 

@@ -74,8 +74,9 @@ TEST(PressureParser, RefaultsOfOldAndNewKernels) {
 }
 
 TEST(PressureParser, ProactiveReclaimCountersNeedBoth) {
-    const auto c = VmstatProactiveReclaim("pgsteal_direct 3\npgsteal_proactive 53485741\npgscan_kswapd 0\n"
-                                          "pgscan_proactive 67115685\npgscan_anon 9\n");
+    const auto c = VmstatProactiveReclaim(
+        "pgsteal_direct 3\npgsteal_proactive 53485741\npgscan_kswapd 0\n"
+        "pgscan_proactive 67115685\npgscan_anon 9\n");
     ASSERT_TRUE(c);
     EXPECT_EQ(c->Scanned, 67115685u);
     EXPECT_EQ(c->Stolen, 53485741u);
