@@ -335,7 +335,9 @@ private:
             }
             wanted = proc::ParseMapsForPageout(maps);
         }
-        auto entries = proc::SplitLargeRanges(wanted, proc::kPageoutEntryBytes);
+        // Small entries where the run chose the ranges (what it pushes out goes to swap and should wait at
+        // the cold end); a whole working set goes in the largest entries, as the freeing service asks for it.
+        auto entries = proc::SplitLargeRanges(wanted, ranges ? proc::kPageoutEntryBytes : proc::kMaxBatchBytes);
         result.Status = TTrimStatus::Trimmed;
         if (!entries.empty()) Advise(pidfd.Get(), entries, result);
         if (result.Status == TTrimStatus::Trimmed) ReadResident(base, result.ResidentAfter, result.AnonAfter);
