@@ -125,6 +125,12 @@ int main(int argc, char* argv[]) {
                 report.TrimNanoseconds / 1e6, report.ReclaimNanoseconds / 1e6, unsigned(report.FollowUp),
                 report.SettleNanoseconds / 1e6, before / 1048576.0, after / 1048576.0,
                 report.Watched, report.RunningNotWatched, report.Threads);
+            std::printf(
+                "follow-up: swap cache grown %.1f MiB, node steps %u (stop %u), asked %.1f MiB, scanned %.1f MiB, "
+                "freed %.1f MiB, of it not ours %.1f MiB\n",
+                report.SwapCacheGrowth / 1048576.0, report.NodeSteps, unsigned(report.NodeStop),
+                report.Reclaim.BytesRequested / 1048576.0, report.NodeScannedBytes / 1048576.0,
+                report.NodeStolenBytes / 1048576.0, report.NodeForeignBytes / 1048576.0);
             std::fflush(stdout);
             shot(u"after.png"_qs);
             QTimer::singleShot(shots.isEmpty() ? 0 : 1500, &app, &QCoreApplication::quit);

@@ -89,6 +89,9 @@ void TFreeRun::Execute(const std::vector<uint32_t>& targets, const std::vector<u
         }
         report.WatchWorkNanoseconds += NanosecondsSince(clearStart);
     }
+    FRunning.clear();
+    for (const auto& job : jobs)
+        if (job.Running) FRunning.push_back(job.ProcessId);
     // Processes that ran are judged by their bits as they stand (what they touched since their pages came
     // in, less what the kernel aged): most of it counts as in use and stays.
     const bool watched = report.Watched > 0 || report.RunningNotWatched > 0;
@@ -354,35 +357,114 @@ void TFreeRun::ReclaimNodes(uint64_t bound, uint64_t swapCacheStart, const std::
     report.FollowUp = FOLLOWUP_NODES;
     report.Reclaim.Available = true;
     report.SparedResidentBefore = report.SparedResidentAfter = ResidentOf(spared);
-    // The kernel takes the coldest pages of the whole node, which are mostly the ones just pushed out (they
-    // wait at the tail of the inactive list). Step by step, stop as soon as our part is done or the kernel
-    // starts taking more from elsewhere, from the spared programs above all.
-    // Each step asks for less than what of ours still waits, and the last part is left to the next reclaim:
-    // whatever the kernel does not find of ours at the cold end of the list it looks for in the programs in
-    // use, clearing their pages' accessed bits on the way, and on a virtual machine every page touched
-    // afterwards traps: a program in use would stand still for a moment.
+    // The kernel takes the coldest pages of the whole node. Most of what the run pushed out waits at the
+    // cold end of the list, but not all of it: pages whose writing ended before they were back on the list
+    // sit at its warm end, behind the programs in use. Once the cold end is used up, a step goes through a
+    // program in use, and every page it evicts there that program reads back from the disk. So: small
+    // steps, and stop at the first sign of it (pages taken that were not ours, pages looked at and left,
+    // a program in use sending pages to swap). Resident sizes would not tell: busy programs allocate and
+    // free all the time.
+    struct TWatched {
+        uint32_t ProcessId;
+        uint64_t Swapped;
+        bool InUse; // ran during the pre-watch (else spared)
+    };
+    std::vector<TWatched> watched;
+    const uint32_t self = FProcesses.CurrentProcessId();
+    for (const bool inUse : {true, false})
+        for (uint32_t pid : inUse ? FRunning : spared)
+            if (pid != self)
+                if (auto swapped = FProcesses.SwappedBytes(pid)) watched.push_back({pid, *swapped, inUse});
     const uint64_t tail = std::max(kNodeTailBytes, bound / kNodeTailShare);
     uint64_t left = bound, ours = bound;
-    while (left > 0 && !Cancelled()) {
-        const uint64_t step = std::min({left, kNodeStepBytes, ours / 4 * 3});
-        if (step < tail) break;
+    std::optional<platform::TMemoryCounters> before = FProcesses.MemoryCounters();
+    std::optional<platform::TReclaimCounters> reclaimBefore = FProcesses.ProactiveReclaimCounters();
+    report.NodeStop = NODESTOP_TAIL;
+    while (true) {
+        if (Cancelled()) {
+            report.NodeStop = NODESTOP_CANCELLED;
+            break;
+        }
+        if (!before) {
+            report.NodeStop = NODESTOP_COUNTERS;
+            break;
+        }
+        const uint64_t room = std::min(left, ours);
+        if (room <= tail) break;
+        const uint64_t step = std::min(kNodeStepBytes, room - tail);
         left -= step;
-        const auto cachedBefore = FProcesses.MemoryCounters();
         const platform::TReclaimResult r = FProcesses.ReclaimFromNodes(step);
+        ++report.NodeSteps;
         report.Reclaim.BytesRequested += r.BytesRequested;
         report.Reclaim.BytesDone += r.BytesDone;
-        const auto cachedAfter = FProcesses.MemoryCounters();
-        const uint64_t sparedNow = ResidentOf(spared);
-        const uint64_t lost = report.SparedResidentAfter > sparedNow ? report.SparedResidentAfter - sparedNow : 0;
-        report.SparedResidentAfter = sparedNow;
-        if (!cachedBefore || !cachedAfter) break;
-        const uint64_t dropped =
-            cachedBefore->SwapCached > cachedAfter->SwapCached ? cachedBefore->SwapCached - cachedAfter->SwapCached : 0;
-        if (cachedAfter->SwapCached <= swapCacheStart + kMiB) break; // all of ours is free
-        if (dropped < step / 4 * 3) break; // the kernel had to look elsewhere: ours are no longer at the end
-        ours = std::min(ours, cachedAfter->SwapCached - swapCacheStart);
-        if (lost > dropped) break;                                   // it takes from the spared programs
+        const auto after = FProcesses.MemoryCounters();
+        const auto reclaimAfter = FProcesses.ProactiveReclaimCounters();
+        report.SparedResidentAfter = ResidentOf(spared);
+        // A program in use must not lose a page; the spared ones may lose their coldest pages as the rest
+        // of the system does, but not a large part of a step.
+        bool inUseLost = false;
+        uint64_t sparedSwapped = 0;
+        for (auto& w : watched) {
+            const auto now = FProcesses.SwappedBytes(w.ProcessId);
+            if (!now) continue; // gone
+            if (*now > w.Swapped) {
+                if (w.InUse)
+                    inUseLost = true;
+                else
+                    sparedSwapped += *now - w.Swapped;
+            }
+            w.Swapped = *now;
+        }
+        if (sparedSwapped > step / kNodeForeignShare) inUseLost = true;
+        if (!after) {
+            report.NodeStop = NODESTOP_COUNTERS;
+            break;
+        }
+        const uint8_t verdict = JudgeNodeStep(step, *before, *after, reclaimBefore, reclaimAfter, report);
+        if (inUseLost) {
+            report.NodeStop = NODESTOP_IN_USE;
+            break;
+        }
+        if (verdict == NODESTOP_FOREIGN || verdict == NODESTOP_SCANNED) {
+            report.NodeStop = verdict;
+            break;
+        }
+        if (after->SwapCached <= swapCacheStart + kMiB) {
+            report.NodeStop = NODESTOP_DONE;
+            break;
+        }
+        if (verdict != NODESTOP_NONE) {
+            report.NodeStop = verdict;
+            break;
+        }
+        ours = std::min(ours, after->SwapCached - swapCacheStart);
+        before = after;
+        reclaimBefore = reclaimAfter;
     }
+}
+
+uint8_t TFreeRun::JudgeNodeStep(uint64_t step, const platform::TMemoryCounters& before,
+                                const platform::TMemoryCounters& after,
+                                const std::optional<platform::TReclaimCounters>& reclaimBefore,
+                                const std::optional<platform::TReclaimCounters>& reclaimAfter, TFreeRunReport& report) {
+    // Signed: pages the kernel pushes out of a program are added to the swap cache while they are written.
+    const int64_t dropped = static_cast<int64_t>(before.SwapCached) - static_cast<int64_t>(after.SwapCached);
+    if (reclaimBefore && reclaimAfter && reclaimAfter->Stolen >= reclaimBefore->Stolen &&
+        reclaimAfter->Scanned >= reclaimBefore->Scanned) {
+        const uint64_t stolen = reclaimAfter->Stolen - reclaimBefore->Stolen;
+        const uint64_t scanned = reclaimAfter->Scanned - reclaimBefore->Scanned;
+        report.NodeStolenBytes += stolen;
+        report.NodeScannedBytes += scanned;
+        // What it freed and what it started to push out, beyond the swap cache that went.
+        const int64_t foreign = static_cast<int64_t>(stolen) - dropped;
+        if (foreign > 0) report.NodeForeignBytes += static_cast<uint64_t>(foreign);
+        if (foreign > static_cast<int64_t>(step / kNodeForeignShare)) return NODESTOP_FOREIGN;
+        // Many pages looked at and left are pages in use: the cold end is behind us.
+        if (scanned * 4 > stolen * kNodeScanQuarters) return NODESTOP_SCANNED;
+    }
+    // Without the kernel's counters (or besides them): less of ours went than was asked for.
+    if (dropped < static_cast<int64_t>(step / 4 * 3)) return NODESTOP_SHORT;
+    return NODESTOP_NONE;
 }
 
 uint64_t TFreeRun::ResidentOf(const std::vector<uint32_t>& processes) {

@@ -40,12 +40,21 @@ public:
     // A mapping counts as in use when more than 1/kHotShare of its resident bytes were touched while
     // watching.
     static constexpr uint64_t kHotShare = 16;
-    // The node-wide reclaim goes in steps of this size, so it can stop as soon as it has done its part.
-    static constexpr uint64_t kNodeStepBytes = 256ull << 20;
-    // It stops once a step would ask for less than the larger of these; that much of the run's swap cache
-    // may stay in memory until the kernel needs the room.
+    // The node-wide reclaim goes in small steps and looks at what each took before the next: a step that
+    // runs past the run's own pages into a program in use harms that program by at most this much.
+    static constexpr uint64_t kNodeStepBytes = 16ull << 20;
+    // It leaves the larger of these of the run's swap cache to the kernel: part of it waits behind the
+    // programs in use on the kernel's list, and whatever the kernel does not find at the cold end it takes
+    // from them.
     static constexpr uint64_t kNodeTailBytes = 8ull << 20;
     static constexpr uint64_t kNodeTailShare = 16;
+    // A step stops the reclaim when more than 1/kNodeForeignShare of what it freed was not the run's swap
+    // cache, or when the kernel looked at more than kNodeScanQuarters / 4 times what it freed: it went
+    // through memory in use, clearing its accessed bits (and on a virtual machine every page touched after
+    // that traps). The first steps take some cold pages of sleeping programs besides ours, and some pages
+    // in use are looked at and left on the way; neither is a reason to stop.
+    static constexpr uint64_t kNodeForeignShare = 4;
+    static constexpr uint64_t kNodeScanQuarters = 8;
     static constexpr int kWritebackWaitMs = 5000;
     static constexpr int kFreeListSteps = 64;
     static constexpr int kFreeListQuietSteps = 24;
@@ -93,6 +102,11 @@ private:
                   const std::optional<platform::TMemoryCounters>& start, TFreeRunReport& report);
     void ReclaimNodes(uint64_t bound, uint64_t swapCacheStart, const std::vector<uint32_t>& spared,
                       TFreeRunReport& report);
+    // One step's verdict: whether to go on, and if not why (a TNodeStop).
+    uint8_t JudgeNodeStep(uint64_t step, const platform::TMemoryCounters& before,
+                          const platform::TMemoryCounters& after,
+                          const std::optional<platform::TReclaimCounters>& reclaimBefore,
+                          const std::optional<platform::TReclaimCounters>& reclaimAfter, TFreeRunReport& report);
     uint64_t ResidentOf(const std::vector<uint32_t>& processes);
     void WaitForWriteback(uint64_t before);
     void ReleaseFreeLists(TFreeRunReport& report);
@@ -101,6 +115,7 @@ private:
     TFreeRunOptions FOptions;
     bool FAnonymousCanLeave = true;
     std::vector<uint64_t> FTaken;
+    std::vector<uint32_t> FRunning; // targets that ran during the pre-watch: programs in use
 };
 
 } // namespace kestrum

@@ -18,6 +18,19 @@ enum TFollowUpKind : uint8_t {
     FOLLOWUP_NOT_OFFERED = 5 // the kernel offers neither here; the next reclaim frees it
 };
 
+// What ended the node-wide follow-up reclaim.
+enum TNodeStop : uint8_t {
+    NODESTOP_NONE = 0,     // it did not run
+    NODESTOP_DONE = 1,     // all of the run's swap cache is free
+    NODESTOP_TAIL = 2,     // the little left of it is left to the kernel
+    NODESTOP_SHORT = 3,    // a step found less of ours than it asked for
+    NODESTOP_FOREIGN = 4,  // a step took pages that were not ours
+    NODESTOP_SCANNED = 5,  // a step looked at far more pages than it took: it reached memory in use
+    NODESTOP_IN_USE = 6,   // a program in use or a spared one had pages pushed out to swap
+    NODESTOP_COUNTERS = 7, // the memory counters could not be read
+    NODESTOP_CANCELLED = 8
+};
+
 // Resident memory a program (all its processes) gave in one run.
 struct TProgramTaken {
     QString Name; // executable file name
@@ -59,6 +72,11 @@ struct TFreeRunReport {
     uint64_t FreeListBytes = 0;        // free memory that came back from the processors' private lists
     uint32_t RunningNotWatched = 0;    // processes that ran before the watch, judged without clearing their bits
     uint64_t PreWatchNanoseconds = 0;  // the wait that tells running processes from sleeping ones
+    // The node-wide follow-up: its steps, what ended it (a TNodeStop), what the kernel looked at and freed
+    // meanwhile (0 where it does not count that reclaim apart), and the part of it that was not ours.
+    uint32_t NodeSteps = 0;
+    uint8_t NodeStop = NODESTOP_NONE;
+    uint64_t NodeScannedBytes = 0, NodeStolenBytes = 0, NodeForeignBytes = 0;
 
     // The programs that gave the most resident memory, most first (at most TopProgramCount).
     static constexpr int TopProgramCount = 5;

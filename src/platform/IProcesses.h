@@ -70,6 +70,13 @@ struct TMemoryCounters {
     uint64_t Writeback = 0;  // pages being written out right now
 };
 
+// What the kernel's proactive reclaim (the node-wide one) has looked at and taken since boot, in bytes.
+// Only differences count.
+struct TReclaimCounters {
+    uint64_t Scanned = 0; // pages it looked at
+    uint64_t Stolen = 0;  // pages it freed
+};
+
 // Processes: snapshot, executable paths, working-set trimming, and the kernel's memory counters and
 // reclaim interfaces a freeing run needs. All methods may be called from several threads at once.
 class IProcesses {
@@ -124,6 +131,8 @@ public:
     // The kernel's proactive reclaim of whole memory nodes, not aimed at any process: takes about `bytes`
     // from the coldest pages, anonymous ones only where the kernel allows asking for that.
     virtual TReclaimResult ReclaimFromNodes(uint64_t bytes) { return {}; }
+    // What that reclaim has looked at and freed so far; empty when the kernel does not count it apart.
+    virtual std::optional<TReclaimCounters> ProactiveReclaimCounters() { return std::nullopt; }
     // Hands pages that sit on the processors' private free lists back to the shared free memory, where
     // they count as free again. One step; false when the kernel offers no way to do it.
     virtual bool ReleaseFreeListPages() { return false; }

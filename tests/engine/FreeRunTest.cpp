@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <algorithm>
+#include <map>
 #include <thread>
 
 #include "common/QtApp.h"
@@ -70,7 +71,7 @@ TEST_F(FreeRunTest, FollowUpPrefersCgroupsThenNodesAndSkipsCleanlyWithNeither) {
         uint64_t NodeBytes;
     } cases[] = {
         {"cgroup v2", true, true, FOLLOWUP_CGROUPS, 1, 0},
-        {"per-node only", false, true, FOLLOWUP_NODES, 1, 391 * MiB},
+        {"per-node only", false, true, FOLLOWUP_NODES, 1, 375 * MiB},
         {"neither", false, false, FOLLOWUP_NOT_OFFERED, 1, 0},
     };
     for (const auto& c : cases) {
@@ -91,13 +92,16 @@ TEST_F(FreeRunTest, FollowUpPrefersCgroupsThenNodesAndSkipsCleanlyWithNeither) {
         EXPECT_EQ(Processes.ReclaimSpared, std::vector<uint32_t>{5}); // not the kernel thread
         EXPECT_EQ(NodeTotal(), c.NodeBytes);
         if (c.Kind == FOLLOWUP_NODES) {
-            // In steps, each for three quarters of what is left at most, the last 9 MiB left to the kernel;
-            // the spared program's memory is measured around it.
-            EXPECT_EQ(Processes.NodeRequests, (std::vector<uint64_t>{TFreeRun::kNodeStepBytes, 108 * MiB, 27 * MiB}));
+            // In small steps; the last sixteenth (25 MiB) is left to the kernel. The spared program's memory
+            // is measured around it.
+            std::vector<uint64_t> steps(23, TFreeRun::kNodeStepBytes);
+            steps.push_back(7 * MiB);
+            EXPECT_EQ(Processes.NodeRequests, steps);
+            EXPECT_EQ(r.NodeStop, NODESTOP_TAIL);
             EXPECT_EQ(r.SparedResidentBefore, 500 * MiB);
             EXPECT_EQ(r.SparedResidentAfter, 500 * MiB);
-            EXPECT_EQ(r.Reclaim.BytesDone, 391 * MiB);
-            EXPECT_EQ(Processes.Memory->SwapCached, 59 * MiB);
+            EXPECT_EQ(r.Reclaim.BytesDone, 375 * MiB);
+            EXPECT_EQ(Processes.Memory->SwapCached, 75 * MiB);
         }
         EXPECT_EQ(r.Reclaim.Available, c.Kind != FOLLOWUP_NOT_OFFERED);
     }
@@ -146,36 +150,78 @@ TEST_F(FreeRunTest, FollowUpIsBoundedByWhatStillWaitsInMemory) {
     EXPECT_TRUE(Processes.NodeRequests.empty());
 }
 
-TEST_F(FreeRunTest, NodeReclaimStopsWhenItsPartIsDoneOrItTakesElsewhere) {
+// The node-wide follow-up against scripted kernel counters: it goes on while each step takes only what
+// the run pushed out, and stops at the first step that takes much else, looks at many pages it leaves,
+// pushes a page of a program in use (1 ran during the pre-watch) out to swap, or much of the spared one (5).
+TEST_F(FreeRunTest, NodeReclaimStopsAtTheFirstStepThatTakesElsewhere) {
+    constexpr uint64_t Step = TFreeRun::kNodeStepBytes;
     struct TCase {
         const char* Name;
-        double Efficiency, SparedLoss;
+        bool Counters;
+        double Efficiency;
+        std::vector<uint64_t> Foreign;
+        std::vector<double> ScanRatio;
+        std::map<size_t, std::pair<uint32_t, uint64_t>> SwapOut;
+        double SparedLoss;
+        uint8_t Stop;
         size_t Steps;
+        uint64_t ForeignReported;
     } cases[] = {
-        {"frees swap cache beyond ours: done after one step", 2, 0, 1},
-        {"finds little of ours", 0.05, 0, 1},
-        {"takes more from the spared program than from ours", 1, 2, 1},
-        // 256 MiB, then three quarters of what is left of ours (108, 27 MiB); the last 9 MiB stay.
-        {"normal", 1, 0, 3},
+        // 400 MiB of ours: 23 steps of 16 MiB and one of 7, the last 25 MiB left to the kernel.
+        {"clean: everything but the tail", true, 1, {}, {}, {}, 0, NODESTOP_TAIL, 24, 0},
+        {"counters unreadable: judged by the swap cache alone", false, 1, {}, {}, {}, 0, NODESTOP_TAIL, 24, 0},
+        {"all of ours went in one step", true, 30, {}, {}, {}, 0, NODESTOP_DONE, 1, 0},
+        {"finds little of ours", true, 0.05, {}, {}, {}, 0, NODESTOP_SHORT, 1, 0},
+        {"the second step takes many foreign pages", true, 1, {0, 6 * MiB}, {}, {}, 0, NODESTOP_FOREIGN, 2, 6 * MiB},
+        // Cold pages of sleeping programs go with ours, and pages in use are looked at and left on the way.
+        {"some foreign pages", true, 1, {3 * MiB, 3 * MiB}, {1.5, 1.5}, {}, 0, NODESTOP_TAIL, 24, 6 * MiB},
+        {"the third step looks at three times what it takes", true, 1, {}, {1, 1.5, 3}, {}, 0, NODESTOP_SCANNED, 3, 0},
+        {"a program in use loses a page to swap", true, 1, {}, {}, {{3, {1, 4096}}}, 0, NODESTOP_IN_USE, 4, 0},
+        {"the spared program loses a little to swap", true, 1, {}, {}, {{0, {5, MiB}}}, 0, NODESTOP_TAIL, 24, 0},
+        {"the spared program loses much to swap", false, 1, {}, {}, {{1, {5, 5 * MiB}}}, 0, NODESTOP_IN_USE, 2, 0},
+        {"a sleeping program loses memory to swap", true, 1, {}, {}, {{3, {2, MiB}}}, 0, NODESTOP_TAIL, 24, 0},
+        // Busy programs allocate and free all the time: a smaller resident size alone says nothing.
+        {"the spared program's resident size shrinks", true, 1, {}, {}, {}, 0.01, NODESTOP_TAIL, 24, 0},
     };
     for (const auto& c : cases) {
         SetUp();
+        SCOPED_TRACE(c.Name);
         Processes.NodeRequests.clear();
         Processes.HeldDuringNodeReclaim.clear();
+        Processes.ReclaimCounters.reset();
         Processes.SwapCacheShare = 1;
         Processes.NodeReclaim = true;
         Processes.NodeEfficiency = c.Efficiency;
         Processes.SparedLossShare = c.SparedLoss;
-        const TFreeRunReport r = Run();
-        SCOPED_TRACE(c.Name);
+        if (c.Counters) Processes.ReclaimCounters = TReclaimCounters{1000 * MiB, 900 * MiB};
+        Processes.NodeForeign = c.Foreign;
+        Processes.NodeScanRatio = c.ScanRatio;
+        Processes.NodeSwapOut = c.SwapOut;
+        Processes.Swapped = {{1, 0}, {2, 0}, {5, 0}};
+        Processes.ProcessorTimes = {{1, {500, 900}}, {2, {500}}};
+        Processes.Mappings = {{1, {}}, {2, {}}};
+        TFreeRunOptions options;
+        options.WatchMs = 1;
+        options.PreWatchMs = 1;
+        TFreeRunReport r;
+        TFreeRun(Processes, options).Execute({1, 2}, {5}, r);
+        ASSERT_EQ(r.RunningNotWatched, 1u);
         EXPECT_EQ(r.FollowUp, FOLLOWUP_NODES);
+        EXPECT_EQ(r.NodeStop, c.Stop);
+        EXPECT_EQ(r.NodeSteps, c.Steps);
         EXPECT_EQ(Processes.NodeRequests.size(), c.Steps);
-        EXPECT_LE(NodeTotal(), 400 * MiB);
-        // Never a request for all of ours that is left: the kernel would look for the rest in programs in use.
-        uint64_t ours = 400 * MiB;
+        EXPECT_EQ(r.NodeForeignBytes, c.ForeignReported);
+        uint64_t total = 0;
         for (uint64_t request : Processes.NodeRequests) {
-            EXPECT_LE(request, ours / 4 * 3);
-            ours -= std::min<uint64_t>(ours, uint64_t(request * std::min(c.Efficiency, 1.0)));
+            EXPECT_LE(request, Step);
+            total += request;
+        }
+        EXPECT_LE(total, 375 * MiB); // never into the last sixteenth of ours
+        if (c.Counters) {
+            EXPECT_GE(r.NodeStolenBytes, r.NodeForeignBytes);
+            EXPECT_GE(r.NodeScannedBytes, r.NodeStolenBytes);
+        } else {
+            EXPECT_EQ(r.NodeScannedBytes, 0u);
         }
         if (c.SparedLoss > 0) EXPECT_LT(r.SparedResidentAfter, r.SparedResidentBefore);
         // The program's own memory stays put while the node is reclaimed, and only then.

@@ -96,6 +96,18 @@ TEST(ProcMaps, SkipsSpecialAndKernelMappingsAndSplitsLargeOnes) {
     for (const auto& e : entries)
         if (e.Start >= 0x7f1200000000 && e.Start < 0x7f1300000000) big += e.Length;
     EXPECT_EQ(big, 0x100000000u);
+
+    // A page-out's entries: small, back to back, nothing lost or doubled.
+    const auto small = SplitLargeRanges(ranges, kPageoutEntryBytes);
+    uint64_t total = 0, smallTotal = 0;
+    for (const auto& r : ranges) total += r.Length;
+    for (size_t i = 0; i < small.size(); ++i) {
+        EXPECT_LE(small[i].Length, kPageoutEntryBytes);
+        EXPECT_EQ(small[i].Start % 4096, 0u);
+        if (i > 0) EXPECT_GE(small[i].Start, small[i - 1].Start + small[i - 1].Length); // in order, no overlap
+        smallTotal += small[i].Length;
+    }
+    EXPECT_EQ(smallTotal, total);
 }
 
 TEST(ProcMaps, BatchesRespectEntryAndByteLimits) {

@@ -73,6 +73,18 @@ TEST(PressureParser, RefaultsOfOldAndNewKernels) {
     EXPECT_FALSE(VmstatRefaults("nr_free_pages 5\npgmajfault 9\n"));
 }
 
+TEST(PressureParser, ProactiveReclaimCountersNeedBoth) {
+    const auto c = VmstatProactiveReclaim(
+        "pgsteal_direct 3\npgsteal_proactive 53485741\npgscan_kswapd 0\n"
+        "pgscan_proactive 67115685\npgscan_anon 9\n");
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->Scanned, 67115685u);
+    EXPECT_EQ(c->Stolen, 53485741u);
+    // An older kernel that does not count it apart, and a damaged figure.
+    EXPECT_FALSE(VmstatProactiveReclaim("pgscan_direct 5\npgsteal_direct 4\n"));
+    EXPECT_FALSE(VmstatProactiveReclaim("pgscan_proactive 5\npgsteal_proactive x\n"));
+}
+
 TEST(PressureParser, MajorFaultsCountFromTheNamesEnd) {
     // A name with spaces and a parenthesis in it must not shift the fields.
     EXPECT_EQ(StatMajorFaults("4321 (Web (Content) x) S 1 4321 4321 0 -1 4194560 91234 0 77 0 12 3 0 0 20 0 9\n"), 77u);

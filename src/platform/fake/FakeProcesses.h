@@ -57,6 +57,14 @@ public:
     bool CgroupReclaim = false, NodeReclaim = false;
     double NodeEfficiency = 1, SparedLossShare = 0;
     std::vector<uint64_t> NodeRequests; // every ReclaimFromNodes request but the probe
+    // The proactive reclaim's counters (unset: not counted). A node step frees what it takes of the swap
+    // cache plus NodeForeign[step] bytes of other memory (0 past the list's end), and looks at
+    // NodeScanRatio[step] times what it freed (1 past the end). At step `step` the process
+    // NodeSwapOut[step].first has NodeSwapOut[step].second bytes of its resident memory pushed to swap.
+    std::optional<TReclaimCounters> ReclaimCounters;
+    std::vector<uint64_t> NodeForeign;
+    std::vector<double> NodeScanRatio;
+    std::map<size_t, std::pair<uint32_t, uint64_t>> NodeSwapOut;
     uint64_t FreeListPending = 0;       // bytes on the processors' private lists; each release frees 8 MiB
     int FreeListReleases = 0;
     bool CanReleaseFreeLists = false;
@@ -168,10 +176,26 @@ public:
         std::lock_guard lock(FMutex);
         if (!NodeReclaim) return {};
         if (bytes == 0) return {0, 0, true};
+        const size_t index = NodeRequests.size();
         NodeRequests.push_back(bytes);
         HeldDuringNodeReclaim.push_back(OwnMemoryHeld);
-        TakeSwapCache(bytes);
+        const uint64_t ours = TakeSwapCache(bytes);
+        if (ReclaimCounters) {
+            const uint64_t stolen = ours + (index < NodeForeign.size() ? NodeForeign[index] : 0);
+            const double ratio = index < NodeScanRatio.size() ? NodeScanRatio[index] : 1.0;
+            ReclaimCounters->Stolen += stolen;
+            ReclaimCounters->Scanned += static_cast<uint64_t>(static_cast<double>(stolen) * ratio);
+        }
+        if (auto it = NodeSwapOut.find(index); it != NodeSwapOut.end()) {
+            uint64_t& resident = Resident[it->second.first];
+            resident -= std::min(resident, it->second.second);
+            Swapped[it->second.first] += it->second.second;
+        }
         return {bytes, bytes, true};
+    }
+    std::optional<TReclaimCounters> ProactiveReclaimCounters() override {
+        std::lock_guard lock(FMutex);
+        return ReclaimCounters;
     }
     bool ReleaseFreeListPages() override {
         std::lock_guard lock(FMutex);
@@ -217,14 +241,15 @@ private:
                 static_cast<uint64_t>(static_cast<double>(r.AnonBefore - r.AnonAfter) * SwapCacheShare);
         return r;
     }
-    void TakeSwapCache(uint64_t asked) {
-        if (!Memory) return;
+    uint64_t TakeSwapCache(uint64_t asked) {
+        if (!Memory) return 0;
         const uint64_t taken = std::min<uint64_t>(Memory->SwapCached, static_cast<uint64_t>(asked * NodeEfficiency));
         Memory->SwapCached -= taken;
         Memory->Free += taken;
         const auto loss = static_cast<uint64_t>(static_cast<double>(asked) * SparedLossShare);
         for (auto& [pid, bytes] : Resident)
             if (!FTrimmedSet.count(pid)) bytes -= std::min(bytes, loss);
+        return taken;
     }
 
     std::mutex FMutex;

@@ -202,6 +202,14 @@ public:
         return proc::VmstatRefaults(proc::ReadSmallFile(FRoot + "/vmstat"));
     }
 
+    std::optional<TReclaimCounters> ProactiveReclaimCounters() override {
+        auto c = proc::VmstatProactiveReclaim(proc::ReadSmallFile(FRoot + "/vmstat"));
+        if (!c) return std::nullopt;
+        c->Scanned *= FPageSize;
+        c->Stolen *= FPageSize;
+        return c;
+    }
+
     std::optional<uint64_t> MajorFaults(uint32_t processId) override {
         return proc::StatMajorFaults(proc::ReadSmallFile(PidPath(processId, "stat")));
     }
@@ -327,7 +335,9 @@ private:
             }
             wanted = proc::ParseMapsForPageout(maps);
         }
-        auto entries = proc::SplitLargeRanges(wanted);
+        // Small entries where the run chose the ranges (what it pushes out goes to swap and should wait at
+        // the cold end); a whole working set goes in the largest entries, as the freeing service asks for it.
+        auto entries = proc::SplitLargeRanges(wanted, ranges ? proc::kPageoutEntryBytes : proc::kMaxBatchBytes);
         result.Status = TTrimStatus::Trimmed;
         if (!entries.empty()) Advise(pidfd.Get(), entries, result);
         if (result.Status == TTrimStatus::Trimmed) ReadResident(base, result.ResidentAfter, result.AnonAfter);

@@ -86,14 +86,14 @@ std::vector<TMappingUse> ParseSmapsForPageout(std::string_view text) {
     return out;
 }
 
-std::vector<TRange> SplitLargeRanges(const std::vector<TRange>& ranges) {
+std::vector<TRange> SplitLargeRanges(const std::vector<TRange>& ranges, uint64_t maxBytes) {
     std::vector<TRange> out;
     out.reserve(ranges.size());
     for (auto r : ranges) {
-        while (r.Length > kMaxBatchBytes) {
-            out.push_back({r.Start, kMaxBatchBytes});
-            r.Start += kMaxBatchBytes;
-            r.Length -= kMaxBatchBytes;
+        while (r.Length > maxBytes) {
+            out.push_back({r.Start, maxBytes});
+            r.Start += maxBytes;
+            r.Length -= maxBytes;
         }
         out.push_back(r);
     }

@@ -27,8 +27,13 @@ std::vector<TMappingUse> ParseSmapsForPageout(std::string_view text);
 constexpr uint64_t kMaxBatchBytes = 0x7ffff000;
 constexpr size_t kMaxBatchEntries = 1024;
 
-// Cuts the ranges into entries of at most kMaxBatchBytes each (page-aligned cuts).
-std::vector<TRange> SplitLargeRanges(const std::vector<TRange>& ranges);
+// Cuts the ranges into entries of at most `maxBytes` each (a multiple of the page size).
+std::vector<TRange> SplitLargeRanges(const std::vector<TRange>& ranges, uint64_t maxBytes = kMaxBatchBytes);
+
+// The entry size a page-out asks for. The kernel writes each entry's pages out and puts them back on its
+// list only after the whole entry: a page whose writing ended before that loses its place at the cold end
+// and waits behind the programs in use, where a later reclaim finds it only by going through them.
+constexpr uint64_t kPageoutEntryBytes = 256ull << 10;
 
 // Starting at entry `first`, how many entries go into one call: at most kMaxBatchEntries and at most
 // kMaxBatchBytes in total (at least one entry while any is left).

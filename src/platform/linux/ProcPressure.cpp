@@ -84,6 +84,23 @@ std::optional<uint64_t> VmstatRefaults(std::string_view text) {
     return any ? std::optional<uint64_t>(sum) : std::nullopt;
 }
 
+std::optional<TReclaimCounters> VmstatProactiveReclaim(std::string_view text) {
+    TReclaimCounters c;
+    bool scanned = false, stolen = false;
+    while (!text.empty()) {
+        std::string_view line = NextLine(text);
+        const std::string_view name = NextWord(line);
+        const bool isScan = name == "pgscan_proactive", isSteal = name == "pgsteal_proactive";
+        if (!isScan && !isSteal) continue;
+        uint64_t v = 0;
+        if (!Number(NextWord(line), v)) continue;
+        (isScan ? c.Scanned : c.Stolen) = v;
+        (isScan ? scanned : stolen) = true;
+    }
+    if (!scanned || !stolen) return std::nullopt;
+    return c;
+}
+
 std::optional<uint64_t> StatMajorFaults(std::string_view text) {
     // The name in parentheses may hold spaces and parentheses itself: fields count from the last ')'.
     const size_t close = text.rfind(')');
