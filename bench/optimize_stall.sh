@@ -150,7 +150,7 @@ for round in $(seq 1 "$ROUNDS"); do
         HOTPID=$!
         # Its memory touched and ten usual passes.
         for _ in $(seq 1 600); do
-            [ "$(wc -l <"$WORK/hot.log" 2>/dev/null || echo 0)" -ge 10 ] && break
+            [ -f "$WORK/hot.log" ] && [ "$(wc -l <"$WORK/hot.log")" -ge 10 ] && break
             sleep 0.1
         done
     fi
