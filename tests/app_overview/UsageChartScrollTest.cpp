@@ -174,14 +174,10 @@ TEST(UsageChart, ScrollSendsOnlyWhatReadsDifferently) {
         im.fill(Qt::white);
         c.Paint(im);
         const QImage before = im.copy();
-        // Told where the ink is, the move looks only there and comes to the same.
-        QImage inked = im.copy();
         std::vector<TPlotInk> ink;
-        AddPlotInk(inked, 0, inked.width() - 1, ink);
-        const QRegion changed = ScrollPlotImage(im, c.Step);
+        AddPlotInk(im, 0, im.width() - 1, ink);
+        const QRegion changed = ScrollPlotImage(im, c.Step, ink);
         EXPECT_LE(Area(changed), c.MaxArea) << c.Name;
-        EXPECT_EQ(ScrollPlotImage(inked, c.Step, &ink), changed) << c.Name;
-        EXPECT_EQ(inked, im) << c.Name;
         // The moved ink is still covered by its spans.
         for (int y = 0; y < im.height(); ++y)
             for (int x = 1; x + c.Step < im.width(); ++x)

@@ -68,12 +68,12 @@ void AddPlotInk(const QImage& image, int left, int right, std::vector<TPlotInk>&
     }
 }
 
-QRegion ScrollPlotImage(QImage& image, int step, std::vector<TPlotInk>* ink) {
+QRegion ScrollPlotImage(QImage& image, int step, std::vector<TPlotInk>& ink) {
     QRegion changed;
     const int w = image.width() - 1; // column 0, the axis, stays
     const int n = w - step;          // the columns that receive a moved pixel; the rest is drawn anew
     if (step <= 0 || n <= 0 || image.depth() != 32) return changed;
-    if (ink) ink->resize(size_t(image.height()));
+    ink.resize(size_t(image.height()));
     // Neighbouring rows with like spans go as one rectangle; a row unlike the rectangle so far starts its own.
     QRect band;
     int64_t bandPixels = 0; // of the band's area, those that changed
@@ -81,16 +81,12 @@ QRegion ScrollPlotImage(QImage& image, int step, std::vector<TPlotInk>* ink) {
         auto* row = reinterpret_cast<uint32_t*>(image.scanLine(y)) + 1;
         // Pixel x changes when the one `step` columns to its right differs from it: where both are white it
         // does not, so only the ink and the step left of it are looked at.
-        int lo = 0, hi = n - 1;
-        if (ink) {
-            TPlotInk& span = (*ink)[size_t(y)];
-            if (span.Empty()) continue;
-            lo = std::max(lo, span.Left - 1 - step);
-            hi = std::min(hi, span.Right - 1);
-            span.Left = std::max(1, span.Left - step);
-            span.Right -= step;
-            if (lo > hi) continue;
-        }
+        TPlotInk& inked = ink[size_t(y)];
+        if (inked.Empty()) continue;
+        const int lo = std::max(0, inked.Left - 1 - step), hi = std::min(n - 1, inked.Right - 1);
+        inked.Left = std::max(1, inked.Left - step);
+        inked.Right -= step;
+        if (lo > hi) continue;
         // A row that repeats every `step` columns (plain white, a level line) reads the same after the move.
         const int first = FirstDifference(row + lo, row + lo + step, hi - lo + 1);
         if (first < 0) continue;
@@ -185,7 +181,7 @@ void TKSUsageChart::AddPoints(int cpu, int memory, int pageFile, int pressure) {
     if (!redraw && isVisible() && FPlotShows == FAdded - 2 && step > 0 && step < FPlotImage.width() / 2 &&
         FPlotImage.devicePixelRatio() == 1.0) {
         // Only what reads differently after the move goes to the display, and what the strip draws anew.
-        const QRegion moved = ScrollPlotImage(FPlotImage, step, &FPlotInk).translated(FPlot.topLeft());
+        const QRegion moved = ScrollPlotImage(FPlotImage, step, FPlotInk).translated(FPlot.topLeft());
         FPlotShows = FAdded - 1;
         const QRect strip(FPlot.right() - step - JoinMargin, FPlot.top(), step + JoinMargin + 1, FPlot.height());
         DrawPlot(strip);

@@ -31,9 +31,9 @@ void AddPlotInk(const QImage& image, int left, int right, std::vector<TPlotInk>&
 
 // Moves every row of a 32-bit plot picture `step` columns to the left, except column 0 (the axis); the
 // rightmost `step` columns keep what they had, to be drawn anew. Returns what now reads differently, in the
-// picture's coordinates, in bands of a few rows. With `ink`, only its spans are looked at (the rest is
-// white), and they move along.
-QRegion ScrollPlotImage(QImage& image, int step, std::vector<TPlotInk>* ink = nullptr);
+// picture's coordinates, in bands of a few rows. Only the spans of `ink` are looked at (the rest is white),
+// and they move along.
+QRegion ScrollPlotImage(QImage& image, int step, std::vector<TPlotInk>& ink);
 
 class TKSUsageChart : public QWidget {
     Q_OBJECT
