@@ -154,9 +154,11 @@ TEST_F(IntegrationTrim, RefusedMappingIsSkippedAndTheRestStillTrimmed) {
     TTrimResult r = Real->TrimWorkingSet(child.Pid());
     RequireRight(r);
     const TRss after = ReadRss(child.Pid());
-    // The locked third stays; the mappings on both sides of it are gone.
+    // The locked third stays; the mappings on both sides of it are gone. A few hundred KiB may stay besides:
+    // pages the child touched last can still wait in its processor's batch for the kernel's lists, where no
+    // page-out reaches them. A third left whole would be twice that margin.
     EXPECT_GE(after.FileKb, kThird / 1024 * 9 / 10);
-    EXPECT_LT(after.FileKb, kThird / 1024 * 5 / 4) << "before " << before.FileKb << " kB";
+    EXPECT_LT(after.FileKb, kThird / 1024 * 3 / 2) << "before " << before.FileKb << " kB";
 }
 
 TEST_F(IntegrationTrim, NeverTrimListKeepsItsProgramWhileAnotherIsTrimmed) {
