@@ -200,7 +200,7 @@ void TKSUsageChart::DrawPlot(const QRect& area) {
         QPainter p(&FPlotImage);
         p.translate(-FPlot.topLeft());
         p.setClipRect(FDrawnStrip);
-        PaintPlotArea(p, FDrawnStrip);
+        PaintPlotArea(p, FDrawnStrip, FPlotImage.devicePixelRatio() != 1.0);
         PaintLines(p, FDrawnStrip);
     }
     // Where the picture has ink, for the next move; a whole drawing starts the record afresh.
@@ -301,7 +301,7 @@ void TKSUsageChart::ComposeFrame() {
         p.setFont(font());
     }
     // Left axis 0..100, a tick and a dotted grid line every 10.
-    PaintPlotArea(p, FPlot);
+    PaintPlotArea(p, FPlot, false);
     for (int v = 0; v <= 100; v += 10) {
         const int y = FPlot.bottom() - (FPlot.height() - 1) * v / 100;
         p.setPen(AxisColor);
@@ -312,33 +312,48 @@ void TKSUsageChart::ComposeFrame() {
     }
 }
 
-// The white plot area with its dotted grid and the two axis lines, inside `clip`. Drawn afresh rather than
-// copied from the composed frame: a copy that large goes to the painter's worker threads and wakes them.
-void TKSUsageChart::PaintPlotArea(QPainter& p, const QRect& clip) const {
+// The white plot area with the two axis lines, inside `clip`. Drawn afresh rather than copied from the composed
+// frame: a copy that large goes to the painter's worker threads and wakes them.
+void TKSUsageChart::PaintPlotArea(QPainter& p, const QRect& clip, bool grid) const {
     p.fillRect(clip & FPlot, Qt::white);
-    // One dotted row, copied for every grid line: a dashed pen would be laid out anew at every tick, and a
-    // single row is too small for the painter to split among its threads. The dots keep their place among the
-    // lines' pixels, so they move with the lines.
-    const int rowWidth = FPlot.width() - 1 + GridDotSpacing;
-    if (FGridRow.width() != rowWidth) {
-        FGridRow = QImage(std::max(1, rowWidth), 1, QImage::Format_RGB32);
-        FGridRow.fill(Qt::white);
-        for (int x = 0; x < FGridRow.width(); x += GridDotSpacing) FGridRow.setPixel(x, 0, GridColor.rgb());
-    }
-    // Only the part of each row inside the clip: a tick paints a strip a few columns wide.
     const int x0 = std::max(FPlot.left() + 1, clip.left()), x1 = std::min(FPlot.right(), clip.right());
-    const int64_t phase = Offset(FAdded - 1) - FPlot.right() + x0;
-    const int shift = int((phase % GridDotSpacing + GridDotSpacing) % GridDotSpacing);
-    for (int v = 10; v < 100 && x1 >= x0; v += 10) {
-        const int y = FPlot.bottom() - (FPlot.height() - 1) * v / 100;
-        if (y >= clip.top() && y <= clip.bottom())
-            p.drawImage(QPoint(x0, y), FGridRow, QRect(shift, 0, x1 - x0 + 1, 1));
+    if (grid) {
+        p.setPen(GridColor);
+        for (int v = 10; v < 100; v += 10) {
+            const int y = GridRowY(v);
+            if (y < clip.top() || y > clip.bottom()) continue;
+            for (int x = x0 + (GridDotSpacing - (x0 - FPlot.left() - 1) % GridDotSpacing) % GridDotSpacing; x <= x1;
+                 x += GridDotSpacing)
+                p.drawPoint(x, y);
+        }
     }
     p.setPen(AxisColor);
     if (clip.left() <= FPlot.left()) p.drawLine(FPlot.bottomLeft(), FPlot.topLeft());
     if (clip.bottom() >= FPlot.bottom())
         p.drawLine(QPoint(std::max(FPlot.left(), clip.left()), FPlot.bottom()),
                    QPoint(std::min(FPlot.right(), clip.right()), FPlot.bottom()));
+}
+
+// The dotted grid keeps its place while the lines move left under it. Laid over the picture's white only, at
+// paint time: in the picture a dotted row would read differently after every step, and be moved and sent whole.
+void TKSUsageChart::LayGrid(QPainter& p, const QRegion& region) const {
+    const int x0 = FPlot.left() + 1;
+    if (FGridRow.width() != FPlot.width()) FGridRow = QImage(std::max(1, FPlot.width()), 1, QImage::Format_RGB32);
+    const uint32_t dot = GridColor.rgb();
+    for (int v = 10; v < 100; v += 10) {
+        const int y = GridRowY(v);
+        const QRect line(x0, y, FPlot.right() - x0 + 1, 1);
+        if (!region.intersects(line)) continue;
+        const auto* picture = reinterpret_cast<const uint32_t*>(FPlotImage.constScanLine(y - FPlot.top()));
+        auto* row = reinterpret_cast<uint32_t*>(FGridRow.scanLine(0));
+        for (const QRect& r : region & line) {
+            for (int x = r.left(); x <= r.right(); ++x) {
+                const uint32_t px = picture[x - FPlot.left()];
+                row[x - FPlot.left()] = px == 0xffffffffu && (x - x0) % GridDotSpacing == 0 ? dot : px;
+            }
+            p.drawImage(r.topLeft(), FGridRow, QRect(r.left() - FPlot.left(), 0, r.width(), 1));
+        }
+    }
 }
 
 // The series' lines inside `clip`, from the points that reach it.
@@ -436,6 +451,7 @@ void TKSUsageChart::paintEvent(QPaintEvent* event) {
                 p.drawImage(rows.topLeft() + FPlot.topLeft(), FPlotImage,
                             QRectF(QPointF(rows.topLeft()) * dpr, QSizeF(rows.size()) * dpr));
         }
+        if (dpr == 1.0) LayGrid(p, event->region());
     }
     const QRect legend = (event->region() & FLegend).boundingRect();
     if (!legend.isEmpty()) {

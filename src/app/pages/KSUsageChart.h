@@ -104,7 +104,12 @@ private:
     void Layout();
     void ComposeFrame();
     void PaintLegend(QPainter& p, const QRect& dirty) const;
-    void PaintPlotArea(QPainter& p, const QRect& clip) const;
+    // `grid`: the dotted grid goes into the picture too (a picture drawn whole at every tick); otherwise
+    // LayGrid lays it at paint time.
+    void PaintPlotArea(QPainter& p, const QRect& clip, bool grid) const;
+    void LayGrid(QPainter& p, const QRegion& region) const;
+    // The plot's rows (widget coordinates) that carry a grid line.
+    int GridRowY(int value) const { return FPlot.bottom() - (FPlot.height() - 1) * value / 100; }
     void PaintLines(QPainter& p, const QRect& clip) const;
     // Draws `area` (widget coordinates) of the plot into its picture.
     void DrawPlot(const QRect& area);
@@ -121,8 +126,8 @@ private:
     int64_t FAdded = 0;
     int FHead = 0;           // ring index of the oldest held point
     int FCount = 0;          // points held
-    QPixmap FFrame;          // background, title, axis, grid
-    mutable QImage FGridRow; // one dotted grid line
+    QPixmap FFrame;          // background, title, axis
+    mutable QImage FGridRow; // one grid line as laid over the picture
     QImage FPlotImage;       // the plot as shown: moved a step each tick, then the new strip drawn
     int64_t FPlotShows = -1; // the newest point the picture shows; -1: to be drawn whole
     QRect FDrawnStrip;
