@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "app/KSDisplayProbe.h"
 #include "app/KSLatencyProbe.h"
 #include "app/KSOptimizeFlow.h"
 #include "app/frmKSMain.h"
@@ -30,6 +31,7 @@
 using namespace kestrum;
 
 int main(int argc, char* argv[]) {
+    TKSDisplayProbe::PrepareToolkit(); // as the program does
     QApplication app(argc, argv);
     QStringList only;
     int fakeMs = -1;

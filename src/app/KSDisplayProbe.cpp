@@ -102,4 +102,10 @@ TKSDisplayChoice TKSDisplayProbe::Choose(const QProcessEnvironment& env) const {
     return none;
 }
 
+void TKSDisplayProbe::PrepareToolkit() {
+    // A tick changes a few thousand pixels. The shared image costs a round trip to the server before every
+    // paint: the window thread sleeps on it, and the server and the toolkit's reader thread wake for it.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
+}
+
 } // namespace kestrum

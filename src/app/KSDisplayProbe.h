@@ -28,6 +28,10 @@ public:
 
     TKSDisplayChoice Choose(const QProcessEnvironment& env) const;
 
+    // Before the toolkit starts: on X11 the window's changes go to the server in the requests themselves
+    // rather than through a shared image, unless the user chose otherwise (QT_XCB_NO_MITSHM set).
+    static void PrepareToolkit();
+
     // The Wayland socket WAYLAND_DISPLAY names (absolute, else below XDG_RUNTIME_DIR; "wayland-0" by default).
     static QString WaylandSocketPath(const QProcessEnvironment& env);
 };

@@ -183,10 +183,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     if (!display.Platform.isEmpty()) qputenv("QT_QPA_PLATFORM", display.Platform.toLocal8Bit());
-    // On X11 the window's changes go to the server in the request itself rather than through shared memory:
-    // a tick changes a few thousand pixels, and the shared image costs a round trip to the server before
-    // every paint (the window thread sleeps on it, and the server and the toolkit's reader thread wake for it).
-    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
+    TKSDisplayProbe::PrepareToolkit();
 
     QStringList restart;
     const int rc = Run(argc, argv, args, std::move(single), restart);

@@ -312,3 +312,21 @@ TEST_F(TMainFixture, EnglishDefaultsWithoutAPack) {
     EXPECT_TRUE(static_cast<platform::TFakeHotKeys*>(Plat.HotKeys.get())->Grabs.empty());
     EXPECT_TRUE(w.AntiDisturb()->Enabled());
 }
+
+// The toolkit is told to send the window's changes in the requests, unless the user already chose either way.
+TEST(DisplayProbe, PrepareToolkitKeepsTheUsersChoice) {
+    const QByteArray saved = qgetenv("QT_XCB_NO_MITSHM");
+    const bool wasSet = qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM");
+    for (const char* users : {static_cast<const char*>(nullptr), "0", ""}) {
+        if (users)
+            qputenv("QT_XCB_NO_MITSHM", users);
+        else
+            qunsetenv("QT_XCB_NO_MITSHM");
+        kestrum::TKSDisplayProbe::PrepareToolkit();
+        EXPECT_EQ(qgetenv("QT_XCB_NO_MITSHM"), QByteArray(users ? users : "1"));
+    }
+    if (wasSet)
+        qputenv("QT_XCB_NO_MITSHM", saved);
+    else
+        qunsetenv("QT_XCB_NO_MITSHM");
+}

@@ -55,6 +55,10 @@ public:
             QRect line = LineRect(i);
             const qreal from = TextLeft + FTexts.PieceStart(after[i], same, font()) - TKSTextCache::Overhang;
             line.setLeft(std::max(line.left(), contentsRect().left() + int(std::floor(from))));
+            // ...to the end of the longer of the two texts, not of the panel.
+            const qreal to = TextLeft + std::max(FTexts.Width(after[i], font()), FTexts.Width(before[i], font())) +
+                             TKSTextCache::Overhang;
+            line.setRight(std::min(line.right(), contentsRect().left() + int(std::ceil(to))));
             changed += line;
         }
         update(changed);

@@ -68,6 +68,24 @@ void AddPlotInk(const QImage& image, int left, int right, std::vector<TPlotInk>&
     }
 }
 
+QRegion ChangedRows(const QImage& before, const QImage& after, const QRect& area) {
+    QRegion changed;
+    if (before.size() != area.size() || before.format() != after.format() || after.depth() != 32) return area;
+    const size_t bytes = size_t(area.width()) * sizeof(uint32_t);
+    int first = -1; // the first row of the band of changed rows being gathered
+    for (int y = 0; y <= area.height(); ++y) {
+        const bool differs = y < area.height() &&
+                             std::memcmp(before.constScanLine(y),
+                                         after.constScanLine(area.top() + y) + area.left() * sizeof(uint32_t), bytes);
+        if (differs && first < 0) first = y;
+        if (!differs && first >= 0) {
+            changed += QRect(area.left(), area.top() + first, area.width(), y - first);
+            first = -1;
+        }
+    }
+    return changed;
+}
+
 QRegion ScrollPlotImage(QImage& image, int step, std::vector<TPlotInk>& ink) {
     QRegion changed;
     const int w = image.width() - 1; // column 0, the axis, stays
@@ -184,8 +202,11 @@ void TKSUsageChart::AddPoints(int cpu, int memory, int pageFile, int pressure) {
         const QRegion moved = ScrollPlotImage(FPlotImage, step, FPlotInk).translated(FPlot.topLeft());
         FPlotShows = FAdded - 1;
         const QRect strip(FPlot.right() - step - JoinMargin, FPlot.top(), step + JoinMargin + 1, FPlot.height());
+        // Of the strip, only the rows the drawing changed: mostly those the lines run through.
+        const QRect local = (strip & FPlot).translated(-FPlot.topLeft());
+        const QImage before = FPlotImage.copy(local);
         DrawPlot(strip);
-        FLastDamage = moved + strip;
+        FLastDamage = moved + ChangedRows(before, FPlotImage, local).translated(FPlot.topLeft());
         update(FLastDamage);
         return;
     }

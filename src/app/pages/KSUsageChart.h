@@ -35,6 +35,10 @@ void AddPlotInk(const QImage& image, int left, int right, std::vector<TPlotInk>&
 // and they move along.
 QRegion ScrollPlotImage(QImage& image, int step, std::vector<TPlotInk>& ink);
 
+// The rows of `area` (in `after`'s coordinates) where `after` differs from `before`, a copy of that area taken
+// earlier, as bands of whole rows.
+QRegion ChangedRows(const QImage& before, const QImage& after, const QRect& area);
+
 class TKSUsageChart : public QWidget {
     Q_OBJECT
 public:
