@@ -120,6 +120,12 @@ TEST(ProcMaps, BatchesRespectEntryAndByteLimits) {
     EXPECT_EQ(BatchSize(large, 0), 1u); // two of them would pass 0x7ffff000
     EXPECT_EQ(BatchSize(large, 1), 2u);
 
+    // A paced page-out: 16 MiB a call of the small entries; an entry larger than that still goes, alone.
+    std::vector<TRange> chosen(100, TRange{0, kPageoutEntryBytes});
+    EXPECT_EQ(BatchSize(chosen, 0, kPacedBatchBytes), size_t(kPacedBatchBytes / kPageoutEntryBytes));
+    EXPECT_EQ(BatchSize(chosen, 64, kPacedBatchBytes), 36u);
+    EXPECT_EQ(BatchSize(large, 0, kPacedBatchBytes), 1u);
+
     // A partial count names the entry the kernel stopped at.
     std::vector<TRange> e = {{0, 0x1000}, {0, 0x2000}, {0, 0x1000}, {0, 0x1000}};
     EXPECT_EQ(EntryAtOffset(e, 0, 4, 0), 0u);

@@ -339,18 +339,20 @@ private:
         // the cold end); a whole working set goes in the largest entries, as the freeing service asks for it.
         auto entries = proc::SplitLargeRanges(wanted, ranges ? proc::kPageoutEntryBytes : proc::kMaxBatchBytes);
         result.Status = TTrimStatus::Trimmed;
-        if (!entries.empty()) Advise(pidfd.Get(), entries, result);
+        if (!entries.empty()) Advise(pidfd.Get(), entries, result, ranges != nullptr);
         if (result.Status == TTrimStatus::Trimmed) ReadResident(base, result.ResidentAfter, result.AnonAfter);
         return result;
     }
 
-    void Advise(int pidfd, const std::vector<proc::TRange>& entries, TTrimResult& result) {
+    // `paced`: in calls of kPacedBatchBytes with a pause after each.
+    void Advise(int pidfd, const std::vector<proc::TRange>& entries, TTrimResult& result, bool paced) {
         std::vector<iovec> iov;
         iov.reserve(proc::kMaxBatchEntries);
         size_t first = 0;
         int retries = 0;
         while (first < entries.size()) {
-            const size_t count = proc::BatchSize(entries, first);
+            if (paced && first > 0) ::usleep(proc::kPacedPauseUs);
+            const size_t count = proc::BatchSize(entries, first, paced ? proc::kPacedBatchBytes : proc::kMaxBatchBytes);
             iov.clear();
             uint64_t bytes = 0;
             for (size_t i = first; i < first + count; ++i) {

@@ -1,5 +1,6 @@
 #include "platform/linux/ProcMaps.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace kestrum::platform::proc {
@@ -100,12 +101,12 @@ std::vector<TRange> SplitLargeRanges(const std::vector<TRange>& ranges, uint64_t
     return out;
 }
 
-size_t BatchSize(const std::vector<TRange>& entries, size_t first) {
+size_t BatchSize(const std::vector<TRange>& entries, size_t first, uint64_t maxBytes) {
     size_t n = 0;
     uint64_t bytes = 0;
     while (first + n < entries.size() && n < kMaxBatchEntries) {
         uint64_t len = entries[first + n].Length;
-        if (n > 0 && bytes + len > kMaxBatchBytes) break;
+        if (n > 0 && bytes + len > std::min(maxBytes, kMaxBatchBytes)) break;
         bytes += len;
         ++n;
     }

@@ -36,8 +36,14 @@ std::vector<TRange> SplitLargeRanges(const std::vector<TRange>& ranges, uint64_t
 constexpr uint64_t kPageoutEntryBytes = 256ull << 10;
 
 // Starting at entry `first`, how many entries go into one call: at most kMaxBatchEntries and at most
-// kMaxBatchBytes in total (at least one entry while any is left).
-size_t BatchSize(const std::vector<TRange>& entries, size_t first);
+// `maxBytes` in total (at least one entry while any is left).
+size_t BatchSize(const std::vector<TRange>& entries, size_t first, uint64_t maxBytes = kMaxBatchBytes);
+
+// A page-out of ranges the run chose goes in calls of at most this many bytes with a short pause after each:
+// the swap device's completions then come spread out rather than in bursts that take a processor from the
+// desktop for tens of milliseconds.
+constexpr uint64_t kPacedBatchBytes = 16ull << 20;
+constexpr int kPacedPauseUs = 3000;
 
 // Which entry a partial byte count stopped at: the index of the entry that starts at byte offset `done`
 // of the batch starting at `first` (entries before it completed).
