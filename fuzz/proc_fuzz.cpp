@@ -32,6 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)proc::CgroupV2Mount(text);
     if (auto a = proc::CgroupV2Path(text)) (void)proc::CgroupWithin(*a, text);
     (void)proc::MeminfoWritebackKb(text);
+    (void)proc::SwapGoesToDisk(text);
     (void)proc::ParsePressure(text);
     (void)proc::VmstatRefaults(text);
     (void)proc::StatMajorFaults(text);

@@ -170,6 +170,30 @@ TEST(ProcPid, SmallParsers) {
     EXPECT_EQ(MeminfoWritebackKb("MemTotal: 1 kB\nWriteback:    4096 kB\n"), 4096u);
 }
 
+TEST(ProcSwaps, PagesGoToTheAreaOfHighestPriorityWithRoom) {
+    const std::string head = "Filename\t\t\t\tType\t\tSize\t\tUsed\t\tPriority\n";
+    const struct {
+        const char* Name;
+        std::string Areas;
+        bool Disk;
+    } cases[] = {
+        {"no swap", "", false},
+        {"zram only", "/dev/zram0                              partition\t8388604\t\t0\t\t100\n", false},
+        {"a file", "/var/tmp/swapfile                       file\t\t4194300\t\t12\t\t-2\n", true},
+        {"zram before the file",
+         "/swapfile                               file\t\t4194300\t\t0\t\t-2\n"
+         "/dev/zram0                              partition\t8388604\t\t0\t\t100\n",
+         false},
+        {"the file first by priority",
+         "/dev/zram0                              partition\t8388604\t\t0\t\t5\n"
+         "/var/tmp/kestrum-stall.x/swapfile       file\t\t4194300\t\t0\t\t32767\n",
+         true},
+        {"zram full", "/dev/zram0 partition 1000 1000 100\n/dev/vda2 partition 4000 0 -2\n", true},
+        {"a broken line is passed over", "/dev/sda2 partition lots 0 -2\n/dev/zram0 partition 10 0 -3\n", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SwapGoesToDisk(head + c.Areas), c.Disk) << c.Name;
+}
+
 TEST(ProcPid, StartTimeAndCountersTheFreeingRunWatches) {
     EXPECT_EQ(StatStartTime("77 (a) b) c) S 1 77 77 0 -1 4194560 1 0 0 0 2 3 0 0 20 0 1 0 123456 9 8\n"), 123456u);
     EXPECT_FALSE(StatStartTime(ReadFixture("proc/1234/stat"))); // cut short before the field

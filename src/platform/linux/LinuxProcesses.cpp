@@ -339,7 +339,11 @@ private:
         // the cold end); a whole working set goes in the largest entries, as the freeing service asks for it.
         auto entries = proc::SplitLargeRanges(wanted, ranges ? proc::kPageoutEntryBytes : proc::kMaxBatchBytes);
         result.Status = TTrimStatus::Trimmed;
-        if (!entries.empty()) Advise(pidfd.Get(), entries, result, ranges != nullptr);
+        // Paced only when they are written to a disk: into compressed memory a page-out finishes in the call, and
+        // spread out it keeps a program in use waiting longer.
+        if (!entries.empty())
+            Advise(pidfd.Get(), entries, result,
+                   ranges != nullptr && proc::SwapGoesToDisk(proc::ReadSmallFile(FRoot + "/swaps")));
         if (result.Status == TTrimStatus::Trimmed) ReadResident(base, result.ResidentAfter, result.AnonAfter);
         return result;
     }

@@ -1,5 +1,6 @@
 #include "platform/linux/ProcPid.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace kestrum::platform::proc {
@@ -173,6 +174,42 @@ std::optional<uint64_t> MeminfoWritebackKb(std::string_view text) {
     uint64_t v = 0;
     if (!NextU64(rest, v)) return std::nullopt;
     return v;
+}
+
+bool SwapGoesToDisk(std::string_view swaps) {
+    bool found = false, disk = false;
+    int64_t best = 0;
+    size_t at = swaps.find('\n'); // past the heading
+    while (at != std::string_view::npos && at + 1 < swaps.size()) {
+        const size_t end = swaps.find('\n', at + 1);
+        std::string_view line = swaps.substr(at + 1, end == std::string_view::npos ? swaps.npos : end - at - 1);
+        at = end;
+        // Filename Type Size Used Priority, apart by blanks; a blank inside a name shows escaped (\040).
+        std::string_view field[5];
+        int n = 0;
+        while (n < 5) {
+            const size_t b = line.find_first_not_of(" \t");
+            if (b == std::string_view::npos) break;
+            line.remove_prefix(b);
+            const size_t e = std::min(line.find_first_of(" \t"), line.size());
+            field[n++] = line.substr(0, e);
+            line.remove_prefix(e);
+        }
+        uint64_t size = 0, used = 0;
+        int64_t priority = 0;
+        const auto number = [](std::string_view t, auto& v) {
+            const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
+            return r.ec == std::errc() && r.ptr == t.data() + t.size();
+        };
+        if (n < 5 || !number(field[2], size) || !number(field[3], used) || !number(field[4], priority)) continue;
+        if (used >= size) continue; // full: the next area takes the pages
+        if (!found || priority > best) {
+            found = true;
+            best = priority;
+            disk = !field[0].starts_with("/dev/zram");
+        }
+    }
+    return disk;
 }
 
 } // namespace kestrum::platform::proc

@@ -48,4 +48,8 @@ bool CgroupWithin(std::string_view inner, std::string_view outer);
 // "Writeback:" of /proc/meminfo in kB; empty when absent.
 std::optional<uint64_t> MeminfoWritebackKb(std::string_view text);
 
+// Whether pages pushed out now go to a device that writes them (a disk or a file) rather than to compressed
+// memory (zram), from the text of /proc/swaps: the kernel fills the area of highest priority that has room.
+bool SwapGoesToDisk(std::string_view swaps);
+
 } // namespace kestrum::platform::proc
