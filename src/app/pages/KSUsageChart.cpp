@@ -321,7 +321,7 @@ void TKSUsageChart::ComposeFrame() {
                    Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, FTitle);
         p.setFont(font());
     }
-    // Left axis 0..100, a tick and a dotted grid line every 10.
+    // Left axis 0..100, a tick every 10; the dotted grid lines belong to the plot, laid over it when painted.
     PaintPlotArea(p, FPlot, false);
     for (int v = 0; v <= 100; v += 10) {
         const int y = FPlot.bottom() - (FPlot.height() - 1) * v / 100;

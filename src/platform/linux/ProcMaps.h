@@ -39,9 +39,9 @@ constexpr uint64_t kPageoutEntryBytes = 256ull << 10;
 // `maxBytes` in total (at least one entry while any is left).
 size_t BatchSize(const std::vector<TRange>& entries, size_t first, uint64_t maxBytes = kMaxBatchBytes);
 
-// A page-out of ranges the run chose goes in calls of at most this many bytes with a short pause after each:
-// the swap device's completions then come spread out rather than in bursts that take a processor from the
-// desktop for tens of milliseconds.
+// A page-out of ranges the run chose, written to a disk or file, goes in calls of at most this many bytes with
+// a short pause after each: the swap device's completions then come spread out rather than in bursts that take
+// a processor from the desktop for tens of milliseconds.
 constexpr uint64_t kPacedBatchBytes = 16ull << 20;
 constexpr int kPacedPauseUs = 3000;
 
