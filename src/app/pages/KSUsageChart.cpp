@@ -321,10 +321,9 @@ void TKSUsageChart::ComposeFrame() {
                    Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, FTitle);
         p.setFont(font());
     }
-    // Left axis 0..100, a tick every 10; the dotted grid lines belong to the plot, laid over it when painted.
-    PaintPlotArea(p, FPlot, false);
+    // Left axis 0..100, a tick every 10. The plot itself (white, axis lines, grid) is never shown from the frame.
     for (int v = 0; v <= 100; v += 10) {
-        const int y = FPlot.bottom() - (FPlot.height() - 1) * v / 100;
+        const int y = GridRowY(v);
         p.setPen(AxisColor);
         p.drawLine(FPlot.left() - 4, y, FPlot.left(), y);
         p.setPen(Qt::black);
@@ -338,15 +337,10 @@ void TKSUsageChart::ComposeFrame() {
 void TKSUsageChart::PaintPlotArea(QPainter& p, const QRect& clip, bool grid) const {
     p.fillRect(clip & FPlot, Qt::white);
     const int x0 = std::max(FPlot.left() + 1, clip.left()), x1 = std::min(FPlot.right(), clip.right());
-    if (grid) {
-        p.setPen(GridColor);
-        for (int v = 10; v < 100; v += 10) {
-            const int y = GridRowY(v);
-            if (y < clip.top() || y > clip.bottom()) continue;
-            for (int x = x0 + (GridDotSpacing - (x0 - FPlot.left() - 1) % GridDotSpacing) % GridDotSpacing; x <= x1;
-                 x += GridDotSpacing)
-                p.drawPoint(x, y);
-        }
+    for (int v = 10; v < 100 && grid && x1 >= x0; v += 10) {
+        const int y = GridRowY(v);
+        if (y >= clip.top() && y <= clip.bottom())
+            p.drawImage(QPoint(x0, y), GridDots(), QRect(x0 - FPlot.left(), 0, x1 - x0 + 1, 1));
     }
     p.setPen(AxisColor);
     if (clip.left() <= FPlot.left()) p.drawLine(FPlot.bottomLeft(), FPlot.topLeft());
@@ -355,12 +349,21 @@ void TKSUsageChart::PaintPlotArea(QPainter& p, const QRect& clip, bool grid) con
                    QPoint(std::min(FPlot.right(), clip.right()), FPlot.bottom()));
 }
 
+const QImage& TKSUsageChart::GridDots() const {
+    if (FGridDots.width() != FPlot.width()) {
+        FGridDots = QImage(std::max(1, FPlot.width()), 1, QImage::Format_RGB32);
+        FGridDots.fill(Qt::white);
+        for (int x = 1; x < FGridDots.width(); x += GridDotSpacing) FGridDots.setPixel(x, 0, GridColor.rgb());
+    }
+    return FGridDots;
+}
+
 // The dotted grid keeps its place while the lines move left under it. Laid over the picture's white only, at
 // paint time: in the picture a dotted row would read differently after every step, and be moved and sent whole.
 void TKSUsageChart::LayGrid(QPainter& p, const QRegion& region) const {
     const int x0 = FPlot.left() + 1;
     if (FGridRow.width() != FPlot.width()) FGridRow = QImage(std::max(1, FPlot.width()), 1, QImage::Format_RGB32);
-    const uint32_t dot = GridColor.rgb();
+    const auto* dots = reinterpret_cast<const uint32_t*>(GridDots().constScanLine(0));
     for (int v = 10; v < 100; v += 10) {
         const int y = GridRowY(v);
         const QRect line(x0, y, FPlot.right() - x0 + 1, 1);
@@ -370,7 +373,7 @@ void TKSUsageChart::LayGrid(QPainter& p, const QRegion& region) const {
         for (const QRect& r : region & line) {
             for (int x = r.left(); x <= r.right(); ++x) {
                 const uint32_t px = picture[x - FPlot.left()];
-                row[x - FPlot.left()] = px == 0xffffffffu && (x - x0) % GridDotSpacing == 0 ? dot : px;
+                row[x - FPlot.left()] = px == 0xffffffffu ? dots[x - FPlot.left()] : px;
             }
             p.drawImage(r.topLeft(), FGridRow, QRect(r.left() - FPlot.left(), 0, r.width(), 1));
         }

@@ -112,6 +112,8 @@ private:
     // LayGrid lays it at paint time.
     void PaintPlotArea(QPainter& p, const QRect& clip, bool grid) const;
     void LayGrid(QPainter& p, const QRegion& region) const;
+    // One grid line as wide as the plot: white, with the dots where they stay.
+    const QImage& GridDots() const;
     // The plot's rows (widget coordinates) that carry a grid line.
     int GridRowY(int value) const { return FPlot.bottom() - (FPlot.height() - 1) * value / 100; }
     void PaintLines(QPainter& p, const QRect& clip) const;
@@ -131,7 +133,8 @@ private:
     int FHead = 0;           // ring index of the oldest held point
     int FCount = 0;          // points held
     QPixmap FFrame;          // background, title, axis
-    mutable QImage FGridRow; // one grid line as laid over the picture
+    mutable QImage FGridDots; // see GridDots
+    mutable QImage FGridRow;  // one grid line as laid over the picture
     QImage FPlotImage;       // the plot as shown: moved a step each tick, then the new strip drawn
     int64_t FPlotShows = -1; // the newest point the picture shows; -1: to be drawn whole
     QRect FDrawnStrip;
