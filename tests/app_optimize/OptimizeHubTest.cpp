@@ -229,3 +229,23 @@ TEST_F(HubTest, PolicyRidesOnTheRefreshTickSample) {
     EXPECT_EQ(Runs, 2);
     EXPECT_EQ(Info->ProcessorQueries, 6);
 }
+
+// A remark longer than its box shows as whole lines that fit, the last one ending in an ellipsis; the whole
+// remark is the tooltip. A short one shows as it is.
+TEST_F(HubTest, ALongNoteShowsWholeLinesThatFit) {
+    Create();
+    TKSOptimizePage* page = Main->OptimizePage();
+    QLabel* note = page->lblOptimizeNote();
+    const QString longNote = QString(u"Kestrum may not free other programs' memory: that needs root or the capability "
+                                     u"CAP_SYS_NICE, and the freeing service cannot be reached. "_qs)
+                                 .repeated(3);
+    page->SetNoteText(longNote);
+    EXPECT_EQ(note->toolTip(), longNote);
+    const QStringList lines = note->text().split(u'\n');
+    const QFontMetrics fm(note->font());
+    EXPECT_LE(lines.size() * fm.height(), note->contentsRect().height());
+    EXPECT_TRUE(note->text().endsWith(u"\u2026"_qs)) << note->text().toStdString();
+    for (const QString& line : lines) EXPECT_LE(fm.horizontalAdvance(line), note->contentsRect().width());
+    page->SetNoteText(u"Only cached file pages could leave memory."_qs);
+    EXPECT_EQ(note->text(), u"Only cached file pages could leave memory."_qs);
+}

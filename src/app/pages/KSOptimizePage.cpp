@@ -178,8 +178,12 @@ QString TKSOptimizePage::ChecklistText(int k) const {
 }
 
 void TKSOptimizePage::SetNoteText(const QString& text) {
-    FLblOptimizeNote->setText(text);
-    FLblOptimizeNote->setToolTip(text); // the box is small; the whole remark on hover
+    // The box holds a few lines: whole lines only, the last one cut after a word with an ellipsis, rather
+    // than a line cut through its letters at the box's bottom. The whole remark is the tooltip.
+    const QStringList lines =
+        TOrvImagePanel::LayoutCaption(text, FLblOptimizeNote->font(), FLblOptimizeNote->contentsRect().size());
+    FLblOptimizeNote->setText(lines.join(u'\n'));
+    FLblOptimizeNote->setToolTip(text);
     FLblOptimizeNote->setVisible(!text.isEmpty());
 }
 
