@@ -71,8 +71,10 @@ constexpr uint32_t kBackground = 16773350;
 constexpr uint32_t kLanguageMessageWithoutX = 0xC0DE;
 
 QIcon LoadTrayPicture(int index) {
-    QString path = QStringLiteral(":/assets/tray/tray%1.png").arg(index, 2, 10, QLatin1Char('0'));
-    if (QFileInfo::exists(path)) return QIcon(path);
+    // Decoded by the program's own reader, like the rest of the artwork: the toolkit's would first load every
+    // image plugin it has, at start-up.
+    const TOrvPicture picture = Art(QStringLiteral("tray/tray%1.png").arg(index, 2, 10, QLatin1Char('0')));
+    if (!picture.IsEmpty()) return QIcon(QPixmap::fromImage(picture.DisplayImage()));
     // Without the artwork a plain gauge square still marks the program in the tray.
     QPixmap pm(16, 16);
     pm.fill(QColor(40, 90, 170));
@@ -838,7 +840,20 @@ void TFormKSMain::closeEvent(QCloseEvent* event) {
 
 void TFormKSMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    // Give back what start-up or the hidden time made resident; the pages come back as they are used.
+    // Give back what start-up or the hidden time made resident; the pages come back as they are used. Not
+    // before the window has painted, which would only fault them back at once: after the first paint, or a
+    // second on if none comes (a window shown minimized).
+    FOwnTrimPending = true;
+    QTimer::singleShot(1000, this, [this] { TrimOwnWorkingSet(); });
+}
+
+void TFormKSMain::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (FOwnTrimPending) QTimer::singleShot(0, this, [this] { TrimOwnWorkingSet(); });
+}
+
+void TFormKSMain::TrimOwnWorkingSet() {
+    if (!std::exchange(FOwnTrimPending, false)) return;
     if (FPlatform.Processes) FPlatform.Processes->TrimWorkingSet(FPlatform.Processes->CurrentProcessId());
 }
 

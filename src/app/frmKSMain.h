@@ -188,8 +188,10 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    void TrimOwnWorkingSet();
     // The creation steps, in the order FormCreate runs them.
     void MakeLanguageGlobal();
     void ArrangeSkin();
@@ -248,6 +250,7 @@ private:
     QString FSettingsProblem;   // why Config.ini could not be used, when it could not
     // Hand-overs that arrive while the window is still being created wait until it is done.
     bool FCreating = true;
+    bool FOwnTrimPending = false; // shown, and its own working set not yet given back
     QList<long long> FPendingHandOvers;
     QString FActivationToken; // the last second start's, until the window comes to the front
     uint32_t FLanguageMessage = 0;

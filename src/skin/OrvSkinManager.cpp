@@ -360,6 +360,7 @@ void TOrvSkinManager::UpdateRegion() {
     if (!FForm || !FApplied || FShaping) return;
     QScopedValueRollback guard(FShaping, true);
     int W = FForm->width(), H = FForm->height();
+    FShapedSize = FForm->size();
     if (!FTransColor) {
         FRegion = QRegion();
         FForm->clearMask(); // the whole window
@@ -499,6 +500,8 @@ bool TOrvSkinManager::FormEvent(QEvent* e) {
             }
             break;
         case QEvent::Resize: {
+            // The resize a hidden form gets when first shown is usually to the size it was laid out for.
+            if (FApplied && static_cast<QResizeEvent*>(e)->size() == FShapedSize) break;
             ApplyAnchors(static_cast<QResizeEvent*>(e)->size());
             // Buttons placed by position keep their place against the right edge.
             for (auto kind : {TSkinButtonKind::Minimize, TSkinButtonKind::Maximize, TSkinButtonKind::Close}) {

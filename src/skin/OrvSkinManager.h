@@ -127,6 +127,7 @@ private:
     QPointer<QWidget> FOutline;
     std::vector<TAnchor> FAnchors;
     QRegion FRegion;
+    QSize FShapedSize; // the form's size when the edges were last tiled and the region last made
     bool FGripTracking = false;
     QPoint FGripFixed;
 };

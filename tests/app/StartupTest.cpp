@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QSystemTrayIcon>
 
@@ -175,7 +176,12 @@ TEST_F(TMainFixture, CreationAppliesSettingsLanguageAndPopupTab) {
     EXPECT_EQ(w.TrayPictureIndex(), 0);
     EXPECT_EQ(w.LanguageId(), 1031);
     EXPECT_EQ(w.LanguagePackPath(), Home.File("Langs/1031/Kestrum.ini"));
-    // Shown: the program's own working set was trimmed.
+    // Shown: the program's own working set is trimmed once the window has painted, not before (the first
+    // paint would fault the pages straight back).
+    EXPECT_TRUE(Fakes.Processes->Trimmed.empty());
+    QDeadlineTimer deadline(5000);
+    while (Fakes.Processes->Trimmed.empty() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(Fakes.Processes->Trimmed, std::vector<uint32_t>{Fakes.Processes->OwnId});
 }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QThread>
 
@@ -31,6 +33,19 @@ TEST(LinuxShell, LaunchesWithoutWaitingAndReportsAMissingProgram) {
     QDeadlineTimer deadline(5000);
     while (!QFile::exists(marker) && !deadline.hasExpired()) QThread::msleep(20);
     EXPECT_TRUE(QFile::exists(marker));
+    // Once ended, the program does not stay behind as our zombie.
+    auto zombies = [] {
+        int n = 0;
+        for (const QString& pid : QDir(u"/proc"_qs).entryList(QDir::Dirs)) {
+            QFile f(u"/proc/"_qs + pid + u"/stat"_qs);
+            if (!f.open(QIODevice::ReadOnly)) continue;
+            const QList<QByteArray> fields = f.readAll().split(')').value(1).split(' ');
+            if (fields.value(1) == "Z" && fields.value(2).toInt() == getpid()) ++n;
+        }
+        return n;
+    };
+    while (zombies() > 0 && !deadline.hasExpired()) QThread::msleep(20);
+    EXPECT_EQ(zombies(), 0);
     EXPECT_FALSE(shell->LaunchProcess("/nonexistent/program --flag"));
     EXPECT_FALSE(shell->LaunchProcess(""));
 }

@@ -81,8 +81,8 @@ TKSLogsPage::TKSLogsPage(QWidget* parent) : QWidget(parent), FNow([] { return QD
         picker->installEventFilter(this);
         // Keys may reach the editor inside the picker first.
         if (auto* edit = picker->findChild<QLineEdit*>()) edit->installEventFilter(this);
-        // The calendar's pop-up hides when it closes up, whichever way the user closed it.
-        if (QWidget* calendar = picker->calendarWidget()) calendar->installEventFilter(this);
+        // The calendar's pop-up is made the first time it opens (making two calendars costs the start
+        // more than the rest of the page); eventFilter watches it from its making on.
     }
 
     lblLogsDelete = MakeLabel(this, "lblLogsDelete", 0, 41);
@@ -332,9 +332,14 @@ bool TKSLogsPage::eventFilter(QObject* watched, QEvent* event) {
         auto inside = [watched](QDateTimeEdit* picker) { return watched == picker || watched->parent() == picker; };
         if (inside(dtpLogsBeginDate) && dtpLogsBeginDateKeyPress(key)) return true;
         if (inside(dtpLogsEndDate) && dtpLogsEndDateKeyPress(key)) return true;
-    } else if (type == QEvent::Hide) {
-        if (watched == dtpLogsBeginDate->calendarWidget()) dtpLogsBeginDateCloseUp();
-        if (watched == dtpLogsEndDate->calendarWidget()) dtpLogsEndDateCloseUp();
+    } else if (type == QEvent::ChildAdded && (watched == dtpLogsBeginDate || watched == dtpLogsEndDate)) {
+        // The picker's only later child is its calendar pop-up, still being made here.
+        if (QObject* child = static_cast<QChildEvent*>(event)->child(); child->isWidgetType())
+            child->installEventFilter(this);
+    } else if (type == QEvent::Hide && watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow()) {
+        // The pop-up hides when the calendar closes up, whichever way the user closed it.
+        if (watched->parent() == dtpLogsBeginDate) dtpLogsBeginDateCloseUp();
+        if (watched->parent() == dtpLogsEndDate) dtpLogsEndDateCloseUp();
     } else if (type == QEvent::MouseButtonRelease && watched == lblLogsDelete) {
         auto* e = static_cast<QMouseEvent*>(event);
         if (e->button() == Qt::LeftButton && lblLogsDelete->rect().contains(e->position().toPoint()))

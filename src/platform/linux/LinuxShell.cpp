@@ -1,11 +1,12 @@
 #include <errno.h>
-#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "platform/IShell.h"
@@ -17,49 +18,37 @@ namespace kestrum::platform {
 
 namespace {
 
-// Starts argv without waiting. A short-lived intermediate process spawns the program and exits at once,
-// so the program is re-parented and never becomes our zombie, and we learn whether it could start.
+// Starts argv without waiting, and says whether it could start. The program is spawned straight from here:
+// a copy of this large, threaded process made to spawn it would cost the window its page tables and then a
+// write fault on every page it touches. A small thread waits for the program's end, so it never stays our
+// zombie.
 bool SpawnDetached(const std::vector<std::string>& args) {
     if (args.empty() || args[0].empty()) return false;
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
 
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) return false;
-    pid_t middle = fork();
-    if (middle < 0) {
-        close(pipeFds[0]);
-        close(pipeFds[1]);
-        return false;
+    posix_spawnattr_t attr;
+    if (posix_spawnattr_init(&attr) != 0) return false;
+    // Its own session, and no signal of ours blocked in it.
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attr, &none);
+    pid_t child = 0;
+    const int rc = posix_spawnp(&child, argv[0], nullptr, &attr, argv.data(), environ);
+    posix_spawnattr_destroy(&attr);
+    if (rc != 0) return false;
+    try {
+        std::thread([child] {
+            int status = 0;
+            while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to spare: the program still runs, and is reaped when we end.
     }
-    if (middle == 0) {
-        // Intermediate: spawn the program, report whether that worked, and leave at once so the
-        // program is re-parented and never becomes our zombie.
-        close(pipeFds[0]);
-        posix_spawnattr_t attr;
-        posix_spawnattr_init(&attr);
-        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK);
-        sigset_t none;
-        sigemptyset(&none);
-        posix_spawnattr_setsigmask(&attr, &none);
-        pid_t child = 0;
-        int rc = posix_spawnp(&child, argv[0], nullptr, &attr, argv.data(), environ);
-        char ok = rc == 0 ? 1 : 0;
-        (void)!write(pipeFds[1], &ok, 1);
-        _exit(0);
-    }
-    close(pipeFds[1]);
-    char ok = 0;
-    ssize_t n;
-    do {
-        n = read(pipeFds[0], &ok, 1);
-    } while (n < 0 && errno == EINTR);
-    close(pipeFds[0]);
-    int status = 0;
-    while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
-    }
-    return n == 1 && ok == 1;
+    return true;
 }
 
 class TLinuxShell final : public IShell {
