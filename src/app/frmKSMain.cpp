@@ -39,6 +39,7 @@
 #include "desktop/PortalHotKey.h"
 #include "desktop/X11Connection.h"
 #include "desktop/X11LanguageBroadcast.h"
+#include "desktop/WatchedDesktop.h"
 #include "desktop/X11WindowWatch.h"
 #include "engine/KSOptiMonPolicy.h"
 #include "engine/KSSharedSample.h"
@@ -90,9 +91,10 @@ TFormKSMain::TFormKSMain(platform::TPlatform& platform, TKSSettings& settings, Q
     setFixedSize(800, 600);
     FSysStatus = new TSystemStatus(*FPlatform.SystemInfo, this);
     FPlatform.SystemInfo->SetCountsWanted(false); // the window shows no handle, thread or process count
-    FKSCore = new TMemoryOptimize(*FPlatform.Desktop, *FPlatform.Processes, this);
+    FDesktop = std::make_unique<TWatchedDesktop>(*FPlatform.Desktop);
+    FKSCore = new TMemoryOptimize(*FDesktop, *FPlatform.Processes, this);
     FHotKeyManager = new TOrvHotKeyManager(*FPlatform.HotKeys, this);
-    FAntiDisturb = new TOrvAntiDisturb(*FPlatform.Desktop, *FPlatform.Processes, this);
+    FAntiDisturb = new TOrvAntiDisturb(*FDesktop, *FPlatform.Processes, this);
     // A game under GameMode and the desktop's own do-not-disturb count beside the full-screen check.
     connect(TDndSourceSet::CreateForDesktop(this), &TDndSourceSet::ActiveChanged, FAntiDisturb,
             &TOrvAntiDisturb::SetSourceState);
@@ -130,9 +132,14 @@ TFormKSMain::TFormKSMain(platform::TPlatform& platform, TKSSettings& settings, Q
             LanguageBroadcastMessage(message, wParam, lParam);
         });
     FLanguageMessage = FLanguageBroadcast->MessageId() ? FLanguageBroadcast->MessageId() : kLanguageMessageWithoutX;
-    // Window changes wake the do-not-disturb check, which otherwise waits long while nothing is full-screen.
-    FWindowWatch = std::make_unique<TX11WindowWatch>(QtX11Connection(), [this] { FAntiDisturb->WindowsChanged(); });
+    // Window changes wake the do-not-disturb check, which otherwise waits long while nothing is full-screen,
+    // and tell the active window, which the usage tracking and the protection would otherwise ask for.
+    FWindowWatch = std::make_unique<TX11WindowWatch>(QtX11Connection(), [this] {
+        FDesktop->ActiveWindowReported(FWindowWatch->ActiveWindowId());
+        FAntiDisturb->WindowsChanged();
+    });
     FAntiDisturb->SetWindowEventsWatched(FWindowWatch->Active());
+    if (FWindowWatch->Active()) FDesktop->ActiveWindowReported(FWindowWatch->ActiveWindowId());
     BuildOptimizeFlow();
 }
 

@@ -33,6 +33,7 @@ class TOrvImageButton;
 class TOrvImage;
 class TX11LanguageBroadcast;
 class TX11WindowWatch;
+class TWatchedDesktop;
 class TKSOverviewPage;
 class TKSOptimizePage;
 class TKSLogsPage;
@@ -256,6 +257,7 @@ private:
     uint32_t FLanguageMessage = 0;
     std::unique_ptr<TX11LanguageBroadcast> FLanguageBroadcast;
     std::unique_ptr<TX11WindowWatch> FWindowWatch;
+    std::unique_ptr<TWatchedDesktop> FDesktop; // the platform's desktop, the active window told by FWindowWatch
 
     TSystemStatus* FSysStatus = nullptr;
     TMemoryOptimize* FKSCore = nullptr;

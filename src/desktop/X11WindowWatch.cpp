@@ -52,7 +52,8 @@ TX11WindowWatch::TX11WindowWatch(void* connection, std::function<void()> changed
     xcb_flush(c);
     FActive = true;
     if (auto* app = QCoreApplication::instance()) app->installNativeEventFilter(this);
-    Follow(ActiveWindow());
+    FActiveWindow = ActiveWindow();
+    Follow(FActiveWindow);
 }
 
 TX11WindowWatch::~TX11WindowWatch() {
@@ -91,7 +92,8 @@ bool TX11WindowWatch::nativeEventFilter(const QByteArray& eventType, void* messa
         case XCB_PROPERTY_NOTIFY: {
             const auto* p = static_cast<const xcb_property_notify_event_t*>(message);
             if (p->window == FRoot && p->atom == FAtomActive) {
-                Follow(ActiveWindow());
+                FActiveWindow = ActiveWindow();
+                Follow(FActiveWindow);
                 if (FChanged) FChanged();
             } else if (p->window == FFollowed && FFollowed && p->atom == FAtomState) {
                 if (FChanged) FChanged();

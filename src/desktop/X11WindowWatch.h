@@ -18,6 +18,8 @@ public:
 
     // Whether window changes are reported (an X server with a window manager that publishes the active window).
     bool Active() const { return FActive; }
+    // The active window as last reported by the window manager (0: none).
+    uint32_t ActiveWindowId() const { return FActiveWindow; }
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
 private:
@@ -28,6 +30,7 @@ private:
     std::function<void()> FChanged;
     bool FActive = false;
     uint32_t FRoot = 0, FAtomActive = 0, FAtomState = 0;
+    uint32_t FActiveWindow = 0;
     uint32_t FFollowed = 0;     // the active window whose state and size are watched
     uint32_t FFollowedMask = 0; // the events this connection had selected on it before
 };
