@@ -129,7 +129,9 @@ TEST(CrashLoop, KilledWritesLoseNothingAndLeaveNothingBehind) {
             Writer(home.Path(), next, pipeFds[1]);
         }
         close(pipeFds[1]);
-        usleep(useconds_t(delayUs(random)));
+        // Every tenth writer lives long enough to confirm writes even on a slow or instrumented build, so
+        // there is always something confirmed for the kills to lose.
+        usleep(useconds_t(round % 10 == 9 ? 250000 : delayUs(random)));
         ::kill(child, SIGKILL);
         int status = 0;
         waitpid(child, &status, 0);
