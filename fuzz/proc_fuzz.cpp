@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint64_t total = 0, split = 0;
     for (const auto& r : ranges) total += r.Length;
     for (const auto& e : entries) {
-        fuzz::Check(e.Length <= proc::kMaxBatchBytes);
+        fuzz::Check(e.Length <= proc::kMaxCallBytes);
         split += e.Length;
     }
     fuzz::Check(total == split);
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz::Check(count >= 1 && count <= proc::kMaxBatchEntries && first + count <= entries.size());
         uint64_t bytes = 0;
         for (size_t i = first; i < first + count; ++i) bytes += entries[i].Length;
-        fuzz::Check(count == 1 || bytes <= proc::kMaxBatchBytes);
+        fuzz::Check(count == 1 || bytes <= proc::kMaxCallBytes);
         const size_t at = proc::EntryAtOffset(entries, first, count, bytes / 2);
         fuzz::Check(at >= first && at <= first + count);
         first += count;

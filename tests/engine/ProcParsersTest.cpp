@@ -87,9 +87,8 @@ TEST(ProcMaps, SkipsSpecialAndKernelMappingsAndSplitsLargeOnes) {
     EXPECT_FALSE(has(0xffffffffff600000));
 
     auto entries = SplitLargeRanges(ranges);
-    ASSERT_EQ(entries.size(), 12u);
     for (const auto& e : entries) {
-        EXPECT_LE(e.Length, kMaxBatchBytes);
+        EXPECT_LE(e.Length, kMaxCallBytes);
         EXPECT_EQ(e.Start % 4096, 0u);
     }
     uint64_t big = 0;
@@ -117,14 +116,15 @@ TEST(ProcMaps, BatchesRespectEntryAndByteLimits) {
     EXPECT_EQ(BatchSize(many, 2500), 0u);
 
     std::vector<TRange> large = {{0, 0x40000000}, {0, 0x40000000}, {0, 0x1000}};
-    EXPECT_EQ(BatchSize(large, 0), 1u); // two of them would pass 0x7ffff000
-    EXPECT_EQ(BatchSize(large, 1), 2u);
+    EXPECT_EQ(BatchSize(large, 0, kMaxBatchBytes), 1u); // two of them would pass 0x7ffff000
+    EXPECT_EQ(BatchSize(large, 1, kMaxBatchBytes), 2u);
 
-    // A paced page-out: 16 MiB a call of the small entries; an entry larger than that still goes, alone.
+    // A page-out call: 16 MiB of the small entries; an entry larger than that still goes, alone.
     std::vector<TRange> chosen(100, TRange{0, kPageoutEntryBytes});
-    EXPECT_EQ(BatchSize(chosen, 0, kPacedBatchBytes), size_t(kPacedBatchBytes / kPageoutEntryBytes));
-    EXPECT_EQ(BatchSize(chosen, 64, kPacedBatchBytes), 36u);
-    EXPECT_EQ(BatchSize(large, 0, kPacedBatchBytes), 1u);
+    EXPECT_EQ(BatchSize(chosen, 0), size_t(kMaxCallBytes / kPageoutEntryBytes));
+    EXPECT_EQ(BatchSize(chosen, 64), 36u);
+    EXPECT_EQ(BatchSize(large, 0), 1u);
+    EXPECT_EQ(BatchSize(large, 1), 1u);
 
     // A partial count names the entry the kernel stopped at.
     std::vector<TRange> e = {{0, 0x1000}, {0, 0x2000}, {0, 0x1000}, {0, 0x1000}};

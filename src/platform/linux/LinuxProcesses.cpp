@@ -336,19 +336,18 @@ private:
             wanted = proc::ParseMapsForPageout(maps);
         }
         // Small entries where the run chose the ranges (what it pushes out goes to swap and should wait at
-        // the cold end); a whole working set goes in the largest entries, as the freeing service asks for it.
-        auto entries = proc::SplitLargeRanges(wanted, ranges ? proc::kPageoutEntryBytes : proc::kMaxBatchBytes);
+        // the cold end); a whole working set in entries as large as one call takes.
+        auto entries = proc::SplitLargeRanges(wanted, ranges ? proc::kPageoutEntryBytes : proc::kMaxCallBytes);
         result.Status = TTrimStatus::Trimmed;
         // Paced only when they are written to a disk: into compressed memory a page-out finishes in the call, and
         // spread out it keeps a program in use waiting longer.
         if (!entries.empty())
-            Advise(pidfd.Get(), entries, result,
-                   ranges != nullptr && proc::SwapGoesToDisk(proc::ReadSmallFile(FRoot + "/swaps")));
+            Advise(pidfd.Get(), entries, result, proc::SwapGoesToDisk(proc::ReadSmallFile(FRoot + "/swaps")));
         if (result.Status == TTrimStatus::Trimmed) ReadResident(base, result.ResidentAfter, result.AnonAfter);
         return result;
     }
 
-    // `paced`: in calls of kPacedBatchBytes with a pause after each.
+    // In calls of at most kMaxCallBytes; `paced`: with a pause after each.
     void Advise(int pidfd, const std::vector<proc::TRange>& entries, TTrimResult& result, bool paced) {
         std::vector<iovec> iov;
         iov.reserve(proc::kMaxBatchEntries);
@@ -356,7 +355,7 @@ private:
         int retries = 0;
         while (first < entries.size()) {
             if (paced && first > 0) ::usleep(proc::kPacedPauseUs);
-            const size_t count = proc::BatchSize(entries, first, paced ? proc::kPacedBatchBytes : proc::kMaxBatchBytes);
+            const size_t count = proc::BatchSize(entries, first);
             iov.clear();
             uint64_t bytes = 0;
             for (size_t i = first; i < first + count; ++i) {

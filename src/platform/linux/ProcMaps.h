@@ -27,8 +27,13 @@ std::vector<TMappingUse> ParseSmapsForPageout(std::string_view text);
 constexpr uint64_t kMaxBatchBytes = 0x7ffff000;
 constexpr size_t kMaxBatchEntries = 1024;
 
+// The most one page-out call asks for. On a virtual machine the end of a larger call holds the processor that
+// made it for tens of milliseconds (about a hundred for 1 GiB) while the hypervisor catches up, and nothing else
+// runs there meanwhile, the window included; calls of this size showed no such hold.
+constexpr uint64_t kMaxCallBytes = 16ull << 20;
+
 // Cuts the ranges into entries of at most `maxBytes` each (a multiple of the page size).
-std::vector<TRange> SplitLargeRanges(const std::vector<TRange>& ranges, uint64_t maxBytes = kMaxBatchBytes);
+std::vector<TRange> SplitLargeRanges(const std::vector<TRange>& ranges, uint64_t maxBytes = kMaxCallBytes);
 
 // The entry size a page-out asks for. The kernel writes each entry's pages out and puts them back on its
 // list only after the whole entry: a page whose writing ended before that loses its place at the cold end
@@ -37,12 +42,10 @@ constexpr uint64_t kPageoutEntryBytes = 256ull << 10;
 
 // Starting at entry `first`, how many entries go into one call: at most kMaxBatchEntries and at most
 // `maxBytes` in total (at least one entry while any is left).
-size_t BatchSize(const std::vector<TRange>& entries, size_t first, uint64_t maxBytes = kMaxBatchBytes);
+size_t BatchSize(const std::vector<TRange>& entries, size_t first, uint64_t maxBytes = kMaxCallBytes);
 
-// A page-out of ranges the run chose, written to a disk or file, goes in calls of at most this many bytes with
-// a short pause after each: the swap device's completions then come spread out rather than in bursts that take
-// a processor from the desktop for tens of milliseconds.
-constexpr uint64_t kPacedBatchBytes = 16ull << 20;
+// A page-out written to a disk or file pauses this long after each call: the swap device's completions then
+// come spread out rather than in bursts that take a processor from the desktop for tens of milliseconds.
 constexpr int kPacedPauseUs = 3000;
 
 // Which entry a partial byte count stopped at: the index of the entry that starts at byte offset `done`
