@@ -860,8 +860,20 @@ void TFormKSMain::paintEvent(QPaintEvent* event) {
 }
 
 void TFormKSMain::TrimOwnWorkingSet() {
-    if (!std::exchange(FOwnTrimPending, false)) return;
-    if (FPlatform.Processes) FPlatform.Processes->TrimWorkingSet(FPlatform.Processes->CurrentProcessId());
+    if (!std::exchange(FOwnTrimPending, false) || !FPlatform.Processes) return;
+    // On a thread of its own: with swap on a disk the page-out takes a tenth of a second and more, which the
+    // window would spend frozen. At its normal priority, since it holds our own memory map while it works.
+    if (FOwnTrimBusy.exchange(true)) return; // the last one is still at it
+    if (FOwnTrim.joinable()) FOwnTrim.join();
+    platform::IProcesses* processes = FPlatform.Processes.get();
+    try {
+        FOwnTrim = std::jthread([this, processes] {
+            processes->TrimWorkingSet(processes->CurrentProcessId());
+            FOwnTrimBusy = false;
+        });
+    } catch (const std::system_error&) {
+        FOwnTrimBusy = false; // no thread to be had: the pages stay, nothing else is lost
+    }
 }
 
 void TFormKSMain::Trace(const QString& line) const {

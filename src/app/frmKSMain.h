@@ -4,9 +4,11 @@
 #include <QStringList>
 #include <QWidget>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "app/pages/KSOverviewTexts.h"
 
@@ -307,6 +309,9 @@ private:
     TKSPressureMonitor* FPressureMonitor = nullptr;
     TKSPressureNotice* FPressureNotice = nullptr;
     TKSRunCostWatch* FRunCostWatch = nullptr;
+    // The trim of our own working set, off the window's thread; last, so it is joined before anything goes.
+    std::atomic<bool> FOwnTrimBusy = false;
+    std::jthread FOwnTrim;
 };
 
 } // namespace kestrum

@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "platform/IProcesses.h"
@@ -20,6 +21,7 @@ public:
     std::set<uint32_t> NoRight;              // trimming these fails with NoRight
     std::map<uint32_t, TTrimResult> Results; // scripted results (resident figures) of a successful trim
     std::vector<uint32_t> Trimmed;
+    std::vector<std::thread::id> TrimThreads; // the thread of each trim, in the order of Trimmed
     // The follow-up reclaim's arguments, when it was asked for.
     std::vector<TPushedOut> ReclaimAsked;
     std::vector<uint32_t> ReclaimSpared;
@@ -222,6 +224,12 @@ public:
         PriorityRaises.push_back({thread, step});
     }
 
+    // Trimmed, read under the lock: for a test whose trims come from another thread.
+    std::vector<uint32_t> TrimmedSoFar() {
+        std::lock_guard lock(FMutex);
+        return Trimmed;
+    }
+
 private:
     TTrimResult Trim(uint32_t pid, const std::vector<TAddressRange>* ranges) {
         std::unique_lock lock(FMutex);
@@ -232,6 +240,7 @@ private:
         if (TrimHoldMs > 0) FChanged.wait_for(lock, std::chrono::milliseconds(TrimHoldMs), [&] { return FActive > 1; });
         --FActive;
         Trimmed.push_back(pid);
+        TrimThreads.push_back(std::this_thread::get_id());
         FTrimmedSet.insert(pid);
         if (ranges) RangesTrimmed[pid] = *ranges;
         auto it = Results.find(pid);
