@@ -6,6 +6,7 @@
 #   VICTIMS=4 MIB=384 ROUNDS=3 SWAP_MIB=4096 SELF=1 SHOTS=/tmp/shots bench/optimize_stall.sh
 #   HOT_MIB=512 bench/optimize_stall.sh           (and a program in use: reads its memory every 200 ms)
 #   FOLLOW_UP=0 bench/optimize_stall.sh           (runs without the follow-up reclaim)
+#   HOLDS=1 bench/optimize_stall.sh               (and when a processor itself could not run anything)
 #   SWAP=zram bench/optimize_stall.sh             (compressed swap in memory instead of the file; only when
 #                                                  /dev/zram0 is free)
 #
@@ -14,6 +15,10 @@
 # The same measurement over an idle stretch before the click tells what the machine's load alone costs.
 # With HOT_MIB, a program that keeps reading HOT_MIB MiB every 200 ms is among the trimmed ones: its usual
 # pass and its slowest pass while the window runs tell whether the run stalls a program in use.
+# With HOLDS=1, a thread pinned to each processor, in the real-time class above every other thread, wakes every
+# 5 ms and notes each time it could not run for more than 20 ms: the processor itself was held (on a virtual
+# machine, by the hypervisor), and nothing at all ran there meanwhile. Each round lists those holds, and says
+# whether the window's longest stall ended with one.
 # The swap file lives below /var/tmp (not tmpfs), gets a higher priority than other swap so the victims' pages
 # go there, and is always switched off and removed; one left by a run that was killed is removed at the next.
 set -euo pipefail
@@ -44,7 +49,7 @@ ZRAM_OURS=0
 PIDS=()
 HOTPID=
 cleanup() {
-    for p in "${PIDS[@]:-}" "$HOTPID"; do [ -n "$p" ] && kill -9 "$p" 2>/dev/null || true; done
+    for p in "${PIDS[@]:-}" "$HOTPID" "${HOLDSPID:-}"; do [ -n "$p" ] && kill -9 "$p" 2>/dev/null || true; done
     wait 2>/dev/null || true
     if grep -q "^$SWAPFILE " /proc/swaps 2>/dev/null; then swapoff "$SWAPFILE" || true; fi
     if [ "$ZRAM_OURS" = 1 ]; then
@@ -101,6 +106,48 @@ int main(int argc, char** argv) {
 C
 cc -O2 -o "$WORK/kstallhot" "$WORK/kstallhot.c"
 
+cat > "$WORK/kstallholds.c" <<'C'
+#define _GNU_SOURCE
+#include <pthread.h>
+#include <sched.h>
+#include <stdio.h>
+#include <time.h>
+#include <unistd.h>
+static double now(void) {
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+static void* watch(void* arg) { /* one per processor: "cpu length_ms end_ms" for each gap over 20 ms */
+    long cpu = (long)arg;
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    pthread_setaffinity_np(pthread_self(), sizeof set, &set);
+    struct sched_param p = {.sched_priority = 50};
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &p);
+    struct timespec step = {0, 5000000};
+    for (double last = now();;) {
+        clock_nanosleep(CLOCK_MONOTONIC, 0, &step, NULL);
+        double t = now();
+        if (t - last - 5 > 20) {
+            printf("%ld %.1f %.0f\n", cpu, t - last - 5, t);
+            fflush(stdout);
+        }
+        last = t;
+    }
+    return NULL;
+}
+int main(void) {
+    long n = sysconf(_SC_NPROCESSORS_ONLN);
+    pthread_t t;
+    for (long i = 0; i < n; ++i) pthread_create(&t, NULL, watch, (void*)i);
+    pause();
+}
+C
+[ "${HOLDS:-0}" = 1 ] && cc -O2 -pthread -o "$WORK/kstallholds" "$WORK/kstallholds.c"
+HOLDSPID=
+
 if [ "${SWAP:-file}" = zram ]; then
     [ -e /sys/block/zram0 ] || modprobe zram
     if grep -q '^/dev/zram0 ' /proc/swaps || [ "$(cat /sys/block/zram0/disksize)" != 0 ]; then
@@ -156,7 +203,25 @@ for round in $(seq 1 "$ROUNDS"); do
     fi
     echo "round $round: $VICTIMS victims x $MIB MiB${HOT_MIB:+, a program in use with $HOT_MIB MiB}"
     from=$(python3 -c 'import time; print("%.3f" % (time.clock_gettime(time.CLOCK_MONOTONIC) * 1000))')
-    "$BENCH" "${ONLY[@]}" 2>&1 | grep -v '^QStandardPaths'
+    if [ "${HOLDS:-0}" = 1 ]; then
+        "$WORK/kstallholds" >"$WORK/holds.log" &
+        HOLDSPID=$!
+    fi
+    "$BENCH" "${ONLY[@]}" 2>&1 | grep -v '^QStandardPaths' | tee "$WORK/round.log"
+    if [ -n "$HOLDSPID" ]; then
+        kill "$HOLDSPID" 2>/dev/null || true
+        wait "$HOLDSPID" 2>/dev/null || true
+        HOLDSPID=
+        # Times from the click, as the window's stall is given.
+        awk 'FNR == NR && /^click at/ {click = $3; next}
+             FNR == NR && /longest stall/ {for (i = 1; i < NF; ++i) {if ($i == "stall") len = $(i + 1); if ($i == "at") end = $(i + 1)}; next}
+             FNR == NR {next}
+             {n++; if ($2 > worst) worst = $2; rel = $3 - click; list = list sprintf(" cpu%d %.0f ms ending at %.0f ms;", $1, $2, rel)
+              if (click != "" && end != "" && rel >= end - len && rel <= end + 5) with = 1}
+             END {if (!n) {print "processors held: none over 20 ms"; exit}
+                  printf "processors held: %d time%s, longest %.0f ms:%s the window'"'"'s longest stall %s\n", n, n == 1 ? "" : "s", worst, list,
+                         with ? "ended with one" : "did not end with one"}' "$WORK/round.log" "$WORK/holds.log"
+    fi
     sleep 1 # passes right after the run count too
     to=$(python3 -c 'import time; print("%.3f" % (time.clock_gettime(time.CLOCK_MONOTONIC) * 1000))')
     if [ -n "$HOTPID" ]; then

@@ -340,9 +340,11 @@ private:
         auto entries = proc::SplitLargeRanges(wanted, ranges ? proc::kPageoutEntryBytes : proc::kMaxCallBytes);
         result.Status = TTrimStatus::Trimmed;
         // Paced only when they are written to a disk: into compressed memory a page-out finishes in the call, and
-        // spread out it keeps a program in use waiting longer.
+        // spread out it keeps a program in use waiting longer. One call needs no pause (and no look at the swap).
         if (!entries.empty())
-            Advise(pidfd.Get(), entries, result, proc::SwapGoesToDisk(proc::ReadSmallFile(FRoot + "/swaps")));
+            Advise(pidfd.Get(), entries, result,
+                   proc::BatchSize(entries, 0) < entries.size() &&
+                       proc::SwapGoesToDisk(proc::ReadSmallFile(FRoot + "/swaps")));
         if (result.Status == TTrimStatus::Trimmed) ReadResident(base, result.ResidentAfter, result.AnonAfter);
         return result;
     }
