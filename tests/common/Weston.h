@@ -10,6 +10,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <csignal>
+#include <sys/prctl.h>
 
 namespace kestrum::test {
 
@@ -31,6 +33,9 @@ public:
         FProcess.setProcessEnvironment(env);
         FProcess.setStandardOutputFile(QProcess::nullDevice());
         FProcess.setStandardErrorFile(FDir.filePath(u"weston.err"_qs));
+        // Ends with the test program too: a program that keeps its compositor to the very end (the toolkit
+        // connects once) never runs this destructor, and its weston would outlive it.
+        FProcess.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         FProcess.start(u"weston"_qs,
                        {u"--backend=headless-backend.so"_qs, u"--use-pixman"_qs, u"--width=1280"_qs,
                         u"--height=1024"_qs, u"--socket=wayland-kestrum"_qs, u"--config="_qs + ini.fileName(),
