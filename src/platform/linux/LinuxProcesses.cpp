@@ -339,11 +339,13 @@ private:
         // the cold end); a whole working set in entries as large as one call takes.
         auto entries = proc::SplitLargeRanges(wanted, ranges ? proc::kPageoutEntryBytes : proc::kMaxCallBytes);
         result.Status = TTrimStatus::Trimmed;
-        // Paced only when they are written to a disk: into compressed memory a page-out finishes in the call, and
-        // spread out it keeps a program in use waiting longer. One call needs no pause (and no look at the swap).
+        // Chosen ranges are paced when they are written to a disk: into compressed memory a page-out finishes in
+        // the call, and spread out it keeps a program in use waiting longer. A whole working set is not: its
+        // ranges are address space, mostly not resident, and a pause per call would cost a program with large
+        // reservations seconds. One call needs no pause (and no look at the swap).
         if (!entries.empty())
             Advise(pidfd.Get(), entries, result,
-                   proc::BatchSize(entries, 0) < entries.size() &&
+                   ranges != nullptr && proc::BatchSize(entries, 0) < entries.size() &&
                        proc::SwapGoesToDisk(proc::ReadSmallFile(FRoot + "/swaps")));
         if (result.Status == TTrimStatus::Trimmed) ReadResident(base, result.ResidentAfter, result.AnonAfter);
         return result;
