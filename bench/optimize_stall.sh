@@ -178,8 +178,8 @@ fi
 
 for d in /sys/kernel/mm/damon/admin/kdamonds/[0-9]*; do
     [ "$(cat "$d/state" 2>/dev/null)" = on ] || continue
-    if [ "${KDAMOND:-}" = pause ]; then
-        echo off >"$d/state" && PAUSED_KDAMONDS+=("$d")
+    if [ "${KDAMOND:-}" = pause ] && echo off >"$d/state"; then
+        PAUSED_KDAMONDS+=("$d")
         echo "kernel access monitor $(basename "$d") paused for the rounds"
     else
         echo "kernel access monitor $(basename "$d") is running: it slows programs in use on its own (KDAMOND=pause)"
