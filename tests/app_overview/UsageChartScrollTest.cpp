@@ -58,7 +58,28 @@ int DifferentPixels(const QImage& a, const QImage& b) {
     return n;
 }
 
+int WhitePixels(const QImage& image) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) n += image.pixel(x, y) == qRgb(255, 255, 255);
+    return n;
+}
+
 } // namespace
+
+// Before its first sample a chart shows its empty plot, white under the grid, on the display and in a picture
+// of it: the plot's picture, made at the first paint, was once never drawn until a point came, and read black.
+TEST(UsageChart, EmptyPlotIsDrawnBeforeTheFirstPoint) {
+    test::EnsureQtApp();
+    TKSUsageChart shown, never;
+    shown.resize(762, 302);
+    never.resize(762, 302);
+    ShowPainted(shown);
+    for (const QImage& plot : {Shown(shown), Drawn(never)}) {
+        ASSERT_FALSE(plot.isNull());
+        EXPECT_GT(WhitePixels(plot), plot.width() * plot.height() * 9 / 10);
+    }
+}
 
 // A tick moves what is drawn and paints only the strip with the new segment, yet the plot reads pixel for pixel
 // as a full drawing of the same points: through steep jumps, level stretches, the extremes, a series hidden

@@ -167,7 +167,7 @@ void TKSUsageChart::SetSeriesTitle(int series, const QString& title) {
 void TKSUsageChart::SetSeriesVisible(int series, bool visible) {
     if (series < 0 || series >= SeriesCount || FSeries[series].Visible == visible) return;
     FSeries[series].Visible = visible;
-    FPlotShows = -1;
+    FPlotShows = WholePlot;
     update();
     emit SeriesVisibilityChanged(series, visible);
 }
@@ -210,7 +210,7 @@ void TKSUsageChart::AddPoints(int cpu, int memory, int pageFile, int pressure) {
         update(FLastDamage);
         return;
     }
-    FPlotShows = -1; // drawn whole at the next paint
+    FPlotShows = WholePlot; // drawn whole at the next paint
     FLastDamage = FPlot;
     update(FPlot);
 }
@@ -461,7 +461,7 @@ void TKSUsageChart::paintEvent(QPaintEvent* event) {
         if (FPlotImage.size() != FPlot.size() * dpr || FPlotImage.devicePixelRatio() != dpr) {
             FPlotImage = QImage(FPlot.size() * dpr, QImage::Format_RGB32);
             FPlotImage.setDevicePixelRatio(dpr);
-            FPlotShows = -1;
+            FPlotShows = WholePlot;
         }
         if (FPlotShows != FAdded - 1) {
             FPlotShows = FAdded - 1;

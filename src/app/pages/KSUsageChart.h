@@ -136,7 +136,10 @@ private:
     mutable QImage FGridDots; // see GridDots
     mutable QImage FGridRow;  // one grid line as laid over the picture
     QImage FPlotImage;       // the plot as shown: moved a step each tick, then the new strip drawn
-    int64_t FPlotShows = -1; // the newest point the picture shows; -1: to be drawn whole
+    // The newest point the picture shows, or WholePlot: to be drawn whole. Not -1, which is also "no point yet":
+    // a picture made before the first sample would never have been drawn, and showed black.
+    static constexpr int64_t WholePlot = INT64_MIN;
+    int64_t FPlotShows = WholePlot;
     QRect FDrawnStrip;
     QRegion FLastDamage;
     std::vector<TPlotInk> FPlotInk; // where the plot's picture is not white, row by row
