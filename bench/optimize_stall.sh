@@ -20,7 +20,8 @@
 # A running kernel access monitor (kdamond: DAMON, set up by the machine's owner) samples and clears accessed
 # bits on its own, and one with a page-out scheme pushes memory to swap whenever there is some: on a virtual
 # machine both slow a program in use and hold processors, run or no run. The benchmark says so when one runs;
-# KDAMOND=pause stops the running ones for the rounds and starts them again, with their settings, at the end.
+# KDAMOND=pause stops the running ones for the rounds and starts them again, with their settings, at the end
+# (a run killed outright cannot: then `echo on > /sys/kernel/mm/damon/admin/kdamonds/N/state`).
 # With HOLDS=1, a thread pinned to each processor, in the real-time class above every other thread, wakes every
 # 5 ms and notes each time it could not run for more than 20 ms: the processor itself was held (on a virtual
 # machine, by the hypervisor), and nothing at all ran there meanwhile. Each round lists those holds, and says
