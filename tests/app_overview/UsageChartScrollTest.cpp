@@ -64,10 +64,11 @@ int DifferentPixels(const QImage& a, const QImage& b) {
 // of it: the plot's picture, made at the first paint, was once never drawn until a point came, and read black.
 TEST(UsageChart, EmptyPlotIsDrawnBeforeTheFirstPoint) {
     test::EnsureQtApp();
-    TKSUsageChart shown, never;
+    TKSUsageChart shown;
     shown.resize(762, 302);
-    never.resize(762, 302);
     ShowPainted(shown);
+    TKSUsageChart never; // never shown: only grabbed
+    never.resize(shown.size());
     for (const QImage& plot : {Shown(shown), Drawn(never)}) {
         ASSERT_FALSE(plot.isNull());
         QImage white(plot.size(), QImage::Format_RGB32);
