@@ -339,26 +339,27 @@ private:
         // the cold end); a whole working set in entries as large as one call takes.
         auto entries = proc::SplitLargeRanges(wanted, ranges ? proc::kPageoutEntryBytes : proc::kMaxCallBytes);
         result.Status = TTrimStatus::Trimmed;
-        // Chosen ranges are paced when they are written to a disk: into compressed memory a page-out finishes in
-        // the call, and spread out it keeps a program in use waiting longer. A whole working set is not: its
-        // ranges are address space, mostly not resident, and a pause per call would cost a program with large
-        // reservations seconds. One call needs no pause (and no look at the swap).
-        if (!entries.empty())
-            Advise(pidfd.Get(), entries, result,
-                   ranges != nullptr && proc::BatchSize(entries, 0) < entries.size() &&
-                       proc::SwapGoesToDisk(proc::ReadSmallFile(FRoot + "/swaps")));
+        // Only chosen ranges may be paced: a whole working set is address space, mostly not resident, and a
+        // pause per call would cost a program with large reservations seconds.
+        if (!entries.empty()) Advise(pidfd.Get(), entries, result, ranges != nullptr);
         if (result.Status == TTrimStatus::Trimmed) ReadResident(base, result.ResidentAfter, result.AnonAfter);
         return result;
     }
 
-    // In calls of at most kMaxCallBytes; `paced`: with a pause after each.
-    void Advise(int pidfd, const std::vector<proc::TRange>& entries, TTrimResult& result, bool paced) {
+    // In calls of at most kMaxCallBytes. `mayPace`: a pause between calls when the swap is on a disk; into
+    // compressed memory a page-out ends within its call, and spread out it keeps a program in use waiting
+    // longer. Asked before the second call only: a page-out of one call never looks at the swap.
+    void Advise(int pidfd, const std::vector<proc::TRange>& entries, TTrimResult& result, bool mayPace) {
         std::vector<iovec> iov;
         iov.reserve(proc::kMaxBatchEntries);
+        std::optional<bool> paced;
         size_t first = 0;
         int retries = 0;
         while (first < entries.size()) {
-            if (paced && first > 0) ::usleep(proc::kPacedPauseUs);
+            if (mayPace && first > 0) {
+                if (!paced) paced = proc::SwapGoesToDisk(proc::ReadSmallFile(FRoot + "/swaps"));
+                if (*paced) ::usleep(proc::kPacedPauseUs);
+            }
             const size_t count = proc::BatchSize(entries, first);
             iov.clear();
             uint64_t bytes = 0;
