@@ -192,12 +192,13 @@ ONLY=(--only kstallvictim)
 [ "${HOT_MIB:-0}" -gt 0 ] && ONLY+=(--only kstallhot)
 # Usual pass: the median before the window starts; slowest: the longest from the window's start to the click
 # (the window idle: the reference) and from the click to the end.
+slowest_pass() { # of the passes that started from $1 up to $2
+    awk -v from="$1" -v to="$2" '$1 >= from && $1 <= to && $2 > w {w = $2} END {printf "%.1f", w}' "$WORK/hot.log"
+}
 hot_passes() {
-    local usual idle worst
+    local usual
     usual=$(awk -v from="$1" '$1 < from {print $2}' "$WORK/hot.log" | sort -n | awk '{a[NR] = $1} END {printf "%.1f ms (median of %d)", a[int((NR + 1) / 2)], NR}')
-    idle=$(awk -v from="$1" -v to="$2" '$1 >= from && $1 < to && $2 > w {w = $2} END {printf "%.1f", w}' "$WORK/hot.log")
-    worst=$(awk -v from="$2" -v to="$3" '$1 >= from && $1 <= to && $2 > w {w = $2} END {printf "%.1f", w}' "$WORK/hot.log")
-    echo "program in use: usual pass $usual, slowest while the window stood idle $idle ms, slowest from the click on $worst ms"
+    echo "program in use: usual pass $usual, slowest while the window stood idle $(slowest_pass "$1" "$2") ms, slowest from the click on $(slowest_pass "$2" "$3") ms"
 }
 [ -n "${SHOTS:-}" ] && ONLY+=(--shots "$SHOTS") # screenshots during and after the run
 [ "${FOLLOW_UP:-1}" = 0 ] && ONLY+=(--no-follow-up) # no reclaim of what went to swap after the trim

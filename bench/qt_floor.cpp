@@ -21,11 +21,12 @@ int main(int argc, char** argv) {
     picture.fill(Qt::darkGreen);
     QSystemTrayIcon icon{QIcon(picture)};
     QTimer sample;
-    const int files[] = {::open("/proc/stat", O_RDONLY | O_CLOEXEC), ::open("/proc/meminfo", O_RDONLY | O_CLOEXEC),
-                         ::open("/proc/pressure/memory", O_RDONLY | O_CLOEXEC)};
     if (tray) {
+        static const int files[] = {::open("/proc/stat", O_RDONLY | O_CLOEXEC),
+                                    ::open("/proc/meminfo", O_RDONLY | O_CLOEXEC),
+                                    ::open("/proc/pressure/memory", O_RDONLY | O_CLOEXEC)};
         icon.show();
-        QObject::connect(&sample, &QTimer::timeout, [&files] {
+        QObject::connect(&sample, &QTimer::timeout, [] {
             static char buffer[8192];
             for (int fd : files)
                 if (fd >= 0) (void)::pread(fd, buffer, sizeof buffer, 0);
